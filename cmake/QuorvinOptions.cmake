@@ -1,0 +1,27 @@
+# Compiler options for the project's own targets (not for GoogleTest).
+
+if(WIN32)
+  add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
+
+if(QUORVIN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # One self-contained executable: no mingw runtime DLLs to find under Wine or Windows.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+function(quorvin_target_options target)
+  # Narrow literals are CP932 bytes; sources are UTF-8.
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Werror -finput-charset=UTF-8 -fexec-charset=CP932>)
+endfunction()
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  # Tests of the windows build run under Wine in a prefix inside the build folder.
+  set(QUORVIN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run;--prefix;${QUORVIN_WINEPREFIX})
+endif()

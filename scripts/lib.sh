@@ -1,0 +1,56 @@
+# Shared by the project's scripts: build folders and the Xvfb display.
+# shellcheck shell=bash
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+builds="$root/build"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# configure_and_build NAME [cmake arguments...]: build/NAME with Ninja.
+configure_and_build() {
+  local name=$1; shift
+  local dir="$builds/$name"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  fi
+  ninja -C "$dir" -j "$jobs" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+  [ "${PIPESTATUS[0]}" -eq 0 ]
+}
+
+build_native()  { configure_and_build native -DCMAKE_BUILD_TYPE=Debug; }
+build_asan()    { configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DQUORVIN_SANITIZE=ON; }
+build_win64()   { configure_and_build win64 -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"; }
+build_win32()   { configure_and_build win32 -DCMAKE_BUILD_TYPE=Release -DQUORVIN_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"; }
+
+xvfb_pid=""
+# start_xvfb: a private display for Wine's windows, unless one is given.
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 1 50); do
+        xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.1
+      done
+      echo "Xvfb did not start on :$n" >&2
+      return 1
+    fi
+  done
+  echo "no free X display number" >&2
+  return 1
+}
+
+stop_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+  fi
+}
+
+# stop_wine PREFIX: ends the prefix's wineserver and every program in it.
+stop_wine() {
+  WINEPREFIX="$1" wineserver -k 2>/dev/null || true
+}
