@@ -19,6 +19,7 @@ configure_and_build() {
 build_native()  { configure_and_build native -DCMAKE_BUILD_TYPE=Debug; }
 build_asan()    { configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DQUORVIN_SANITIZE=ON; }
 build_win64()   { configure_and_build win64 -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"; }
+build_fuzz()    { CC=clang CXX=clang++ configure_and_build fuzz -DCMAKE_BUILD_TYPE=Debug -DQUORVIN_FUZZ=ON; }
 build_win32()   { configure_and_build win32 -DCMAKE_BUILD_TYPE=Release -DQUORVIN_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"; }
 
 xvfb_pid=""
