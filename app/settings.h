@@ -4,7 +4,7 @@
 // the value. Loaded once at start-up, written once at exit.
 
 #include <cstdint>
-#include <ctime>
+#include <string>
 
 namespace quorvin::app {
 
@@ -38,7 +38,7 @@ struct AppSettings {
     std::int32_t bDebugTrace = 0;
     // The computer list: each name followed by ";". Composed when the main
     // window closes; read by the computer tree itself at start-up.
-    char ComputerListToSave[17016] = {};
+    std::string ComputerListToSave;
 };
 
 }  // namespace quorvin::app
