@@ -1,0 +1,272 @@
+#include "engine/collector.h"
+
+#include <chrono>
+#include <ctime>
+#include <new>
+#include <thread>
+
+#include "engine/event_row.h"
+#include "engine/message_files.h"
+
+namespace quorvin::engine {
+
+namespace {
+
+constexpr std::uint32_t kReadBufferSize = 320000;
+// A single record never needs more; a larger request from the service is
+// answered like a failed allocation.
+constexpr std::uint32_t kLargestReadBuffer = 64u << 20;
+constexpr std::size_t kSystemDirectoryMax = 260;
+
+bool LocalTime(std::time_t t, std::tm& out) {
+#ifdef _WIN32
+    return localtime_s(&out, &t) == 0;
+#else
+    return localtime_r(&t, &out) != nullptr;
+#endif
+}
+
+// SystemTimeToFileTime accepts years 1601 to 30827 and valid fields only.
+bool ConvertsToFileTime(const std::tm& t) {
+    const int year = t.tm_year + 1900;
+    return year >= 1601 && year <= 30827 && t.tm_mon >= 0 && t.tm_mon < 12 && t.tm_mday >= 1 && t.tm_mday <= 31 &&
+           t.tm_hour >= 0 && t.tm_hour < 24 && t.tm_min >= 0 && t.tm_min < 60 && t.tm_sec >= 0 && t.tm_sec < 60;
+}
+
+// The local midnight of the record's local date.
+std::int64_t EventDay(const std::tm& local) {
+    std::tm normalised = local;
+    std::mktime(&normalised);
+    std::tm day{};
+    day.tm_year = normalised.tm_year;
+    day.tm_mon = normalised.tm_mon;
+    day.tm_mday = normalised.tm_mday;
+    day.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&day));
+}
+
+}  // namespace
+
+std::uint32_t BuildTypeMask(const app::AppSettings& s) {
+    std::uint32_t mask = 0;
+    if (s.Filter_Information) mask = 4;
+    if (s.Filter_Error) mask += 1;
+    if (s.Filter_Warning) mask += 2;
+    if (s.Filter_Securityok) mask += 8;
+    if (s.Filter_Securityng) mask += 16;
+    return mask;
+}
+
+Collector::Collector(RunEnvironment environment)
+    : env_(std::move(environment)),
+      report_(env_.report, [this](std::uint32_t code) { return env_.platform.messages.SystemErrorText(code); }) {
+    if (!env_.finalPause) env_.finalPause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); };
+}
+
+int Collector::Run() {
+    const app::AppSettings& s = env_.settings;
+    env_.view.ClearRows();
+    report_.RunStarted();
+
+    std::string name;
+    bool more = env_.view.FirstComputer(name);
+    const std::uint32_t typeMask = BuildTypeMask(s);
+    int progress = 1000;
+
+    while (more) {
+        int items = env_.view.TreeItemCount();
+        if (items < 1) items = 1;
+        const std::string share = "\\\\" + name + "\\admin$";
+        bool connected = false;
+        if (s.AnotherLoginName) {
+            const platform::Error error = env_.platform.connections.AddConnection(share, s.Username, s.Password);
+            if (error == platform::error::kSuccess)
+                connected = true;
+            else
+                report_.AlternateLoginFailed(name, s.Username, error);
+        }
+
+        if (!env_.stopRequested) env_.view.SetProgressPosition(progress / 3 / items);
+        if (!ReadLogStep(name, "system", LogKind::System, typeMask, s.Filter_System))
+            return StopPath(name, connected, share);
+
+        if (env_.stopRequested) return StopPath(name, connected, share);
+        progress += 1000;
+        env_.view.SetProgressPosition(progress / 3 / items);
+        if (!ReadLogStep(name, "security", LogKind::Security, typeMask, s.Filter_Security))
+            return StopPath(name, connected, share);
+
+        if (env_.stopRequested) return StopPath(name, connected, share);
+        progress += 1000;
+        env_.view.SetProgressPosition(progress / 3 / items - 10);
+        if (!ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application) ||
+            env_.stopRequested)
+            return StopPath(name, connected, share);
+
+        progress += 1000;
+        if (connected) env_.platform.connections.CancelConnection(share);
+        more = env_.view.NextComputer(name);
+    }
+
+    env_.finalPause();
+    report_.Total(eventCount_);
+    env_.view.EndProgress();
+    return 1;
+}
+
+// False when the log read was stopped by the user.
+bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
+                            bool enabled) {
+    if (!enabled) return true;
+    report_.LogStarted(name, kind);
+    const int result = GetLog(name, logName, typeMask);
+    if (result == kLogFailed)
+        report_.LogFailed(name, kind);
+    else
+        report_.LogEnded(name, kind);
+    return result != kLogStopped;
+}
+
+int Collector::StopPath(const std::string& name, bool connected, const std::string& share) {
+    report_.Cancelled(name);
+    env_.stopRequested = 0;
+    if (connected) env_.platform.connections.CancelConnection(share);
+    env_.view.EndProgress();
+    return 1;
+}
+
+int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask) {
+    computer_ = "\\\\" + computerName;
+    log_ = logName;
+    systemDirectory_ = env_.platform.system.SystemDirectory();
+    if (systemDirectory_.size() > kSystemDirectoryMax) systemDirectory_.resize(kSystemDirectoryMax);
+
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.assign(kReadBufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        report_.ReadBufferMemory(computer_, log_);
+        return kLogFailed;
+    }
+
+    std::unique_ptr<platform::EventLog> eventLog;
+    const platform::Error openError = env_.platform.eventLog.Open(computer_, log_, eventLog);
+    if (openError != platform::error::kSuccess || !eventLog) {
+        report_.OpenFailed(computer_, log_, openError);
+        return kLogFailed;
+    }
+
+    PrepareRegistry();
+    // The registry keys of the log are released however the read ends.
+    struct ReleaseKeys {
+        Collector& c;
+        ~ReleaseKeys() { c.registry_.reset(); }
+    } releaseKeys{*this};
+
+    const app::AppSettings& s = env_.settings;
+    std::string lastSource;
+    LogRecord record;
+    for (;;) {
+        std::uint32_t bytesRead = 0, bytesNeeded = 0;
+        const platform::Error error =
+            eventLog->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), bytesRead, bytesNeeded);
+
+        if (error == platform::error::kInsufficientBuffer) {
+            // A service that asks for no more than it has is broken: growing
+            // would not end.
+            if (bytesNeeded <= buffer.size()) {
+                report_.ReadFailed(computer_, log_, lastSource, error);
+                return kLogFailed;
+            }
+            try {
+                if (bytesNeeded > kLargestReadBuffer) throw std::bad_alloc();
+                buffer.assign(bytesNeeded, 0);
+            } catch (const std::bad_alloc&) {
+                report_.LargerBufferMemory(computer_, log_, lastSource);
+                return kLogFailed;
+            }
+            continue;
+        }
+        if (error == platform::error::kHandleEof) return kLogRead;
+        if (error != platform::error::kSuccess || bytesRead == 0 || bytesRead > buffer.size()) {
+            // A successful read that returns nothing or more than the buffer
+            // holds cannot be walked; it fails the log like a read error.
+            report_.ReadFailed(computer_, log_, lastSource,
+                               error != platform::error::kSuccess ? error : platform::error::kEventLogFileCorrupt);
+            return kLogFailed;
+        }
+
+        std::size_t offset = 0;
+        std::size_t left = bytesRead;
+        while (left > 0) {
+            if (env_.stopRequested) {
+                env_.stopRequested = 0;
+                return kLogStopped;
+            }
+            if (!ParseLogRecord(buffer.data() + offset, left, record)) {
+                report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileCorrupt);
+                return kLogFailed;
+            }
+            lastSource = record.source;
+
+            std::tm local{};
+            const bool converted = LocalTime(static_cast<std::time_t>(record.timeGenerated), local);
+            if (!converted || !ConvertsToFileTime(local))
+                report_.TimeConversionFailed(computer_, log_, record.source, platform::error::kInvalidParameter);
+            const std::string timeText = TimeText(local);
+            const std::int64_t eventDay = EventDay(local);
+
+            if (s.EnableStartDate == 0 && eventDay < s.StartTime) return kLogRead;
+            const bool afterEnd = s.EnableEndDate == 0 && eventDay > s.EndTime + 86399;
+            const bool typeChosen = (record.eventType & typeMask) != 0 || record.eventType == 0;
+            if (!afterEnd && typeChosen) ResolveEventMessage(record, timeText);
+
+            left -= record.length;
+            offset += record.length;
+        }
+    }
+}
+
+void Collector::PrepareRegistry() {
+    const platform::Error connectError = env_.platform.registry.ConnectLocalMachine(computer_, registry_);
+    if (connectError != platform::error::kSuccess || !registry_) {
+        report_.RegistryConnectFailed(computer_, log_, connectError);
+        registry_.reset();
+        env_.platform.registry.ConnectLocalMachine("", registry_);
+    }
+
+    systemRoot_.clear();
+    if (!registry_) return;
+    std::unique_ptr<platform::RegistryKey> versionKey;
+    const platform::Error keyError = registry_->OpenKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", versionKey);
+    if (keyError != platform::error::kSuccess || !versionKey) {
+        report_.SystemRootKeyFailed(computer_, log_, keyError);
+        return;
+    }
+    const platform::Error valueError = ReadValueText(*versionKey, "SystemRoot", systemRoot_);
+    if (valueError != platform::error::kSuccess) {
+        systemRoot_.clear();
+        report_.SystemRootValueFailed(computer_, log_, valueError);
+    }
+}
+
+void Collector::TraceLine(const std::string& line) {
+    if (env_.trace) env_.trace->Write(line);
+}
+
+void Collector::TraceInsert(const char* which, const std::string& source) {
+    if (!env_.trace) return;
+    // Formatted into a 1024-byte buffer: at most 1023 bytes reach the file.
+    std::string line = std::string(which) + "(" + source + ")\n";
+    if (line.size() > 1023) line.resize(1023);
+    env_.trace->Write(line);
+}
+
+void Collector::AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText) {
+    env_.view.AppendRow(MakeEventRow(record.eventType, computer_, record.source, message, log_, timeText,
+                                     record.eventId));
+    ++eventCount_;
+    env_.view.SetProgressText(ProgressText(computer_.substr(2), log_, eventCount_));
+}
+
+}  // namespace quorvin::engine

@@ -1,0 +1,85 @@
+#pragma once
+// One collection run: every computer of the list, the chosen logs of each,
+// every kept record turned into its message text and appended as a row,
+// and the run report. Runs on the worker thread; reaches the windows only
+// through CollectionView and the network only through the platform services.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "engine/collection_view.h"
+#include "engine/log_record.h"
+#include "engine/report.h"
+#include "platform/services.h"
+
+namespace quorvin::engine {
+
+struct RunEnvironment {
+    platform::Platform& platform;
+    // Read only during the run.
+    const app::AppSettings& settings;
+    // RunReport: appended by the run, read after it.
+    std::string& report;
+    // Set by the stop button; read and cleared by the run.
+    std::atomic<int>& stopRequested;
+    CollectionView& view;
+    Trace* trace = nullptr;
+    // The pause before the total line (one second).
+    std::function<void()> finalPause;
+};
+
+// Results of GetLog.
+enum LogResult : int { kLogFailed = 0, kLogRead = 1, kLogStopped = 2 };
+
+// Event types of TypeMask.
+std::uint32_t BuildTypeMask(const app::AppSettings& settings);
+
+class Collector {
+public:
+    explicit Collector(RunEnvironment environment);
+
+    // The whole run; returns 1 (the worker thread's exit code).
+    int Run();
+
+    // Reads one log of one computer newest first, keeps the records of the
+    // date window and of `typeMask`, and appends a row for each.
+    int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask);
+
+    std::uint32_t EventCount() const { return eventCount_; }
+
+private:
+    struct Substitute;
+
+    int StopPath(const std::string& name, bool connected, const std::string& share);
+    bool ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
+                     bool enabled);
+    void PrepareRegistry();
+    void ResolveEventMessage(const LogRecord& record, const std::string& timeText);
+    void CategoryStep(const LogRecord& record);
+    std::vector<std::string> ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey);
+    bool LocalSubstitute(const std::string& source, Substitute& substitute);
+    std::vector<std::string> LocalParameterTable(const LogRecord& record, const Substitute& substitute);
+    bool ReadLocalValue(const std::string& subKey, const std::string& name, std::string& text);
+    void AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText);
+    void TraceLine(const std::string& line);
+    void TraceInsert(const char* which, const std::string& source);
+
+    RunEnvironment env_;
+    Report report_;
+    std::uint32_t eventCount_ = 0;
+
+    // Per log.
+    std::string computer_;  // "\\NAME"
+    std::string log_;
+    std::string systemDirectory_;
+    std::string systemRoot_;
+    std::unique_ptr<platform::RegistryKey> registry_;
+    std::unique_ptr<platform::RegistryKey> localMachine_;
+};
+
+}  // namespace quorvin::engine

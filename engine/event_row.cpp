@@ -1,0 +1,64 @@
+#include "engine/event_row.h"
+
+#include <cstdio>
+
+#include "platform/text/cp932.h"
+
+namespace quorvin::engine {
+
+const char* TypeText(std::uint16_t eventType) {
+    switch (eventType) {
+        case 1: return "エラー";
+        case 2: return "警告";
+        case 16: return "失敗";
+        default: return "成功";  // audit success, information and every other type
+    }
+}
+
+int TypeImage(std::uint16_t eventType) {
+    switch (eventType) {
+        case 1: return 2;
+        case 2: return 1;
+        case 8: return 3;
+        case 16: return 4;
+        default: return 0;
+    }
+}
+
+std::string LogDisplayName(const std::string& logName) {
+    if (text::MbsICmp(logName, "system") == 0) return "ｼｽﾃﾑ";
+    if (text::MbsICmp(logName, "application") == 0) return "ｱﾌﾟﾘｹｰｼｮﾝ";
+    if (text::MbsICmp(logName, "security") == 0) return "ｾｷｭﾘﾃｨ";
+    return logName;
+}
+
+std::string TimeText(const std::tm& local) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%02d %02d:%02d:%02d  ", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buffer;
+}
+
+EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, const std::string& source,
+                      const std::string& message, const std::string& logName, const std::string& timeText,
+                      std::uint32_t eventId) {
+    EventRow row;
+    row.image = TypeImage(eventType);
+    row.columns[1] = TypeText(eventType);
+    row.columns[2] = timeText;
+    row.columns[3] = LogDisplayName(logName);
+    row.columns[4] = computer.size() >= 2 ? computer.substr(2) : std::string();
+    row.columns[5] = source;
+    row.columns[6] = std::to_string(eventId & 0xFFFFu);
+    std::string text = message;
+    for (char& c : text)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    row.columns[7] = std::move(text);
+    return row;
+}
+
+std::string ProgressText(const std::string& computerName, const std::string& logName, std::uint32_t count) {
+    return computerName + " ： " + logName + " ﾛｸﾞを処理中 ﾄｰﾀﾙ " + std::to_string(count) + " 件";
+}
+
+}  // namespace quorvin::engine

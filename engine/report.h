@@ -1,0 +1,64 @@
+#pragma once
+// The run report: coded lines appended while a run goes on, read after it.
+// Each function appends one catalogue entry, byte for byte, to the text.
+// Cause lines take the system's text for an error code as it comes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quorvin::engine {
+
+enum class LogKind { System, Security, Application };
+
+class Report {
+public:
+    // `systemText` gives the system's message text for an error code
+    // (normally ending in "\r\n"; empty when the system has none).
+    Report(std::string& text, std::function<std::string(std::uint32_t)> systemText)
+        : text_(text), systemText_(std::move(systemText)) {}
+
+    // Lines of the run over the computer list; N is the plain computer name.
+    void RunStarted();
+    void AlternateLoginFailed(const std::string& n, const std::string& user, std::uint32_t error);  // 803
+    void LogStarted(const std::string& n, LogKind log);
+    void LogEnded(const std::string& n, LogKind log);
+    void LogFailed(const std::string& n, LogKind log);
+    void Cancelled(const std::string& n);
+    // The last line of a completed run, without a line break of its own.
+    void Total(std::uint32_t eventCount);
+
+    // Lines of one log read; C is "\\NAME", L the log name, S the source.
+    void ReadBufferMemory(const std::string& c, const std::string& l);                      // 001
+    void OpenFailed(const std::string& c, const std::string& l, std::uint32_t error);       // 002, 003
+    void RegistryBufferMemory(const std::string& c, const std::string& l);                  // 006
+    void RegistryConnectFailed(const std::string& c, const std::string& l, std::uint32_t error);  // 007, 008
+    void SystemRootKeyFailed(const std::string& c, const std::string& l, std::uint32_t error);    // 009, 010
+    void SystemRootValueFailed(const std::string& c, const std::string& l, std::uint32_t error);  // 011, 012
+    void LargerBufferMemory(const std::string& c, const std::string& l, const std::string& s);    // 014
+    void ReadFailed(const std::string& c, const std::string& l, const std::string& s, std::uint32_t error);  // 015, 016
+    void TimeConversionFailed(const std::string& c, const std::string& l, const std::string& s,
+                              std::uint32_t error);  // 017, 018
+    void CategoryFileLoadFailed(const std::string& c, const std::string& l, const std::string& s,
+                                const std::string& path, std::uint32_t error);  // 027, 028
+    void CategoryFormatFailed(const std::string& c, const std::string& l, const std::string& s,
+                              std::uint32_t error);  // 031, 032
+    void ParameterFileLoadFailed(const std::string& c, const std::string& l, const std::string& s,
+                                 const std::string& path, std::uint32_t error);  // 045, 046
+    // 050, 049 and its two continuation lines: the remote event message file
+    // could not be loaded and this machine's files are used instead.
+    void RemoteMessageFileUnreachable(const std::string& c, const std::string& l, const std::string& s,
+                                      std::uint32_t error);
+    void NoEventMessageFile(const std::string& c, const std::string& l, const std::string& s,
+                            std::uint32_t error);  // 051, 052
+    void NoLocalMessageFile(const std::string& c, const std::string& l, const std::string& s);  // 251
+
+private:
+    void Append(const std::string& line) { text_ += line; }
+    void Cause(const char* prefix, std::uint32_t error) { text_ += prefix + systemText_(error); }
+
+    std::string& text_;
+    std::function<std::string(std::uint32_t)> systemText_;
+};
+
+}  // namespace quorvin::engine
