@@ -33,7 +33,7 @@ bool ConvertsToFileTime(const std::tm& t) {
            t.tm_hour >= 0 && t.tm_hour < 24 && t.tm_min >= 0 && t.tm_min < 60 && t.tm_sec >= 0 && t.tm_sec < 60;
 }
 
-// The local midnight of the record's local date.
+// The local midnight of a local date.
 std::int64_t EventDay(const std::tm& local) {
     std::tm normalised = local;
     std::mktime(&normalised);
@@ -43,6 +43,13 @@ std::int64_t EventDay(const std::tm& local) {
     day.tm_mday = normalised.tm_mday;
     day.tm_isdst = -1;
     return static_cast<std::int64_t>(std::mktime(&day));
+}
+
+// The local midnight of the day a time value falls on.
+std::int64_t DayOf(std::int64_t time) {
+    std::tm local{};
+    if (!LocalTime(static_cast<std::time_t>(time), local)) return time;
+    return EventDay(local);
 }
 
 }  // namespace
@@ -164,6 +171,10 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     } releaseKeys{*this};
 
     const app::AppSettings& s = env_.settings;
+    // The end bound is the whole end day. It is compared day with day: on a
+    // day of 23 hours (daylight saving time begins) "end day + 86,399
+    // seconds" would reach into the next day and take it in whole.
+    const std::int64_t endDay = DayOf(s.EndTime);
     std::string lastSource;
     LogRecord record;
     for (;;) {
@@ -217,7 +228,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             const std::int64_t eventDay = EventDay(local);
 
             if (s.EnableStartDate == 0 && eventDay < s.StartTime) return kLogRead;
-            const bool afterEnd = s.EnableEndDate == 0 && eventDay > s.EndTime + 86399;
+            const bool afterEnd = s.EnableEndDate == 0 && eventDay > endDay;
             const bool typeChosen = (record.eventType & typeMask) != 0 || record.eventType == 0;
             if (!afterEnd && typeChosen) ResolveEventMessage(record, timeText);
 

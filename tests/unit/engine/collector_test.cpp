@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "fake_platform.h"
+#include "unit/support/time_zone.h"
 
 namespace quorvin::engine::test {
 namespace {
@@ -19,14 +20,14 @@ const std::string kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion
 class CollectorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "UTC0", 1);
-        tzset();
+        ASSERT_TRUE(quorvin::test::SetTimeZone("UTC0"));
         settings.Filter_System = 1;
         settings.Filter_Information = settings.Filter_Warning = settings.Filter_Error = 1;
         settings.Filter_Securityok = settings.Filter_Securityng = 1;
         settings.EnableStartDate = 1;
         settings.EnableEndDate = 1;
     }
+    void TearDown() override { quorvin::test::ResetTimeZone(); }
 
     // A computer with a registry naming its system root.
     void AddComputer(const std::string& name, const std::string& root = "C:\\WINNT") {

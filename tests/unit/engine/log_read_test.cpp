@@ -1,0 +1,210 @@
+// Reading one log: the read buffer, the date window, the type filter, the
+// stop request and damaged records.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "engine/collector.h"
+#include "engine/log_record.h"
+#include "fake_platform.h"
+#include "unit/support/time_zone.h"
+
+namespace quorvin::engine::test {
+namespace {
+
+std::int64_t LocalMidnight(int year, int month, int day) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&t));
+}
+
+std::uint32_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return static_cast<std::uint32_t>(std::mktime(&t));
+}
+
+class LogReadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A zone with daylight saving time: the window is whole local days.
+        if (!quorvin::test::SetTimeZone("CET-1CEST,M3.5.0,M10.5.0/3")) GTEST_SKIP() << "no such time zone here";
+        settings.EnableStartDate = settings.EnableEndDate = 1;
+        platform.logs["\\\\SV1"];
+        platform.registries["\\\\SV1"].Set("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", "C:\\WINNT",
+                                         platform::regtype::kSz);
+    }
+    void TearDown() override {
+        quorvin::test::ResetTimeZone();
+    }
+
+    FakeEvent Event(std::uint32_t time, std::uint32_t id = 1, std::uint16_t type = 4) {
+        FakeEvent e;
+        e.timeGenerated = time;
+        e.eventId = id;
+        e.eventType = type;
+        e.source = "Svc";
+        return e;
+    }
+
+    FakeLog& Log() { return platform.logs["\\\\SV1"]["system"]; }
+
+    int Read(std::uint32_t mask = 31) {
+        Collector collector(RunEnvironment{view_, settings, report, stop, rows, nullptr, [] {}});
+        return collector.GetLog("SV1", "system", mask);
+    }
+    std::vector<std::string> Ids() const {
+        std::vector<std::string> ids;
+        for (const auto& r : rows.rows) ids.push_back(r.columns[6]);
+        return ids;
+    }
+
+    FakePlatform platform;
+    platform::Platform view_ = platform.Get();
+    app::AppSettings settings;
+    std::string report;
+    std::atomic<int> stop{0};
+    RecordingView rows;
+};
+
+TEST_F(LogReadTest, EmptyLogCountsAsRead) {
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_TRUE(rows.rows.empty());
+    EXPECT_EQ(report, "");
+}
+
+TEST_F(LogReadTest, DateWindowHoldsWholeLocalDaysAcrossDaylightSaving) {
+    // 2023-03-26 is the day the clocks go forward in this zone.
+    settings.EnableStartDate = 0;
+    settings.EnableEndDate = 0;
+    settings.StartTime = LocalMidnight(2023, 3, 25);
+    settings.EndTime = LocalMidnight(2023, 3, 26);
+    Log().newestFirst = {
+        Event(LocalTime(2023, 3, 27, 0, 0, 0), 1),    // the day after: skipped, not a stop
+        Event(LocalTime(2023, 3, 26, 23, 59, 59), 2), // last second of the end day
+        Event(LocalTime(2023, 3, 26, 3, 30, 0), 3),   // after the clock change
+        Event(LocalTime(2023, 3, 25, 0, 0, 0), 4),    // first second of the start day
+        Event(LocalTime(2023, 3, 24, 23, 59, 59), 5), // before the window: the log ends here
+        Event(LocalTime(2023, 3, 26, 12, 0, 0), 6),   // never reached
+    };
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"2", "3", "4"}));
+    EXPECT_EQ(rows.rows[0].columns[2], "2023/03/26 23:59:59  ");
+}
+
+TEST_F(LogReadTest, StartDayLaterThanEveryRecordCollectsNothing) {
+    settings.EnableStartDate = 0;
+    settings.StartTime = LocalMidnight(2030, 1, 1);
+    Log().newestFirst = {Event(LocalTime(2023, 1, 1, 12, 0, 0)), Event(LocalTime(2022, 1, 1, 12, 0, 0))};
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_TRUE(rows.rows.empty());
+}
+
+TEST_F(LogReadTest, TypeFilterKeepsChosenTypesAndAlwaysTypeZero) {
+    const std::uint32_t t = LocalTime(2023, 5, 1, 8, 0, 0);
+    Log().newestFirst = {Event(t, 1, 1), Event(t, 2, 2), Event(t, 3, 4), Event(t, 4, 8), Event(t, 5, 16),
+                         Event(t, 6, 0)};
+    EXPECT_EQ(Read(0), kLogRead);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"6"}));
+    rows.rows.clear();
+    Read(1 + 16);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"1", "5", "6"}));
+    // Images and type texts.
+    rows.rows.clear();
+    Read(31);
+    ASSERT_EQ(rows.rows.size(), 6u);
+    const std::vector<std::pair<int, std::string>> expected = {{2, "エラー"}, {1, "警告"}, {0, "成功"},
+                                                               {3, "成功"},   {4, "失敗"}, {0, "成功"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(rows.rows[i].image, expected[i].first);
+        EXPECT_EQ(rows.rows[i].columns[1], expected[i].second);
+    }
+}
+
+TEST_F(LogReadTest, RecordLargerThanTheReadBufferGrowsIt) {
+    FakeEvent big = Event(LocalTime(2023, 5, 1, 8, 0, 0), 7);
+    big.strings = {std::string(400000, 'x')};
+    Log().newestFirst = {Event(LocalTime(2023, 5, 1, 9, 0, 0), 8), big, Event(LocalTime(2023, 5, 1, 7, 0, 0), 6)};
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"8", "7", "6"}));
+    EXPECT_EQ(report, "");
+}
+
+TEST_F(LogReadTest, StopRequestEndsTheLogAtTheNextRecordAndClearsTheFlag) {
+    const std::uint32_t t = LocalTime(2023, 5, 1, 8, 0, 0);
+    Log().newestFirst = {Event(t, 1), Event(t, 2), Event(t, 3)};
+    rows.onRow = [&] { stop = 1; };
+    EXPECT_EQ(Read(), kLogStopped);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(stop.load(), 0);
+}
+
+TEST_F(LogReadTest, ReadErrorsFailTheLogWithTheLastSourceInTheLine) {
+    Log().newestFirst = {Event(LocalTime(2023, 5, 1, 8, 0, 0))};
+    Log().readError = 1500;
+    EXPECT_EQ(Read(), kLogFailed);
+    EXPECT_EQ(report, "ｴﾗｰ 015:[\\\\SV1][system][Svc]:ｲﾍﾞﾝﾄの読み込みに失敗しました。\r\n原因 016:T1500\r\n");
+}
+
+TEST_F(LogReadTest, DamagedRecordsFailTheLogWithoutReadingPastTheBuffer) {
+    const auto good = AnsiRecord(Event(LocalTime(2023, 5, 1, 8, 0, 0), 3));
+    auto withLength = [&](std::uint32_t length) {
+        auto bytes = good;
+        for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(length >> (8 * i));
+        return bytes;
+    };
+    const std::vector<std::vector<std::uint8_t>> damaged = {
+        withLength(0), withLength(0x3A), withLength(static_cast<std::uint32_t>(good.size()) + 4), withLength(52),
+        std::vector<std::uint8_t>(good.begin(), good.begin() + 20)};
+    for (const auto& bytes : damaged) {
+        report.clear();
+        rows.rows.clear();
+        // A good record first, then the damaged one in the same read.
+        auto chunk = good;
+        chunk.insert(chunk.end(), bytes.begin(), bytes.end());
+        Log().rawReads = {chunk};
+        EXPECT_EQ(Read(), kLogFailed);
+        EXPECT_EQ(rows.rows.size(), 1u);
+        EXPECT_EQ(report, "ｴﾗｰ 015:[\\\\SV1][system][Svc]:ｲﾍﾞﾝﾄの読み込みに失敗しました。\r\n原因 016:T1500\r\n");
+    }
+}
+
+TEST(LogRecord, FieldsThatPointOutsideTheRecordAreCutOrEmpty) {
+    FakeEvent e;
+    e.source = "Src";
+    e.strings = {"one", "two"};
+    auto bytes = AnsiRecord(e);
+    LogRecord record;
+    // String offset past the record: the strings are empty.
+    auto far = bytes;
+    far[36] = 0xFF;
+    far[37] = 0xFF;
+    ASSERT_TRUE(ParseLogRecord(far.data(), far.size(), record));
+    EXPECT_EQ(record.strings, (std::vector<std::string>{"", ""}));
+    // More strings announced than stored: the missing ones are empty or cut at the record's end.
+    auto many = bytes;
+    many[26] = 5;
+    ASSERT_TRUE(ParseLogRecord(many.data(), many.size(), record));
+    EXPECT_EQ(record.strings.size(), 5u);
+    EXPECT_EQ(record.strings[0], "one");
+    // A source name without terminator ends at the record's end.
+    std::vector<std::uint8_t> noNul(60, 'A');
+    noNul[0] = 60;
+    noNul[1] = noNul[2] = noNul[3] = 0;
+    ASSERT_TRUE(ParseLogRecord(noNul.data(), noNul.size(), record));
+    EXPECT_EQ(record.source, "AAAA");
+}
+
+}  // namespace
+}  // namespace quorvin::engine::test
