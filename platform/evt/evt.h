@@ -114,7 +114,7 @@ struct WriteOptions {
 // records as it needs, wraps past the end of the buffer and is followed by
 // the EOF record. An event whose record cannot fit even in an empty buffer
 // is refused, as the service refuses it. Record number 0 means "the one
-// after the previous record" (1 for the first). While the records have not
+// after the previous record written" (1 for the first). While the records have not
 // wrapped, the file is only as long as they need, in steps of 64 KiB (at
 // most `maxSize`), as the service grows it.
 std::vector<std::uint8_t> WriteLogFile(const std::vector<Event>& oldestFirst, const WriteOptions& options = {});

@@ -41,6 +41,10 @@ public:
     // A record offset: inside the buffer and on a 4-byte boundary.
     bool Valid(std::uint32_t offset) const { return ring_.Holds(offset) && offset % 4 == 0; }
 
+    // The end of the buffer is where 0x30 is: a record that ends there is
+    // followed at 0x30, and some writers store that place as the end offset.
+    std::uint32_t Normal(std::uint32_t offset) const { return offset == ring_.End() ? kHeaderSize : offset; }
+
     // The length of the sound record frame at `at` (valid) no longer than
     // `limit`, or 0 and what is wrong with it in `why`.
     std::uint32_t FrameAt(std::uint32_t at, std::uint32_t limit, std::string* why) const {
@@ -69,9 +73,9 @@ public:
         ring_.Read(file_, at, kEofRecordSize, bytes);
         for (std::size_t i = 0; i < 4; ++i)
             if (LoadU32(bytes + 4 + 4 * i) != kEofMarkers[i]) return false;
-        if (LoadU32(bytes + 36) != kEofRecordSize || LoadU32(bytes + 24) != at) return false;
+        if (LoadU32(bytes + 36) != kEofRecordSize || Normal(LoadU32(bytes + 24)) != at) return false;
         eof.at = at;
-        eof.begin = LoadU32(bytes + 20);
+        eof.begin = Normal(LoadU32(bytes + 20));
         eof.current = LoadU32(bytes + 28);
         eof.oldest = LoadU32(bytes + 32);
         return Valid(eof.begin);
@@ -215,8 +219,10 @@ ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
     EofRecord eof;
     const bool haveEof = reader.FindEof(reader.Valid(endOffset) ? endOffset : kHeaderSize, eof);
 
-    if (!dirty && headerOffsets && haveEof && eof.at == endOffset && eof.begin == startOffset) {
-        reader.Walk(startOffset, endOffset);
+    // An end offset at the end of the file is taken for 0x30 only when the
+    // EOF record confirms it; else the file more likely was cut short there.
+    if (!dirty && haveEof && eof.at == reader.Normal(endOffset) && eof.begin == reader.Normal(startOffset)) {
+        reader.Walk(eof.begin, eof.at);
     } else if (haveEof) {
         out.notes.push_back(dirty ? "the header is marked dirty; read from the EOF record at " + Hex(eof.at)
                                   : "the header's offsets " + Hex(startOffset) + " and " + Hex(endOffset) +

@@ -65,15 +65,10 @@ void Pad(std::vector<std::uint8_t>& file, std::uint32_t from, std::uint32_t to) 
 }  // namespace
 
 std::vector<std::uint8_t> WriteLogFile(const std::vector<Event>& oldestFirst, const WriteOptions& options) {
-    // Number the events first: the records' sizes fix the buffer size.
+    // The records' sizes fix the buffer size; their numbers are set as they are written.
     std::vector<std::vector<std::uint8_t>> records;
     records.reserve(oldestFirst.size());
-    std::uint32_t next = 1;
-    for (Event e : oldestFirst) {
-        if (e.recordNumber == 0) e.recordNumber = next;
-        next = e.recordNumber + 1 == 0 ? 1 : e.recordNumber + 1;
-        records.push_back(ToWideRecord(e));
-    }
+    for (const Event& e : oldestFirst) records.push_back(ToWideRecord(e));
 
     const std::uint32_t size = BufferSize(records, options);
     const Ring ring(size);
@@ -86,7 +81,7 @@ std::vector<std::uint8_t> WriteLogFile(const std::vector<Event>& oldestFirst, co
 
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (options.dirty && i == options.dirtyHeaderEvents) headerState = s;
-        const auto& record = records[i];
+        auto& record = records[i];
         const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(record.size(), kLargestFile));
         // The service refuses a record that even an empty buffer cannot hold.
         if (record.size() > ring.Length() || n > ring.Length() - kEofRecordSize) continue;
@@ -110,10 +105,13 @@ std::vector<std::uint8_t> WriteLogFile(const std::vector<Event>& oldestFirst, co
             at = kHeaderSize;
             s.flags |= flag::kWrap;
         }
+        std::uint32_t number = bytes::LoadU32(record.data() + 8);
+        if (number == 0) {
+            number = s.current;
+            StoreU32(record.data() + 8, number);
+        }
         if (ring.Splits(at, n)) s.flags |= flag::kWrap;
         ring.Write(file.data(), at, record.data(), n);
-
-        const std::uint32_t number = bytes::LoadU32(record.data() + 8);
         live.push_back({number, at});
         s.end = ring.Advance(at, n);
         s.start = live.front().offset;
