@@ -5,8 +5,10 @@
 #include <new>
 #include <thread>
 
+#include "app/local_time.h"
 #include "engine/event_row.h"
 #include "engine/message_files.h"
+#include "run/job.h"
 
 namespace quorvin::engine {
 
@@ -18,14 +20,6 @@ constexpr std::uint32_t kReadBufferSize = 320000;
 constexpr std::uint32_t kLargestReadBuffer = 64u << 20;
 constexpr std::size_t kSystemDirectoryMax = 260;
 
-bool LocalTime(std::time_t t, std::tm& out) {
-#ifdef _WIN32
-    return localtime_s(&out, &t) == 0;
-#else
-    return localtime_r(&t, &out) != nullptr;
-#endif
-}
-
 // SystemTimeToFileTime accepts years 1601 to 30827 and valid fields only.
 bool ConvertsToFileTime(const std::tm& t) {
     const int year = t.tm_year + 1900;
@@ -33,36 +27,7 @@ bool ConvertsToFileTime(const std::tm& t) {
            t.tm_hour >= 0 && t.tm_hour < 24 && t.tm_min >= 0 && t.tm_min < 60 && t.tm_sec >= 0 && t.tm_sec < 60;
 }
 
-// The local midnight of a local date.
-std::int64_t EventDay(const std::tm& local) {
-    std::tm normalised = local;
-    std::mktime(&normalised);
-    std::tm day{};
-    day.tm_year = normalised.tm_year;
-    day.tm_mon = normalised.tm_mon;
-    day.tm_mday = normalised.tm_mday;
-    day.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&day));
-}
-
-// The local midnight of the day a time value falls on.
-std::int64_t DayOf(std::int64_t time) {
-    std::tm local{};
-    if (!LocalTime(static_cast<std::time_t>(time), local)) return time;
-    return EventDay(local);
-}
-
 }  // namespace
-
-std::uint32_t BuildTypeMask(const app::AppSettings& s) {
-    std::uint32_t mask = 0;
-    if (s.Filter_Information) mask = 4;
-    if (s.Filter_Error) mask += 1;
-    if (s.Filter_Warning) mask += 2;
-    if (s.Filter_Securityok) mask += 8;
-    if (s.Filter_Securityng) mask += 16;
-    return mask;
-}
 
 Collector::Collector(RunEnvironment environment)
     : env_(std::move(environment)),
@@ -77,7 +42,7 @@ int Collector::Run() {
 
     std::string name;
     bool more = env_.view.FirstComputer(name);
-    const std::uint32_t typeMask = BuildTypeMask(s);
+    const std::uint32_t typeMask = run::BuildTypeMask(s);
     int progress = 1000;
 
     while (more) {
@@ -174,7 +139,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     // The end bound is the whole end day. It is compared day with day: on a
     // day of 23 hours (daylight saving time begins) "end day + 86,399
     // seconds" would reach into the next day and take it in whole.
-    const std::int64_t endDay = DayOf(s.EndTime);
+    const std::int64_t endDay = app::LocalMidnight(s.EndTime);
     std::string lastSource;
     LogRecord record;
     for (;;) {
@@ -221,11 +186,12 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             lastSource = record.source;
 
             std::tm local{};
-            const bool converted = LocalTime(static_cast<std::time_t>(record.timeGenerated), local);
+            const bool converted = app::ToLocalCalendar(record.timeGenerated, local);
             if (!converted || !ConvertsToFileTime(local))
                 report_.TimeConversionFailed(computer_, log_, record.source, platform::error::kInvalidParameter);
             const std::string timeText = TimeText(local);
-            const std::int64_t eventDay = EventDay(local);
+            // The local midnight of the record's local date.
+            const std::int64_t eventDay = app::LocalMidnight(record.timeGenerated);
 
             if (s.EnableStartDate == 0 && eventDay < s.StartTime) return kLogRead;
             const bool afterEnd = s.EnableEndDate == 0 && eventDay > endDay;

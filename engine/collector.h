@@ -36,9 +36,6 @@ struct RunEnvironment {
 // Results of GetLog.
 enum LogResult : int { kLogFailed = 0, kLogRead = 1, kLogStopped = 2 };
 
-// Event types of TypeMask.
-std::uint32_t BuildTypeMask(const app::AppSettings& settings);
-
 class Collector {
 public:
     explicit Collector(RunEnvironment environment);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "unit/app/fake_registry.h"
-#include "unit/app/time_zone.h"
+#include "unit/support/time_zone.h"
 
 using namespace quorvin::app;
 using quorvin::testing::FakeHive;

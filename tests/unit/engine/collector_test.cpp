@@ -20,14 +20,13 @@ const std::string kVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion
 class CollectorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(quorvin::test::SetTimeZone("UTC0"));
+        ASSERT_TRUE(zone_.Applied());
         settings.Filter_System = 1;
         settings.Filter_Information = settings.Filter_Warning = settings.Filter_Error = 1;
         settings.Filter_Securityok = settings.Filter_Securityng = 1;
         settings.EnableStartDate = 1;
         settings.EnableEndDate = 1;
     }
-    void TearDown() override { quorvin::test::ResetTimeZone(); }
 
     // A computer with a registry naming its system root.
     void AddComputer(const std::string& name, const std::string& root = "C:\\WINNT") {
@@ -57,6 +56,7 @@ protected:
         return RunEnvironment{platformView, settings, report, stop, view, traceOn ? &trace : nullptr, [] {}};
     }
 
+    quorvin::testing::ScopedTimeZone zone_{"UTC0"};
     FakePlatform platform;
     platform::Platform platformView = platform.Get();
     app::AppSettings settings;

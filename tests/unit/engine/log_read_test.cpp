@@ -38,15 +38,11 @@ std::uint32_t LocalTime(int year, int month, int day, int hour, int minute, int 
 class LogReadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A zone with daylight saving time: the window is whole local days.
-        if (!quorvin::test::SetTimeZone("CET-1CEST,M3.5.0,M10.5.0/3")) GTEST_SKIP() << "no such time zone here";
+        if (!zone_.Applied()) GTEST_SKIP() << "the C runtime here does not follow TZ rules";
         settings.EnableStartDate = settings.EnableEndDate = 1;
         platform.logs["\\\\SV1"];
         platform.registries["\\\\SV1"].Set("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", "C:\\WINNT",
                                          platform::regtype::kSz);
-    }
-    void TearDown() override {
-        quorvin::test::ResetTimeZone();
     }
 
     FakeEvent Event(std::uint32_t time, std::uint32_t id = 1, std::uint16_t type = 4) {
@@ -70,6 +66,8 @@ protected:
         return ids;
     }
 
+    // A zone with daylight saving time: the window is whole local days.
+    quorvin::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
     FakePlatform platform;
     platform::Platform view_ = platform.Get();
     app::AppSettings settings;

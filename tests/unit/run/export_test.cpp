@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "unit/app/time_zone.h"
+#include "unit/support/time_zone.h"
 
 using namespace quorvin::run;
 
