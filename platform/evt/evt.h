@@ -94,7 +94,7 @@ std::optional<std::vector<std::uint8_t>> ConvertWideRecord(const std::uint8_t* d
 
 struct WriteOptions {
     // The size of the circular buffer, i.e. of a full file, in bytes (a
-    // multiple of 4 is used, rounded down). 0: just large enough for every
+    // multiple of 4 is used, rounded down, at least 0x58). 0: just large enough for every
     // event without wrapping, in steps of 64 KiB and at least 64 KiB, as the
     // service sizes files. The service itself only uses multiples of 64 KiB;
     // smaller sizes make small test files.
@@ -149,7 +149,8 @@ struct ParsedLog {
 // that, every sound record frame in the buffer is taken, ordered by record
 // number. Records whose frame is broken are skipped: reading goes on at the
 // next sound frame. Only a bad header (shorter than 0x30 bytes, wrong sizes
-// or signature) or a file in which nothing at all can be found is an error.
+// or signature), a file too short for any record after it, or a file in
+// which nothing at all can be found is an error. docs/evt-format.md tells more.
 ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size);
 
 // ---- ReadEventLogA ----------------------------------------------------------

@@ -38,6 +38,16 @@ void AppendText(std::vector<std::uint8_t>& out, const std::string& cp932, Width 
         out.push_back(0);
         return;
     }
+    // ASCII is the same in both, and most of a log's text is ASCII.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        for (char c : text) {
+            out.push_back(static_cast<std::uint8_t>(c));
+            out.push_back(0);
+        }
+        out.push_back(0);
+        out.push_back(0);
+        return;
+    }
     for (char16_t c : text::ToUtf16(text)) {
         // A NUL can only come from a conversion fault; it would end the text early.
         if (c == 0) continue;
@@ -84,6 +94,11 @@ std::vector<std::uint8_t> BuildRecord(const Event& e, Width width) {
     return out;
 }
 
+std::string Cp932(const std::u16string& text, bool ascii) {
+    if (!ascii) return text::FromUtf16(text);
+    return std::string(text.begin(), text.end());
+}
+
 // Reads a terminated text at `pos`, which moves past the terminator; a text
 // without one ends at `end`.
 std::string ReadText(const std::uint8_t* data, std::size_t end, std::size_t& pos, Width width) {
@@ -95,14 +110,16 @@ std::string ReadText(const std::uint8_t* data, std::size_t end, std::size_t& pos
         return text;
     }
     std::u16string text;
+    bool ascii = true;
     while (Fits(pos, 2, end)) {
         const char16_t c = LoadU16(data + pos);
         pos += 2;
-        if (c == 0) return text::FromUtf16(text);
+        if (c == 0) return Cp932(text, ascii);
+        ascii = ascii && c < 0x80;
         text.push_back(c);
     }
     pos = std::max(pos, end);
-    return text::FromUtf16(text);
+    return Cp932(text, ascii);
 }
 
 std::optional<Event> ParseRecord(const std::uint8_t* data, std::size_t size, Width width) {

@@ -34,14 +34,20 @@ public:
     // Whether `n` bytes at `offset` run past the end of the file.
     bool Splits(std::uint32_t offset, std::uint32_t n) const { return n > end_ - offset; }
 
-    // Copies `n` bytes at `offset` of `file` (held; n <= Length()) into `out`.
+    // Copies `n` bytes at `offset` of `file` (held; n <= Length()) into
+    // `out`; zeros when the bytes are not there.
     void Read(const std::uint8_t* file, std::uint32_t offset, std::uint32_t n, std::uint8_t* out) const {
+        if (!Holds(offset) || n > Length()) {
+            std::memset(out, 0, n);
+            return;
+        }
         const std::uint32_t first = std::min(n, end_ - offset);
         std::memcpy(out, file + offset, first);
         std::memcpy(out + first, file + kHeaderSize, n - first);
     }
 
     void Write(std::uint8_t* file, std::uint32_t offset, const std::uint8_t* in, std::uint32_t n) const {
+        if (!Holds(offset) || n > Length()) return;
         const std::uint32_t first = std::min(n, end_ - offset);
         std::memcpy(file + offset, in, first);
         std::memcpy(file + kHeaderSize, in + first, n - first);

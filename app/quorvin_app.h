@@ -1,0 +1,60 @@
+#pragma once
+// The application object: one per process. It brings the program up (the
+// single-instance mutex, the main window, the settings, the title), runs
+// the message loop and takes the program down (the settings written back).
+// It owns the settings record and the run state for the whole process.
+// Windows build only.
+
+#include "app/ui/window.h"
+
+#include "app/run_state.h"
+#include "app/settings.h"
+#include "platform/services.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvin::run {
+class MainFrame;
+}
+
+namespace quorvin::app {
+
+extern const char* const kWindowTitle;
+
+class QuorvinApp {
+public:
+    QuorvinApp();
+    ~QuorvinApp();
+    QuorvinApp(const QuorvinApp&) = delete;
+    QuorvinApp& operator=(const QuorvinApp&) = delete;
+
+    // The program's whole life for the arguments after the program name;
+    // the process exit code.
+    int Run(const std::vector<std::wstring>& arguments);
+
+    AppSettings& Settings() { return settings_; }
+    RunState& State() { return state_; }
+    // The simulated network's folder given with /network; empty for the real network.
+    const std::wstring& NetworkFolder() const { return networkFolder_; }
+
+private:
+    bool InitInstance(const std::vector<std::wstring>& arguments);
+    int MessageLoop();
+    void ExitInstance();
+
+    // Not closed by the program: the system releases it when the process ends.
+    HANDLE mutex_ = nullptr;
+    // This machine's HKEY_LOCAL_MACHINE, where the settings live.
+    std::unique_ptr<platform::RegistryService> registry_;
+    std::unique_ptr<platform::RegistryKey> localMachine_;
+    AppSettings settings_;
+    RunState state_;
+    // The settings are written back at exit only once they have been loaded.
+    bool settingsLoaded_ = false;
+    std::wstring networkFolder_;
+    std::unique_ptr<run::MainFrame> frame_;
+};
+
+}  // namespace quorvin::app

@@ -1,0 +1,21 @@
+#pragma once
+// Whole-file reads and writes for the commands that save and load files,
+// and the message that tells the user why one failed.
+
+#include "app/ui/window.h"
+#include "app/user_message.h"
+
+namespace quorvin::ui {
+
+// Creates `path` (an existing file is emptied) and writes `bytes`; 0 or the
+// Win32 error of the step that failed (what was written before stays).
+platform::Error WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// Reads all of `path` into `bytes`; 0 or the Win32 error.
+platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// The file-error message of the string table for `code`, naming `path`,
+// with the application's title as caption and the exclamation icon.
+app::UserMessage FileErrorMessage(platform::Error code, const std::wstring& path);
+
+}  // namespace quorvin::ui
