@@ -15,6 +15,7 @@
 
 #include "platform/text/cp932.h"
 #include "platform/win32/win32_platform.h"
+#include "unit/messages/message_files.h"
 
 namespace {
 
@@ -291,6 +292,61 @@ TEST(MessageService, FormatsWithCp932ArgumentsFromAModule) {
 
     EXPECT_EQ(messages.FormatMessage(module.get(), 0x2FFFFFF0, &arguments, text), error::kMessageNotFound);
     EXPECT_EQ(text, "");
+}
+
+// A test message DLL copied into a folder with a Japanese name, loaded by
+// its CP932 path, formats as FormatMessageW does with the same arguments
+// in UTF-16.
+TEST(MessageService, TestDllUnderAJapanesePathFormatsAsTheWideCall) {
+    const std::string built = quorvin::messages::test::TestDllPath("msgtest_bilingual");
+    ASSERT_FALSE(built.empty()) << "QUORVIN_BINARY_DIR is not set";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_GT(n, 0u);
+    const std::wstring folder = std::wstring(temp, n) + W(u"クォーヴィン試験ソ");
+    const std::wstring copy = folder + W(u"\\表示.dll");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileW(quorvin::win32::Wide(built).c_str(), copy.c_str(), FALSE)) << built;
+
+    {
+        Win32Platform platform;
+        auto& messages = platform.Get().messages;
+        std::unique_ptr<MessageModule> module;
+        ASSERT_EQ(messages.LoadDataFile(quorvin::win32::Narrow(copy.data(), copy.size()), module), error::kSuccess);
+
+        HMODULE raw = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(raw, nullptr);
+        const std::u16string wideArguments[] = {u"ソ表", u"ｻｰﾋﾞｽ", u"能力 100%"};
+        std::vector<DWORD_PTR> argumentArray;
+        for (const auto& a : wideArguments) argumentArray.push_back(reinterpret_cast<DWORD_PTR>(a.c_str()));
+        const std::vector<std::string> arguments = {"ソ表", "ｻｰﾋﾞｽ", "能力 100%"};
+
+        for (DWORD id : {1u, 2u, 15u}) {
+            wchar_t* buffer = nullptr;
+            const DWORD length = FormatMessageW(
+                FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                    FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                raw, id, 1024, reinterpret_cast<LPWSTR>(&buffer), 0, reinterpret_cast<va_list*>(argumentArray.data()));
+            ASSERT_GT(length, 0u) << id;
+            const std::string expected = quorvin::win32::Narrow(buffer, length);
+            EXPECT_EQ(LocalFree(buffer), nullptr);
+            std::string text;
+            ASSERT_EQ(messages.FormatMessage(module.get(), id, &arguments, text), error::kSuccess) << id;
+            EXPECT_EQ(text, expected) << id;
+        }
+        EXPECT_TRUE(FreeLibrary(raw));
+
+        std::string text;
+        ASSERT_EQ(messages.FormatMessage(module.get(), 2, &arguments, text), error::kSuccess);
+        EXPECT_TRUE(text == "ソ表 が ｻｰﾋﾞｽ を開始しました。\r\n詳細: 能力 100%\r\n" ||
+                    text == "ソ表 started ｻｰﾋﾞｽ.\r\nDetails: 能力 100%\r\n")
+            << text;
+        // A number the module lacks comes from the system's table.
+        ASSERT_EQ(messages.FormatMessage(module.get(), 1722, &arguments, text), error::kSuccess);
+        EXPECT_EQ(text, "RPC server unavailable.\r\n");
+    }
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
 TEST(MessageService, ForeignModuleIsRefused) {
