@@ -10,6 +10,16 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// <windows.h> maps FormatMessage and ExpandEnvironmentStrings to their A or
+// W functions by macro, which would rename the methods below. Including it
+// here first and dropping the two macros keeps the names whatever the order
+// of includes; the program calls the W functions by their full names.
+#include <windows.h>
+#undef FormatMessage
+#undef ExpandEnvironmentStrings
+#endif
+
 namespace quorvin::platform {
 
 // A Win32 error code; 0 is success.
