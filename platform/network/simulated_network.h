@@ -1,0 +1,39 @@
+#pragma once
+// A folder that plays a Windows network: the platform services answered from
+// its files (docs/network.md describes the folder).
+
+#include "platform/network/network_config.h"
+#include "platform/services.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace quorvin::network {
+
+class SimulatedNetwork {
+public:
+    // Reads the network folder; null with `error` telling what is wrong
+    // (missing folder, missing or broken network.ini or computer.ini).
+    static std::unique_ptr<SimulatedNetwork> Open(const std::filesystem::path& folder, std::string& error);
+
+    ~SimulatedNetwork();
+    SimulatedNetwork(const SimulatedNetwork&) = delete;
+    SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
+
+    // The six services; they live as long as this object.
+    platform::Platform Services();
+
+    // Drops every connection made through the connection service.
+    void Reset();
+
+    const NetworkConfig& Config() const;
+
+    struct State;
+
+private:
+    explicit SimulatedNetwork(NetworkConfig config);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace quorvin::network
