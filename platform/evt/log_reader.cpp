@@ -16,7 +16,6 @@ namespace quorvin::evt {
 
 namespace {
 
-using bytes::Fits;
 using bytes::LoadU32;
 
 constexpr std::uint32_t kEofMarkers[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
@@ -27,11 +26,11 @@ std::string Hex(std::uint64_t v) {
     return text;
 }
 
+// Where an EOF record is and where it says the oldest record is. Its record
+// numbers are not needed: the records carry their own.
 struct EofRecord {
     std::uint32_t at = 0;
     std::uint32_t begin = 0;
-    std::uint32_t current = 0;
-    std::uint32_t oldest = 0;
 };
 
 class Reader {
@@ -76,8 +75,6 @@ public:
         if (LoadU32(bytes + 36) != kEofRecordSize || Normal(LoadU32(bytes + 24)) != at) return false;
         eof.at = at;
         eof.begin = Normal(LoadU32(bytes + 20));
-        eof.current = LoadU32(bytes + 28);
-        eof.oldest = LoadU32(bytes + 32);
         return Valid(eof.begin);
     }
 
@@ -187,26 +184,27 @@ ParsedLog Fail(ParsedLog out, const std::string& message) {
 ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
     ParsedLog out;
     if (data == nullptr) size = 0;
+    auto field = [&](std::size_t offset) { return bytes::U32At(data, size, offset); };
     if (size < kHeaderSize)
         return Fail(std::move(out), "the file is " + std::to_string(size) + " bytes long, shorter than the " +
                                         std::to_string(kHeaderSize) + "-byte header");
-    if (LoadU32(data) != kHeaderSize)
-        return Fail(std::move(out), "header size at offset 0x0 is " + Hex(LoadU32(data)) + ", not 0x30");
-    if (LoadU32(data + 44) != kHeaderSize)
-        return Fail(std::move(out), "header end size at offset 0x2C is " + Hex(LoadU32(data + 44)) + ", not 0x30");
-    if (LoadU32(data + 4) != kSignature)
-        return Fail(std::move(out), "header signature at offset 0x4 is " + Hex(LoadU32(data + 4)) + ", not \"LfLe\"");
+    if (field(0) != kHeaderSize)
+        return Fail(std::move(out), "header size at offset 0x0 is " + Hex(field(0)) + ", not 0x30");
+    if (field(44) != kHeaderSize)
+        return Fail(std::move(out), "header end size at offset 0x2C is " + Hex(field(44)) + ", not 0x30");
+    if (field(4) != kSignature)
+        return Fail(std::move(out), "header signature at offset 0x4 is " + Hex(field(4)) + ", not \"LfLe\"");
     const std::uint64_t fileSize = size;
     if (fileSize > 0xFFFFFFFFu) return Fail(std::move(out), "the file is " + Hex(size) + " bytes long, over 4 GiB");
 
-    const std::uint32_t startOffset = LoadU32(data + 16);
-    const std::uint32_t endOffset = LoadU32(data + 20);
-    out.maxSize = LoadU32(data + 32);
-    out.flags = LoadU32(data + 36);
-    out.retention = LoadU32(data + 40);
-    if (LoadU32(data + 8) != 1 || LoadU32(data + 12) != 1)
-        out.notes.push_back("header version " + std::to_string(LoadU32(data + 8)) + "." +
-                            std::to_string(LoadU32(data + 12)) + ", not 1.1");
+    const std::uint32_t startOffset = field(16);
+    const std::uint32_t endOffset = field(20);
+    out.maxSize = field(32);
+    out.flags = field(36);
+    out.retention = field(40);
+    if (field(8) != 1 || field(12) != 1)
+        out.notes.push_back("header version " + std::to_string(field(8)) + "." +
+                            std::to_string(field(12)) + ", not 1.1");
 
     // A file whose length is no multiple of 4 was cut: its last bytes cannot hold a whole field.
     const auto end = static_cast<std::uint32_t>(size & ~std::size_t{3});
