@@ -38,7 +38,8 @@ private:
     std::size_t limit_;
 };
 
-// 32-bit int arithmetic that wraps, as the printf code's int fields do.
+// A value stored into one of the printf code's int fields wraps to 32 bits;
+// comparisons of those fields are made on the true values.
 std::int32_t Wrap(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
 
 const Argument& ZeroEntry() {
@@ -235,7 +236,7 @@ private:
             flags.width = Wrap(std::int64_t{flags.width} - 1);
             if (flags.zeroPad && !out_.Put(flags.sign)) return false;
         }
-        if (!flags.left && !out_.Repeat(flags.zeroPad ? u'0' : u' ', Wrap(std::int64_t{flags.width} - length)))
+        if (!flags.left && !out_.Repeat(flags.zeroPad ? u'0' : u' ', std::int64_t{flags.width} - length))
             return false;
         if (flags.sign != 0 && !flags.zeroPad && !out_.Put(flags.sign)) return false;
         return true;
@@ -243,7 +244,7 @@ private:
 
     bool FillRight(std::int32_t length, const Flags& flags) {
         if (!flags.left) return true;
-        return out_.Repeat(u' ', Wrap(std::int64_t{flags.width} - length));
+        return out_.Repeat(u' ', std::int64_t{flags.width} - length);
     }
 
     // The length printf takes of a text: all of it, or at most the precision.
@@ -339,8 +340,7 @@ private:
 
     bool Integer(ArgumentList& list, Flags& flags) {
         const bool hex = flags.format == u'x' || flags.format == u'X';
-        if (hex && flags.zeroPad && flags.alternate && !flags.left &&
-            flags.precision < Wrap(std::int64_t{flags.width} - 2))
+        if (hex && flags.zeroPad && flags.alternate && !flags.left && flags.precision < std::int64_t{flags.width} - 2)
             flags.precision = Wrap(std::int64_t{flags.width} - 2);
         std::int64_t value = 0;
         const bool signedConversion = flags.format == u'd' || flags.format == u'i';
