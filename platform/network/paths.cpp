@@ -189,7 +189,7 @@ platform::Error ReadWholeFile(const fs::path& file, std::uint64_t limit, std::ve
     return platform::error::kSuccess;
 }
 
-std::string ReplaceFile(const fs::path& file, const std::vector<std::uint8_t>& data) {
+std::string WriteFileAtomically(const fs::path& file, const std::vector<std::uint8_t>& data) {
     fs::path temporary = file;
     temporary += ".new";
     {

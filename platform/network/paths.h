@@ -76,6 +76,6 @@ platform::Error ReadWholeFile(const std::filesystem::path& file, std::uint64_t l
 // Writes `data` to `file` through a temporary file beside it that is renamed
 // over it; on any failure the old file stays as it was. Empty on success,
 // else what failed.
-std::string ReplaceFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& data);
+std::string WriteFileAtomically(const std::filesystem::path& file, const std::vector<std::uint8_t>& data);
 
 }  // namespace quorvin::network

@@ -269,7 +269,7 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
             const std::shared_ptr<backend::Hive> saved = weak.lock();
             if (!saved) return kRegistryIoFailed;
             std::lock_guard<std::mutex> lock(state->saveMutex);
-            return ReplaceFile(file, backend::SaveHive(*saved)).empty() ? error::kSuccess : kRegistryIoFailed;
+            return WriteFileAtomically(file, backend::SaveHive(*saved)).empty() ? error::kSuccess : kRegistryIoFailed;
         });
         return error::kSuccess;
     }

@@ -122,13 +122,13 @@ TEST(Paths, ReadWholeFileAndReplaceFile) {
     EXPECT_EQ(ReadWholeFile(file, 4, data), 8u);
     EXPECT_EQ(ReadWholeFile(temp.Path() / "missing", 4, data), 2u);
 
-    EXPECT_EQ(ReplaceFile(file, {'a', 'b'}), "");
+    EXPECT_EQ(WriteFileAtomically(file, {'a', 'b'}), "");
     EXPECT_EQ(temp.Read("f.bin"), "ab");
     EXPECT_FALSE(fs::exists(temp.Path() / "f.bin.new"));
     // A failing save leaves the old file alone.
     temp.MakeFolder("f.bin.new");
     temp.Write("f.bin.new/blocker", "");
-    EXPECT_NE(ReplaceFile(file, {'c'}), "");
+    EXPECT_NE(WriteFileAtomically(file, {'c'}), "");
     EXPECT_EQ(temp.Read("f.bin"), "ab");
 }
 

@@ -154,12 +154,12 @@ TEST_F(Network, EventLogReadsNewestFirst) {
 
     // By address, with a buffer too small for one record, then large enough.
     ASSERT_EQ(Services().eventLog.Open("\\\\192.168.0.10", "SYSTEM", log), 0u);
-    std::uint8_t small[16];
+    std::uint8_t tiny[16];
     std::uint32_t read = 0, needed = 0;
-    EXPECT_EQ(log->Read(small, sizeof small, read, needed), platform::error::kInsufficientBuffer);
-    EXPECT_GT(needed, sizeof small);
+    EXPECT_EQ(log->Read(tiny, sizeof tiny, read, needed), platform::error::kInsufficientBuffer);
+    EXPECT_GT(needed, sizeof tiny);
     EXPECT_EQ(ReadAll(*log, needed).size(), 3u);
-    EXPECT_EQ(log->Read(small, sizeof small, read, needed), platform::error::kHandleEof);
+    EXPECT_EQ(log->Read(tiny, sizeof tiny, read, needed), platform::error::kHandleEof);
 }
 
 TEST_F(Network, EventLogFailuresAndEmptyLogs) {
