@@ -1,0 +1,62 @@
+// Message modules from outside: the message DLLs of a simulated network. No
+// crash, no overread, no hang: an image that is no PE gives 193 with a
+// reason; every lookup in one that loads ends with a text or an error code,
+// and every text found formats without fault.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/messages/format_message.h"
+
+namespace {
+
+using namespace quorvin::messages;
+
+void Look(const MessageTable& table, std::uint32_t id, std::uint16_t language,
+          const std::vector<Argument>& arguments) {
+    MessageText text;
+    std::string problem;
+    const quorvin::platform::Error e = table.Find(id, language, Locale{}, text, &problem);
+    if (e != 0 && problem.empty()) std::abort();
+    if (e != 0) return;
+    std::u16string out;
+    FormatOptions options;
+    const quorvin::platform::Error f = FormatTableMessage(&table, nullptr, id, language, Locale{}, &arguments, options, out);
+    if (out.size() > options.maxLength) std::abort();
+    if (f == 0 && out.empty()) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    MessageTable table;
+    std::string problem;
+    const quorvin::platform::Error e = MessageTable::Load(data, size, table, &problem);
+    if (e != 0) {
+        if (e != 193 || problem.empty()) std::abort();
+        return 0;
+    }
+    if (table.TableError() != 0 && table.Problem().empty()) std::abort();
+
+    std::vector<Argument> arguments;
+    for (int i = 0; i < 8; ++i) arguments.push_back(NarrowArgument(std::string(static_cast<std::size_t>(i), 'a'), 0x1000u * i));
+
+    std::vector<std::uint16_t> languages = table.Languages();
+    languages.push_back(language::kUserDefault);
+    for (std::uint16_t lang : languages) {
+        for (std::uint32_t id : {0u, 1u, 0xFFFFFFFFu}) Look(table, id, lang, arguments);
+        std::uint16_t chosen = 0;
+        if (table.SelectLanguage(lang, Locale{}, chosen) != 0) continue;
+        std::vector<MessageBlock> blocks;
+        table.Blocks(chosen, blocks);
+        blocks.resize(std::min<std::size_t>(blocks.size(), 32));
+        for (const MessageBlock& block : blocks) {
+            for (std::uint32_t id : {block.lowId, block.lowId + 1, block.highId - 1, block.highId})
+                Look(table, id, lang, arguments);
+        }
+    }
+    return 0;
+}
