@@ -2,10 +2,13 @@
 # source, built at build time with the mingw-w64 tools of the host, in every
 # build (native, windows, fuzz).
 #
-#   quorvin_message_dll(NAME <name> MC <file.mc> OUTPUT_DIR <dir> [MACHINE x86_64|i686] [ANSI])
+#   quorvin_message_dll(NAME <name> MC <file.mc> OUTPUT_DIR <dir>
+#                       [FILE <file name>] [TARGET <target>] [MACHINE x86_64|i686] [ANSI])
 #
-# makes <dir>/<name>.dll (PE32+ for x86_64, the default; PE32 for i686) and
-# the target message_dll_<name>, part of ALL, for others to depend on.
+# makes <dir>/<name>.dll, or <dir>/<file name> (PE32+ for x86_64, the
+# default; PE32 for i686), and the target message_dll_<name>, or <target>,
+# part of ALL, for others to depend on. Two modules of the same name in
+# different folders need different targets.
 #
 # The .mc source is UTF-8 (windmc -C 65001) and its texts become Unicode
 # entries (-U), Japanese ones included; with ANSI they become ANSI entries in
@@ -27,12 +30,18 @@ if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_CRLF_IN)
 endif()
 
 function(quorvin_message_dll)
-  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;MACHINE" "" ${ARGN})
+  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;FILE;TARGET;MACHINE" "" ${ARGN})
   if(NOT M_NAME OR NOT M_MC OR NOT M_OUTPUT_DIR)
     message(FATAL_ERROR "quorvin_message_dll needs NAME, MC and OUTPUT_DIR")
   endif()
   if(NOT M_MACHINE)
     set(M_MACHINE x86_64)
+  endif()
+  if(NOT M_FILE)
+    set(M_FILE ${M_NAME}.dll)
+  endif()
+  if(NOT M_TARGET)
+    set(M_TARGET message_dll_${M_NAME})
   endif()
   if(NOT M_MACHINE MATCHES "^(x86_64|i686)$")
     message(FATAL_ERROR "quorvin_message_dll: MACHINE must be x86_64 or i686, not ${M_MACHINE}")
@@ -51,8 +60,8 @@ function(quorvin_message_dll)
 
   get_filename_component(mc ${M_MC} ABSOLUTE)
   get_filename_component(mc_base ${M_MC} NAME_WE)
-  set(work ${CMAKE_CURRENT_BINARY_DIR}/message_dll_${M_NAME})
-  set(dll ${M_OUTPUT_DIR}/${M_NAME}.dll)
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${M_TARGET})
+  set(dll ${M_OUTPUT_DIR}/${M_FILE})
   file(MAKE_DIRECTORY ${work})
 
   add_custom_command(
@@ -66,7 +75,7 @@ function(quorvin_message_dll)
             ${work}/${mc_base}.res.o -o ${dll}
     DEPENDS ${mc}
     WORKING_DIRECTORY ${work}
-    COMMENT "Message DLL ${M_NAME}.dll from ${M_MC}"
+    COMMENT "Message module ${M_FILE} from ${M_MC}"
     VERBATIM)
-  add_custom_target(message_dll_${M_NAME} ALL DEPENDS ${dll})
+  add_custom_target(${M_TARGET} ALL DEPENDS ${dll})
 endfunction()
