@@ -125,8 +125,8 @@ bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
 }
 
 // Every entry of one kind with its CP932 name, in byte order of the names.
-std::vector<std::pair<std::string, fs::path>> Entries(const fs::path& folder, EntryKind kind) {
-    std::vector<std::pair<std::string, fs::path>> entries;
+FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
+    FolderCache::Listing entries;
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec))
@@ -137,10 +137,20 @@ std::vector<std::pair<std::string, fs::path>> Entries(const fs::path& folder, En
 
 }  // namespace
 
-bool FindEntry(const fs::path& folder, std::string_view name, EntryKind kind, fs::path& found) {
+const FolderCache::Listing& FolderCache::Entries(const fs::path& folder, EntryKind kind) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto key = std::make_pair(folder, kind);
+    auto it = listings_.find(key);
+    if (it == listings_.end()) it = listings_.emplace(key, network::Entries(folder, kind)).first;
+    return it->second;  // map elements never move
+}
+
+bool FindEntry(const fs::path& folder, std::string_view name, EntryKind kind, fs::path& found, FolderCache* cache) {
     if (name.empty()) return false;
     const fs::path* match = nullptr;
-    const auto entries = Entries(folder, kind);
+    FolderCache::Listing uncached;
+    if (!cache) uncached = Entries(folder, kind);
+    const FolderCache::Listing& entries = cache ? cache->Entries(folder, kind) : uncached;
     for (const auto& [entryName, entryPath] : entries) {
         if (entryName == name) {
             found = entryPath;
@@ -159,17 +169,19 @@ std::vector<std::string> ListEntries(const fs::path& folder, EntryKind kind) {
     return names;
 }
 
-platform::Error ResolveFile(const fs::path& root, const std::vector<std::string>& components, fs::path& file) {
+platform::Error ResolveFile(const fs::path& root, const std::vector<std::string>& components, fs::path& file,
+                            FolderCache* cache) {
     if (components.empty()) return platform::error::kAccessDenied;
     fs::path folder = root;
     for (std::size_t i = 0; i + 1 < components.size(); ++i) {
         fs::path next;
-        if (!FindEntry(folder, components[i], EntryKind::kDirectory, next)) return platform::error::kPathNotFound;
+        if (!FindEntry(folder, components[i], EntryKind::kDirectory, next, cache)) return platform::error::kPathNotFound;
         folder = next;
     }
-    if (FindEntry(folder, components.back(), EntryKind::kFile, file)) return platform::error::kSuccess;
+    if (FindEntry(folder, components.back(), EntryKind::kFile, file, cache)) return platform::error::kSuccess;
     fs::path directory;
-    if (FindEntry(folder, components.back(), EntryKind::kDirectory, directory)) return platform::error::kAccessDenied;
+    if (FindEntry(folder, components.back(), EntryKind::kDirectory, directory, cache))
+        return platform::error::kAccessDenied;
     return platform::error::kFileNotFound;
 }
 

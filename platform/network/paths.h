@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,11 +55,24 @@ std::filesystem::path Cp932ToHostName(std::string_view name);
 
 enum class EntryKind { kFile, kDirectory };
 
+// Folder listings read once and kept: a simulated network looks up the same
+// folders for every event, and its folders do not change while it is open.
+class FolderCache {
+public:
+    using Listing = std::vector<std::pair<std::string, std::filesystem::path>>;  // CP932 name, path; byte order
+    const Listing& Entries(const std::filesystem::path& folder, EntryKind kind);
+
+private:
+    std::mutex mutex_;
+    std::map<std::pair<std::filesystem::path, EntryKind>, Listing> listings_;
+};
+
 // The entry of `folder` whose name equals `name` (MbsICmp; an exact match
 // wins, otherwise the first in byte order of the names), of the kind asked.
 // Symbolic links and special files never match. False when there is none.
+// With a cache the folder is listed only the first time.
 bool FindEntry(const std::filesystem::path& folder, std::string_view name, EntryKind kind,
-               std::filesystem::path& found);
+               std::filesystem::path& found, FolderCache* cache = nullptr);
 
 // The names (CP932) of the entries of `folder` of one kind, in byte order.
 std::vector<std::string> ListEntries(const std::filesystem::path& folder, EntryKind kind);
@@ -67,7 +82,7 @@ std::vector<std::string> ListEntries(const std::filesystem::path& folder, EntryK
 // (ERROR_FILE_NOT_FOUND: the last name is missing) or 5 (the last name is a
 // folder). No components at all: 5, a drive root is a folder.
 platform::Error ResolveFile(const std::filesystem::path& root, const std::vector<std::string>& components,
-                            std::filesystem::path& file);
+                            std::filesystem::path& file, FolderCache* cache = nullptr);
 
 // Reads a whole file: 0, 2 when it cannot be opened, 8 when it is larger than
 // `limit` bytes, 30 (ERROR_READ_FAULT) when reading fails.

@@ -148,6 +148,7 @@ struct SimulatedNetwork::State {
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time
+    FolderCache folders;   // the network's folders as first listed
 
     EventLogs eventLog{*this};
     Registry registry{*this};
@@ -229,9 +230,9 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     const bool standard = Equal(logName, "System") || Equal(logName, "Security") || Equal(logName, "Application");
     fs::path logs, file;
     bool haveFile = false;
-    if (FindEntry(computer.folder, "logs", EntryKind::kDirectory, logs)) {
-        haveFile = !logName.empty() && FindEntry(logs, logName + ".evt", EntryKind::kFile, file);
-        if (!haveFile && !standard) haveFile = FindEntry(logs, "Application.evt", EntryKind::kFile, file);
+    if (FindEntry(computer.folder, "logs", EntryKind::kDirectory, logs, &state_.folders)) {
+        haveFile = !logName.empty() && FindEntry(logs, logName + ".evt", EntryKind::kFile, file, &state_.folders);
+        if (!haveFile && !standard) haveFile = FindEntry(logs, "Application.evt", EntryKind::kFile, file, &state_.folders);
     }
     if (!haveFile) {
         log = backend::EmptyLog();
@@ -307,8 +308,8 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
     const ComputerConfig& computer = state_.config.computers[static_cast<std::size_t>(index)];
     const char drive = DriveShareLetter(share);
     fs::path drives, driveFolder;
-    const bool driveExists = drive != 0 && FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives) &&
-                             FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, driveFolder);
+    const bool driveExists = drive != 0 && FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) &&
+                             FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, driveFolder, &state_.folders);
     if (!driveExists && !Equal(share, "admin$") && !Equal(share, "IPC$")) return error::kBadNetName;
 
     const std::string_view userName = CString(user);
@@ -375,14 +376,14 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
 
     const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
     fs::path drives, root;
-    if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives) ||
-        !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root))
+    if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) ||
+        !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root, &state_.folders))
         return parsed.kind == WindowsPath::Kind::kUnc ? error::kBadNetName : error::kPathNotFound;
 
     std::vector<std::string> components;
     if (const platform::Error e = NormalizeComponents(pieces, components)) return e;
     fs::path file;
-    if (const platform::Error e = ResolveFile(root, components, file)) return e;
+    if (const platform::Error e = ResolveFile(root, components, file, &state_.folders)) return e;
     std::vector<std::uint8_t> data;
     if (const platform::Error e = ReadWholeFile(file, kModuleLimit, data))
         return e == error::kNotEnoughMemory ? error::kBadExeFormat : e;
