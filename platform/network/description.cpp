@@ -644,15 +644,19 @@ bool Parser::Event() {
         const std::size_t equals = token.text.find('=');
         const std::string name = token.text.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : token.text.substr(equals + 1);
-        if (name == "category" && ParseU32(value, number) && number <= 0xFFFF) {
+        bool good = false;
+        if (name == "category") {
+            good = ParseU32(value, number) && number <= 0xFFFF;
             event.eventCategory = static_cast<std::uint16_t>(number);
-        } else if (name == "user" && ParseSid(value, event.userSid)) {
-        } else if (name == "data" && ParseHexBytes({Token{value, false}}, 0, event.data)) {
-        } else if (name == "computer" && !value.empty()) {
+        } else if (name == "user") {
+            good = ParseSid(value, event.userSid);
+        } else if (name == "data") {
+            good = ParseHexBytes({Token{value, false}}, 0, event.data);
+        } else if (name == "computer") {
+            good = !value.empty();
             event.computerName = value;
-        } else {
-            return Fail("bad event setting \"" + token.text + "\" (insertion strings are quoted)");
         }
+        if (!good) return Fail("bad event setting \"" + token.text + "\" (insertion strings are quoted)");
     }
     if (event.strings.size() > 0xFFFF) return Fail("too many insertion strings");
     Computer()->logs[static_cast<std::size_t>(log_)].events.push_back(std::move(event));
