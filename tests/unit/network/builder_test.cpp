@@ -11,12 +11,14 @@
 
 #include "pe_image.h"
 #include "temp_folder.h"
+#include "test_network.h"
 
 namespace fs = std::filesystem;
 namespace platform = quorvin::platform;
 namespace evt = quorvin::evt;
 using namespace quorvin::network;
 using quorvin::network::test::MessageDll;
+using quorvin::network::test::BuildTestNetwork;
 using quorvin::network::test::TempFolder;
 
 namespace {
@@ -79,11 +81,12 @@ std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::
 }  // namespace
 
 TEST(Description, EventTimes) {
-    const std::time_t now = 1055840400;  // 2003-06-17 09:00 UTC
-    EXPECT_EQ(Time({"-2h"}, now, 1), now - 7200);
-    EXPECT_EQ(Time({"+30m"}, now, 1), now + 1800);
-    EXPECT_EQ(Time({"-45s", "10:00"}, now, 1), now - 45);
-    EXPECT_EQ(Time({"-3d"}, now, 1), now - 3 * 86400);
+    const std::uint32_t seconds = 1055840400;  // 2003-06-17 09:00 UTC
+    const auto now = static_cast<std::time_t>(seconds);
+    EXPECT_EQ(Time({"-2h"}, now, 1), seconds - 7200);
+    EXPECT_EQ(Time({"+30m"}, now, 1), seconds + 1800);
+    EXPECT_EQ(Time({"-45s", "10:00"}, now, 1), seconds - 45);
+    EXPECT_EQ(Time({"-3d"}, now, 1), seconds - 3 * 86400);
     EXPECT_EQ(Time({"@1055840100"}, now, 1), 1055840100u);
 
     const std::tm day = Local(Time({"-3d", "10:15"}, now, 2));
@@ -199,22 +202,12 @@ TEST(Description, TokensQuotesAndComments) {
 
 class Builder : public ::testing::Test {
 protected:
-    // `description` is CP932, as every literal here; the parser reads UTF-8.
-    bool Build(const std::string& description, std::string& error, std::time_t now = 1055840400) {
-        NetworkDescription parsed;
-        if (!ParseDescription(quorvin::text::Cp932ToUtf8(description), now, parsed, error)) return false;
-        BuildOptions options;
-        options.baseFolder = temp.Path() / "src";
-        options.searchFolders.push_back(temp.Path() / "lib");
-        return BuildNetwork(parsed, temp.Path() / "net", options, error);
-    }
-    std::unique_ptr<SimulatedNetwork> Open() {
-        std::string error;
-        auto network = SimulatedNetwork::Open(temp.Path() / "net", error);
-        EXPECT_TRUE(network) << error;
-        return network;
+    bool Build(const std::string& description, std::string& error) {
+        network = BuildTestNetwork(temp, description, error);
+        return network != nullptr;
     }
     TempFolder temp;
+    std::unique_ptr<SimulatedNetwork> network;
 };
 
 TEST_F(Builder, BuildsEveryPartOfANetwork) {
@@ -256,8 +249,6 @@ TEST_F(Builder, BuildsEveryPartOfANetwork) {
         "  services eventlog=off registry=off shares=off\n";
     std::string error;
     ASSERT_TRUE(Build(description, error)) << error;
-    const auto network = Open();
-    ASSERT_TRUE(network);
     auto services = network->Services();
     const NetworkConfig& config = network->Config();
     ASSERT_EQ(config.computers.size(), 3u);
@@ -349,8 +340,6 @@ TEST_F(Builder, RegistryFilesAndFormats) {
     EXPECT_EQ(temp.Read("net/A/registry.reg").substr(0, 8), "REGEDIT4");  // the imported file's format
     EXPECT_EQ(temp.Read("net/B/registry.reg").substr(0, 8), "REGEDIT4");
     EXPECT_EQ(temp.Read("net/C/registry.reg").substr(0, 2), "\xFF\xFE");  // version 5.00, UTF-16LE
-    const auto network = Open();
-    ASSERT_TRUE(network);
     std::unique_ptr<platform::RegistryKey> root;
     ASSERT_EQ(network->Services().registry.ConnectLocalMachine("\\\\A", root), 0u);
     std::uint32_t type = 0;
@@ -388,19 +377,10 @@ TEST_F(Builder, RefusesWhatCannotBeBuilt) {
 
 TEST_F(Builder, PlacesMessageDllsBuiltFromMcSources) {
     const char* binary = std::getenv("QUORVIN_BINARY_DIR");
-    if (!binary) GTEST_SKIP() << "QUORVIN_BINARY_DIR is not set";
-    const fs::path dlls = fs::u8path(binary) / "test-messages";
-    if (!fs::exists(dlls / "msgtest_bilingual.dll")) GTEST_SKIP() << "no message DLLs built";
-    NetworkDescription parsed;
+    if (!binary || !fs::exists(fs::u8path(binary) / "test-messages" / "msgtest_bilingual.dll"))
+        GTEST_SKIP() << "no message DLLs built";
     std::string error;
-    ASSERT_TRUE(ParseDescription("computer SV1\nfile C:\\WINNT\\System32\\bilingual.dll msgtest_bilingual.dll\n", 0,
-                                 parsed, error));
-    BuildOptions options;
-    options.baseFolder = temp.Path();
-    options.searchFolders = {dlls};
-    ASSERT_TRUE(BuildNetwork(parsed, temp.Path() / "net", options, error)) << error;
-    const auto network = Open();
-    ASSERT_TRUE(network);
+    ASSERT_TRUE(Build("computer SV1\nfile C:\\WINNT\\System32\\bilingual.dll msgtest_bilingual.dll\n", error)) << error;
     std::unique_ptr<platform::MessageModule> module;
     ASSERT_EQ(network->Services().messages.LoadDataFile("\\\\SV1\\C$\\WINNT\\System32\\bilingual.dll", module), 0u);
     std::string text;
