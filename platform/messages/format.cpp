@@ -374,7 +374,7 @@ bool IsFormatPrefix(char16_t c) {
     return IsDigit(c) || c == u' ' || c == u'+' || c == u'-' || c == u'*' || c == u'#' || c == u'.';
 }
 
-// What the state of one formatting keeps between inserts.
+// The argument array and the highest entry used so far, kept from one insert to the next.
 struct InsertState {
     const std::vector<Argument>* arguments = nullptr;
     std::size_t last = 0;  // the highest entry used so far (1-based)

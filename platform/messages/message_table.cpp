@@ -327,12 +327,14 @@ platform::Error MessageTable::Load(const std::uint8_t* data, std::size_t size, M
             lang.problem = "message table of language " + Hex(lang.id) + " (RVA " + Hex(rva) + ", " +
                            std::to_string(length) + " bytes) lies outside the file";
         } else {
-            lang.data.assign(part.Data(), part.Data() + part.Size());
+            lang.offset = offset;
+            lang.size = length;
         }
         table.languages_.push_back(std::move(lang));
     }
     if (table.languages_.empty())
         return fail(error::kResourceLanguageNotFound, "the message table resource has no language");
+    table.bytes_.assign(data, data + size);
     table.tableError_ = perror::kSuccess;
     return perror::kSuccess;
 }
@@ -340,9 +342,10 @@ platform::Error MessageTable::Load(const std::uint8_t* data, std::size_t size, M
 MessageTable MessageTable::FromTexts(std::uint16_t language,
                                      const std::vector<std::pair<std::uint32_t, std::u16string>>& texts) {
     MessageTable table;
+    table.bytes_ = EncodeMessageData(texts);
     Language lang;
     lang.id = language;
-    lang.data = EncodeMessageData(texts);
+    lang.size = table.bytes_.size();
     table.languages_.push_back(std::move(lang));
     table.tableError_ = perror::kSuccess;
     return table;
@@ -378,7 +381,7 @@ platform::Error MessageTable::Blocks(std::uint16_t language, std::vector<Message
     for (const Language& lang : languages_) {
         if (lang.named || lang.id != language) continue;
         if (lang.error != perror::kSuccess) return lang.error;
-        const Span data(lang.data.data(), lang.data.size());
+        const Span data(bytes_.data() + lang.offset, lang.size);
         std::uint32_t count = 0;
         std::string why;
         if (!data.U32(0, count)) return perror::kInvalidData;
@@ -413,7 +416,7 @@ platform::Error MessageTable::Find(std::uint32_t id, std::uint16_t requested, co
         why = lang->problem;
         return fail(lang->error);
     }
-    const Span data(lang->data.data(), lang->data.size());
+    const Span data(bytes_.data() + lang->offset, lang->size);
     std::uint32_t count = 0;
     if (!data.U32(0, count)) {
         why = "message table of language " + Hex(lang->id) + " is shorter than its block count";

@@ -125,7 +125,8 @@ private:
         bool named = false;  // an entry with a name instead of a number: only ever the "first" language
         platform::Error error = platform::error::kSuccess;  // the data could not be mapped
         std::string problem;
-        std::vector<std::uint8_t> data;  // MESSAGE_RESOURCE_DATA
+        std::size_t offset = 0;  // its MESSAGE_RESOURCE_DATA in bytes_
+        std::size_t size = 0;
     };
 
     const Language* Select(std::uint16_t requested, const Locale& locale) const;
@@ -133,6 +134,8 @@ private:
     platform::Error tableError_ = error::kResourceDataNotFound;
     std::string problem_;
     std::vector<Language> languages_;
+    // The module's bytes, once: languages may share or overlap their data.
+    std::vector<std::uint8_t> bytes_;
 };
 
 // MESSAGE_RESOURCE_DATA holding `texts` as Unicode entries (numbers in
