@@ -185,10 +185,10 @@ TEST(LogRecord, FieldsThatPointOutsideTheRecordAreCutOrEmpty) {
     auto bytes = AnsiRecord(e);
     LogRecord record;
     // String offset past the record: the strings are empty.
-    auto far = bytes;
-    far[36] = 0xFF;
-    far[37] = 0xFF;
-    ASSERT_TRUE(ParseLogRecord(far.data(), far.size(), record));
+    auto outside = bytes;
+    outside[36] = 0xFF;
+    outside[37] = 0xFF;
+    ASSERT_TRUE(ParseLogRecord(outside.data(), outside.size(), record));
     EXPECT_EQ(record.strings, (std::vector<std::string>{"", ""}));
     // More strings announced than stored: the missing ones are empty or cut at the record's end.
     auto many = bytes;

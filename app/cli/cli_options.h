@@ -1,0 +1,41 @@
+#pragma once
+// The console collector's command line.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvin::cli {
+
+struct Date {
+    int year = 0, month = 0, day = 0;
+};
+
+struct CliOptions {
+    std::filesystem::path network;             // empty: the real network (Windows only)
+    std::vector<std::string> computers;        // CP932
+    std::filesystem::path computerList;        // a list file instead of --computers
+    bool system = true, security = true, application = true;
+    bool error = true, warning = true, information = true, success = true, failure = true;
+    std::optional<Date> from, to;
+    std::optional<std::string> user;           // CP932
+    std::string password;                      // CP932
+    std::filesystem::path csv, report, trace;
+};
+
+struct ParsedCommandLine {
+    bool help = false;
+    std::string error;  // UTF-8; empty when the command line is good
+    CliOptions options;
+};
+
+// Parses the arguments after the program name, given in UTF-8. Texts that
+// enter the collection (names, account) become CP932; paths stay paths.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The usage text (UTF-8).
+const char* UsageText();
+
+}  // namespace quorvin::cli

@@ -1,0 +1,69 @@
+#include "app/cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+using quorvin::cli::ParseCommandLine;
+
+namespace {
+
+quorvin::cli::ParsedCommandLine Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--network", "net"});
+    return ParseCommandLine(args);
+}
+
+}  // namespace
+
+TEST(CliOptions, DefaultsCollectEverythingFromBeginningToEnd) {
+    const auto parsed = Parse({"--computers", "sv1,\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"});  // "ソフト" in UTF-8
+    ASSERT_EQ(parsed.error, "");
+    const auto& o = parsed.options;
+    EXPECT_TRUE(o.system && o.security && o.application);
+    EXPECT_TRUE(o.error && o.warning && o.information && o.success && o.failure);
+    EXPECT_FALSE(o.from || o.to || o.user);
+    EXPECT_EQ(o.computers, (std::vector<std::string>{"sv1", "ソフト"}));  // CP932 inside
+    EXPECT_EQ(o.network, std::filesystem::path("net"));
+}
+
+TEST(CliOptions, ChoicesDatesAccountAndFiles) {
+    const auto parsed = Parse({"--computer-list=list.txt", "--logs", "security", "--types=failure,success",
+                               "--from", "2003-01-15", "--to", "2004-02-29", "--user", "admin", "--password", "pw",
+                               "--csv", "out.csv", "--report", "r.txt", "--trace", "t.log"});
+    ASSERT_EQ(parsed.error, "");
+    const auto& o = parsed.options;
+    EXPECT_FALSE(o.system || o.application);
+    EXPECT_TRUE(o.security && o.success && o.failure);
+    EXPECT_FALSE(o.error || o.warning || o.information);
+    ASSERT_TRUE(o.from && o.to);
+    EXPECT_EQ(o.from->year * 10000 + o.from->month * 100 + o.from->day, 20030115);
+    EXPECT_EQ(o.to->day, 29);
+    EXPECT_EQ(*o.user, "admin");
+    EXPECT_EQ(o.password, "pw");
+    EXPECT_EQ(o.computerList, std::filesystem::path("list.txt"));
+    EXPECT_EQ(o.trace, std::filesystem::path("t.log"));
+}
+
+TEST(CliOptions, BadCommandLinesSayWhatIsWrong) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},                                                  // neither computers nor a list
+        {"--computers", "a", "--computer-list", "l"},        // both
+        {"--computers", "a,,b"},                             // empty name
+        {"--computers"},                                     // no value
+        {"--computers", "a", "--colour", "red"},             // unknown option
+        {"--computers", "a", "--logs", "system,kernel"},     // unknown log
+        {"--computers", "a", "--types", "info"},             // unknown type
+        {"--computers", "a", "--from", "2023-02-29"},        // no such day
+        {"--computers", "a", "--from", "2023-13-01"},
+        {"--computers", "a", "--to", "23-1-1"},
+        {"--computers", "a", "--to", "2023-01-01x"},
+        {"--computers", "a", "--password", "x"},             // password without user
+        {"--computers", "a", "--user", std::string(31, 'u')},
+    };
+    for (const auto& args : bad) {
+        const auto parsed = Parse(args);
+        EXPECT_FALSE(parsed.error.empty()) << ::testing::PrintToString(args);
+    }
+    EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+#ifndef _WIN32
+    EXPECT_FALSE(ParseCommandLine({"--computers", "a"}).error.empty());  // no real network here
+#endif
+}
