@@ -1,0 +1,107 @@
+// Start-up, the main window's layout, the settings written at the first
+// exit and the single instance.
+
+#include "common.h"
+
+using namespace quorvin::gui_test;
+
+namespace {
+
+TEST(Startup, FirstStartShowsTheEmptyListAndTheLayout) {
+    ASSERT_TRUE(settings::Delete());
+    App app;
+    ASSERT_READY(app);
+
+    // Only the root, nothing selected, no current computer.
+    EXPECT_EQ(app.TreeCount(), 1);
+    EXPECT_EQ(app.TreeItemText(app.Root()), "ｺﾝﾋﾟｭｰﾀﾘｽﾄ");
+    EXPECT_TRUE(app.TreeNames().empty());
+    EXPECT_EQ(app.TreeSelection(), nullptr);
+
+    // The tree is the left pane, 120 pixels wide; the list is to its right.
+    RECT treeRect{}, listRect{};
+    GetWindowRect(app.tree, &treeRect);
+    GetWindowRect(app.list, &listRect);
+    EXPECT_EQ(treeRect.right - treeRect.left, 120);
+    EXPECT_GT(listRect.left, treeRect.right);
+    EXPECT_EQ(treeRect.top, listRect.top);
+
+    // Eight columns, widths from their titles.
+    const char* titles[] = {"", "種類", "時刻", "ｲﾍﾞﾝﾄ", "ｺﾝﾋﾟｭｰﾀ名", "ｿｰｽ", "ｲﾍﾞﾝﾄID", "ﾒｯｾｰｼﾞ"};
+    const int margins[] = {0, 0, 100, 20, 25, 44, 44, 500};
+    for (int column = 0; column < 8; ++column) {
+        EXPECT_EQ(app.ColumnTitle(column), titles[column]) << column;
+        if (column >= 2) {
+            EXPECT_EQ(app.ColumnWidth(column), app.StringWidth(titles[column]) + margins[column]) << column;
+        }
+    }
+    EXPECT_EQ(app.ColumnWidth(0), 18);
+    EXPECT_EQ(app.ColumnWidth(1), 50);
+    EXPECT_EQ(app.RowCount(), 0);
+
+    // Toolbar: eight buttons and four separators in the documented order.
+    const int buttons[] = {32771, 32776, 32773, 0, 32786, 0, 32777, 32781, 0, 32780, 0, 57665};
+    ASSERT_EQ(SendMessageW(app.toolbar, TB_BUTTONCOUNT, 0, 0), 12);
+    for (int i = 0; i < 12; ++i) {
+        const int id = buttons[i];
+        if (id == 0) continue;
+        EXPECT_EQ(SendMessageW(app.toolbar, TB_COMMANDTOINDEX, id, 0), i) << id;
+    }
+    // Status bar: the message pane and four indicators.
+    EXPECT_EQ(app.StatusPaneCount(), 5);
+
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST(Startup, FirstExitWritesEverySettingWithItsDefault) {
+    ASSERT_TRUE(settings::Delete());
+    App app;
+    ASSERT_READY(app);
+    EXPECT_EQ(app.Close(), 0);
+
+    const std::vector<std::string> names = settings::ValueNames();
+    EXPECT_EQ(names.size(), 26u);
+    const std::pair<const char*, DWORD> dwords[] = {
+        {"EnableStartDate", 0},    {"EnableEndDate", 1},       {"Filter_Application", 1},   {"Filter_System", 1},
+        {"Filter_Security", 1},    {"Filter_Information", 1},  {"Filter_Error", 1},         {"Filter_Warning", 1},
+        {"Filter_Securityok", 1},  {"Filter_Securityng", 1},   {"DontShowMessageToolTip", 0}, {"DontShowComList", 0},
+        {"AnotherLoginName", 0},   {"ShowOnlyServer", 0},      {"DayBefore", 3},            {"MajorVersion", 1},
+        {"MaxComputer", 200},
+    };
+    for (const auto& [name, expected] : dwords) {
+        DWORD value = 99;
+        EXPECT_TRUE(settings::ReadDword(name, value)) << name;
+        EXPECT_EQ(value, expected) << name;
+    }
+    for (const char* date : {"StartTime_Year", "StartTime_Month", "StartTime_Day", "EndTime_Year", "EndTime_Month",
+                             "EndTime_Day"}) {
+        DWORD value = 0;
+        EXPECT_TRUE(settings::ReadDword(date, value)) << date;
+    }
+    DWORD year = 0;
+    ASSERT_TRUE(settings::ReadDword("EndTime_Year", year));
+    EXPECT_GE(year, 2020u);
+    std::string text = "x";
+    EXPECT_TRUE(settings::ReadString("Username", text));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(settings::ReadString("ComputerListToSave", text));
+    EXPECT_EQ(text, "");
+    DWORD type = 0;
+    std::vector<std::uint8_t> block;
+    ASSERT_TRUE(settings::Read("Password", type, block));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(block.size(), 98u);
+}
+
+TEST(Startup, SecondCopyEndsSilentlyAndTheFirstRunsOn) {
+    App first;
+    ASSERT_READY(first);
+    Program second;
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitForExit(), 0);
+    EXPECT_TRUE(first.Process().Running());
+    EXPECT_EQ(first.Dialogs().size(), 0u);
+    EXPECT_EQ(first.Close(), 0);
+}
+
+}  // namespace
