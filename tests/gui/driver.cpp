@@ -493,36 +493,51 @@ void App::MoveMouseOverList(POINT at) const {
 namespace {
 struct TooltipSearch {
     DWORD processId;
-    HWND owner;
-    HWND found;
+    std::vector<HWND> found;
 };
-BOOL CALLBACK FindTooltip(HWND window, LPARAM lParam) {
+BOOL CALLBACK FindTooltips(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<TooltipSearch*>(lParam);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == search->processId && ClassName(window) == "tooltips_class32" &&
-        GetWindow(window, GW_OWNER) == search->owner) {
-        search->found = window;
-        return FALSE;
-    }
+    if (process == search->processId && ClassName(window) == "tooltips_class32") search->found.push_back(window);
     return TRUE;
 }
 }  // namespace
 
+HWND App::ListTooltip() const {
+    // The tooltips of the process (the toolbar has one too): the list's is
+    // the one with a tool for the list window.
+    TooltipSearch search{program_.ProcessId(), {}};
+    EnumWindows(FindTooltips, reinterpret_cast<LPARAM>(&search));
+    RemoteMemory memory(program_.ProcessHandle(), sizeof(TOOLINFOW));
+    for (HWND tooltip : search.found) {
+        const auto count = static_cast<int>(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            TOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
+            memory.Write(0, &tool, sizeof tool);
+            if (!SendMessageW(tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(memory.Address()))) continue;
+            memory.Read(0, &tool, sizeof tool);
+            if (tool.hwnd == list) return tooltip;
+        }
+    }
+    return nullptr;
+}
+
 std::string App::ListToolText() const {
-    TooltipSearch search{program_.ProcessId(), list, nullptr};
-    EnumWindows(FindTooltip, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return "<no tooltip>";
+    HWND tooltip = ListTooltip();
+    if (!tooltip) return "<no tooltip>";
     RemoteMemory memory(program_.ProcessHandle(), sizeof(TOOLINFOW) + 4096);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;
     tool.hwnd = list;
     tool.uId = reinterpret_cast<UINT_PTR>(list);
     tool.lpszText = memory.At<wchar_t>(sizeof(TOOLINFOW));
     const wchar_t empty = L'\0';
     memory.Write(sizeof(TOOLINFOW), &empty, sizeof empty);
     memory.Write(0, &tool, sizeof tool);
-    SendMessageW(search.found, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(memory.Address()));
+    SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(memory.Address()));
     wchar_t text[1025] = {};
     memory.Read(sizeof(TOOLINFOW), text, 2048);
     return Narrow(text);

@@ -129,7 +129,8 @@ public:
     void ClickList(POINT client, bool doubleClick = false) const;
     void ClickHeader(int column) const;
     void MoveMouseOverList(POINT client) const;
-    // The text of the list's tooltip tool.
+    // The list's tooltip window and the text of its tool.
+    HWND ListTooltip() const;
     std::string ListToolText() const;
 
     // ---- status bar

@@ -1,0 +1,273 @@
+// The event list: sorting by a column header, the position text in the
+// status bar, the message tooltip, the export and the exit question. Rows
+// are added with the messages a collection run sends to the list.
+
+#include "common.h"
+
+#include "resources/resource.h"
+
+#include <ctime>
+
+using namespace quorvin::gui_test;
+
+namespace {
+
+const std::string kLongMessage = std::string(250, 'm') + "メッセージの続き" + std::string(200, 'z');
+
+std::vector<App::Row> SampleRows() {
+    return {
+        {0, {"情報", "2003/01/15 10:00:00  ", "ｼｽﾃﾑ", "pc01", "srcA", "7", "one"}},
+        {1, {"警告", "2003/01/16 09:00:00  ", "ｱﾌﾟﾘｹｰｼｮﾝ", "pc02", "srcB", "1000", "two, with, commas"}},
+        {2, {"ｴﾗｰ", "2003/01/14 23:59:59  ", "ｾｷｭﾘﾃｨ", "PC01", "", "7", kLongMessage}},
+    };
+}
+
+void AddRows(App& app, const std::vector<App::Row>& rows) {
+    for (const App::Row& row : rows) app.InsertRow(row);
+    app.Settle();
+}
+
+// Column `column` of every row, top to bottom.
+std::vector<std::string> ColumnTexts(App& app, int column) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < app.RowCount(); ++row) texts.push_back(app.Cell(row, column));
+    return texts;
+}
+
+using Texts = std::vector<std::string>;
+
+TEST(EventList, HeaderClicksSortByTextTimeNewestFirstWithoutToggle) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    ASSERT_EQ(app.RowCount(), 3);
+
+    app.ClickHeader(2);
+    EXPECT_EQ(ColumnTexts(app, 7)[0], "two, with, commas");
+    EXPECT_EQ(ColumnTexts(app, 4), (Texts{"pc02", "pc01", "PC01"}));
+    // The same header again: the same order, no toggle.
+    app.ClickHeader(2);
+    EXPECT_EQ(ColumnTexts(app, 4), (Texts{"pc02", "pc01", "PC01"}));
+
+    // The event ID compares as text: 1000 before 7.
+    app.ClickHeader(6);
+    EXPECT_EQ(ColumnTexts(app, 6), (Texts{"1000", "7", "7"}));
+
+    // Names in another case sort together.
+    app.ClickHeader(4);
+    const Texts names = ColumnTexts(app, 4);
+    EXPECT_EQ(names[2], "pc02");
+    EXPECT_NE(names[0], names[1]);
+
+    // The icon column holds empty texts only: the order stays.
+    const Texts before = ColumnTexts(app, 7);
+    app.ClickHeader(0);
+    EXPECT_EQ(ColumnTexts(app, 7), before);
+    // Rows keep their images and item data through the sort.
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(app.Cell(row, 0), "");
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST(EventList, PositionTextOfClicksAndKeys) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    app.ClickList({100, 100});
+    EXPECT_EQ(app.StatusText(0), "0/0");
+    app.Key(app.list, VK_DOWN);
+    EXPECT_EQ(app.StatusText(0), "0/0");
+
+    AddRows(app, SampleRows());
+    app.ClickRow(1);
+    EXPECT_EQ(app.SelectedRow(), 1);
+    EXPECT_EQ(app.StatusText(0), "2/3");
+    app.Key(app.list, VK_DOWN);
+    EXPECT_EQ(app.StatusText(0), "3/3");
+    // Below the last row: no row, whatever stays selected.
+    RECT last{};
+    ASSERT_TRUE(app.RowRect(2, last));
+    app.ClickList({last.left + 60, last.bottom + 40});
+    EXPECT_EQ(app.StatusText(0), "0/3");
+    // A double-click there does nothing at all; on a row the detail comes later.
+    app.ClickList({last.left + 60, last.bottom + 40}, true);
+    app.ClickList({last.left + 60, (last.top + last.bottom) / 2}, true);
+    EXPECT_TRUE(app.Dialogs().empty());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+TEST(EventList, TooltipShowsTheFirst255BytesOfTheMessageUnderTheMouse) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    RECT row{};
+    ASSERT_TRUE(app.RowRect(2, row));
+    app.MoveMouseOverList({row.left + 80, (row.top + row.bottom) / 2});
+    // 250 bytes, then double-byte characters: "メッ" fits in 255 bytes, "セ" does not.
+    EXPECT_EQ(app.ListToolText(), std::string(250, 'm') + "メッ");
+    // The cell keeps its whole text.
+    EXPECT_EQ(app.Cell(2, 7), kLongMessage);
+    ASSERT_TRUE(app.RowRect(0, row));
+    app.MoveMouseOverList({row.left + 80, (row.top + row.bottom) / 2});
+    EXPECT_EQ(app.ListToolText(), "one");
+    // Empty space: no text, so no tip.
+    app.MoveMouseOverList({row.left + 80, row.bottom + 200});
+    EXPECT_EQ(app.ListToolText(), "");
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// Points the real mouse at `client` of the list and reports whether the
+// list's tooltip shows within 1.5 s (the tooltip checks where the mouse is
+// before it shows).
+bool TipShowsAt(App& app, POINT client) {
+    POINT screen = client;
+    ClientToScreen(app.list, &screen);
+    SetCursorPos(screen.x, screen.y);
+    app.MoveMouseOverList(client);
+    HWND tip = app.ListTooltip();
+    for (int i = 0; i < 60; ++i) {
+        if (IsWindowVisible(tip)) return true;
+        Sleep(25);
+    }
+    return false;
+}
+
+TEST(EventList, NoTooltipEverWhenTheSettingSaysSo) {
+    for (DWORD dontShow : {0u, 1u}) {
+        ASSERT_TRUE(FreshSettings(nullptr));
+        ASSERT_TRUE(settings::SetDword("DontShowMessageToolTip", dontShow));
+        App app;
+        ASSERT_READY(app);
+        AddRows(app, SampleRows());
+        RECT row{};
+        ASSERT_TRUE(app.RowRect(0, row));
+        EXPECT_EQ(TipShowsAt(app, {row.left + 80, (row.top + row.bottom) / 2}), dontShow == 0) << dontShow;
+        // The tool's text follows the mouse either way.
+        EXPECT_EQ(app.ListToolText(), "one");
+        EXPECT_EQ(app.Close(), 0);
+    }
+}
+
+TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    TempFile file(L"quorvin-export.txt");
+    ASSERT_TRUE(file.Write(std::string(5000, 'o')));
+    App app;
+    ASSERT_READY(app);
+    // Nothing to export yet.
+    app.Command(ID_SAVE_RESULTS);
+    HWND message = app.WaitForDialog("注意");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(app.DialogText(message), "取得したﾛｸﾞがありません。");
+    app.ClickButton(message, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    AddRows(app, SampleRows());
+    app.ClickHeader(2);
+    app.Command(ID_SAVE_RESULTS);
+    HWND dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    // The proposed name is today's log%y%m%d.txt.
+    char today[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "log%y%m%d", std::localtime(&now));
+    EXPECT_EQ(Narrow(app.FileDialogName(dialog)).substr(0, 9), today);
+    ASSERT_TRUE(app.ChooseFile(dialog, file.Path()));
+    // The file exists: the dialog asks before it is replaced.
+    HWND question = app.WaitForDialogOtherThan(dialog);
+    ASSERT_NE(question, nullptr);
+    app.ClickButton(question, IDYES);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    std::string bytes;
+    ASSERT_TRUE(file.Read(bytes));
+    const std::string cut = kLongMessage;  // shorter than 1023 bytes: whole
+    EXPECT_EQ(bytes,
+              "種類,時刻,ｲﾍﾞﾝﾄ,ｺﾝﾋﾟｭｰﾀ名,ｿｰｽ,ｲﾍﾞﾝﾄID,ﾒｯｾｰｼﾞ\r\n"
+              "警告,2003/01/16 09:00:00  ,ｱﾌﾟﾘｹｰｼｮﾝ,pc02,srcB,1000,two, with, commas\r\n"
+              "情報,2003/01/15 10:00:00  ,ｼｽﾃﾑ,pc01,srcA,7,one\r\n"
+              "ｴﾗｰ,2003/01/14 23:59:59  ,ｾｷｭﾘﾃｨ,PC01,-,7," + cut + "\r\n");
+    // Saved: exit does not ask.
+    app.Command(ID_APP_EXIT);
+    EXPECT_EQ(app.Process().WaitForExit(), 0);
+}
+
+TEST(EventList, ExitQuestionCancelStaysNoLeavesYesExportsFirst) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    TempFile file(L"quorvin-exit-export.txt");
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    app.Command(ID_APP_EXIT);
+    HWND question = app.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(app.DialogText(question), "結果を保存しますか。");
+    app.ClickButton(question, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    EXPECT_TRUE(app.Process().Running());
+
+    // Yes: the export's save dialog, then the program ends.
+    app.Command(ID_APP_EXIT);
+    question = app.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    app.ClickButton(question, IDYES);
+    HWND dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(app.ChooseFile(dialog, file.Path()));
+    EXPECT_EQ(app.Process().WaitForExit(), 0);
+    std::string bytes;
+    ASSERT_TRUE(file.Read(bytes));
+    EXPECT_EQ(bytes.substr(0, 9), "種類,時刻");
+
+    // No: the program ends without a file.
+    App second;
+    ASSERT_READY(second);
+    AddRows(second, SampleRows());
+    second.Command(ID_APP_EXIT);
+    question = second.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    second.ClickButton(question, IDNO);
+    EXPECT_EQ(second.Process().WaitForExit(), 0);
+}
+
+TEST(EventList, ExitAsksOnlyWhileRowsAreUnsavedAndTheCloseBoxNever) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    TempFile file(L"quorvin-exit-again.txt");
+    {
+        // An empty list: no question.
+        App app;
+        ASSERT_READY(app);
+        app.Command(ID_APP_EXIT);
+        EXPECT_EQ(app.Process().WaitForExit(), 0);
+    }
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    // Yes, then the file dialog cancelled: the program ends all the same.
+    app.Command(ID_SAVE_RESULTS);
+    HWND dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(app.ChooseFile(dialog, file.Path()));
+    ASSERT_TRUE(app.WaitForNoDialog());
+    // A new row after the export is unsaved again.
+    app.InsertRow({4, {"失敗の監査", "2003/01/17 00:00:00  ", "ｾｷｭﾘﾃｨ", "pc03", "Security", "529", "logon"}});
+    app.Settle();
+    app.Command(ID_APP_EXIT);
+    HWND question = app.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    app.ClickButton(question, IDYES);
+    dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    app.ClickButton(dialog, IDCANCEL);
+    EXPECT_EQ(app.Process().WaitForExit(), 0);
+
+    // The close box does not ask, rows or not.
+    App last;
+    ASSERT_READY(last);
+    AddRows(last, SampleRows());
+    EXPECT_EQ(last.Close(), 0);
+}
+
+}  // namespace
