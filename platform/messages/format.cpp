@@ -487,12 +487,14 @@ platform::Error FormatInserts(std::u16string_view pattern, const std::vector<Arg
 Argument NarrowArgument(const std::string& text, std::uint64_t address) {
     Argument argument;
     argument.value = address;
-    argument.narrow = text.substr(0, text.find('\0'));
-    std::string bytes = argument.narrow;
-    bytes.append(2, '\0');
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                    static_cast<unsigned char>(bytes[i + 1]) << 8);
+    if (text.empty()) return argument;
+    argument.narrow.assign(text, 0, text.find('\0'));
+    // The same bytes read as UTF-16 (for the wide formats), up to a zero unit.
+    const std::string& bytes = argument.narrow;
+    argument.wide.reserve(bytes.size() / 2 + 1);
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const unsigned high = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | high << 8);
         if (unit == 0) break;
         argument.wide.push_back(unit);
     }

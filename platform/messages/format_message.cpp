@@ -1,5 +1,7 @@
 #include "platform/messages/format_message.h"
 
+#include <algorithm>
+
 #include "platform/text/cp932.h"
 
 namespace quorvin::messages {
@@ -35,37 +37,75 @@ std::string ToCallerText(const std::u16string& text) {
 
 }  // namespace
 
-platform::Error FormatTableMessage(const MessageTable* module, const MessageTable* system, std::uint32_t id,
-                                   std::uint16_t language, const Locale& locale,
-                                   const std::vector<Argument>* arguments, const FormatOptions& options,
-                                   std::u16string& text) {
-    text.clear();
+namespace {
+
+// The message `id` of the module, or of the system's table when the module
+// lacks it.
+platform::Error LookUp(const MessageTable* module, const MessageTable* system, std::uint32_t id,
+                       std::uint16_t language, const Locale& locale, MessageText& entry) {
     if (module == nullptr && system == nullptr) return perror::kInvalidParameter;
-    MessageText entry;
     platform::Error e = perror::kInvalidParameter;
     if (module != nullptr) e = module->Find(id, language, locale, entry);
     if (e != perror::kSuccess && system != nullptr) e = system->Find(FoldWin32HResult(id), language, locale, entry);
-    if (e != perror::kSuccess) return e;
+    return e;
+}
 
-    e = FormatInserts(EntryText(entry, options), arguments, options, text);
+platform::Error FormatEntry(const std::u16string& pattern, const std::vector<Argument>* arguments,
+                            const FormatOptions& options, std::u16string& text) {
+    const platform::Error e = FormatInserts(pattern, arguments, options, text);
     if (e != perror::kSuccess) return e;
     if (text.empty()) return error::kNoWorkDone;
     return perror::kSuccess;
 }
 
+// How many argument entries `pattern` can read: its highest insert number
+// (%1 to %99), two more for "*" width and precision and one for the high
+// half of a 64-bit number read from 32-bit entries.
+std::size_t EntriesRead(const std::u16string& pattern) {
+    std::size_t highest = 0;
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        if (pattern[i] != u'%' || pattern[i + 1] < u'1' || pattern[i + 1] > u'9') continue;
+        std::size_t number = static_cast<std::size_t>(pattern[i + 1] - u'0');
+        if (i + 2 < pattern.size() && pattern[i + 2] >= u'0' && pattern[i + 2] <= u'9')
+            number = number * 10 + static_cast<std::size_t>(pattern[i + 2] - u'0');
+        if (number > highest) highest = number;
+    }
+    return highest == 0 ? 0 : highest + 3;
+}
+
+}  // namespace
+
+platform::Error FormatTableMessage(const MessageTable* module, const MessageTable* system, std::uint32_t id,
+                                   std::uint16_t language, const Locale& locale,
+                                   const std::vector<Argument>* arguments, const FormatOptions& options,
+                                   std::u16string& text) {
+    text.clear();
+    MessageText entry;
+    if (const platform::Error e = LookUp(module, system, id, language, locale, entry)) return e;
+    return FormatEntry(EntryText(entry, options), arguments, options, text);
+}
+
 platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, const std::vector<std::string>* arguments,
                                std::string& text) {
     text.clear();
+    const FormatOptions options = CollectorOptions();
+    MessageText entry;
+    if (const platform::Error e = LookUp(module, &SystemMessageTable(), id, language::kUserDefault, Locale{}, entry))
+        return e;
+    const std::u16string pattern = EntryText(entry, options);
+
+    // Only the entries the message can read are converted; an array of
+    // strings is never read past them.
     std::vector<Argument> entries;
     if (arguments != nullptr) {
-        entries.reserve(arguments->size());
-        for (std::size_t i = 0; i < arguments->size(); ++i)
+        const std::size_t count = std::min(arguments->size(), EntriesRead(pattern));
+        entries.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
             entries.push_back(NarrowArgument((*arguments)[i], kArgumentAddress + 16 * static_cast<std::uint64_t>(i)));
     }
     std::u16string wide;
-    const platform::Error e = FormatTableMessage(module, &SystemMessageTable(), id, language::kUserDefault, Locale{},
-                                                 arguments != nullptr ? &entries : nullptr, CollectorOptions(), wide);
-    if (e != perror::kSuccess) return e;
+    if (const platform::Error e = FormatEntry(pattern, arguments != nullptr ? &entries : nullptr, options, wide))
+        return e;
     text = ToCallerText(wide);
     return perror::kSuccess;
 }

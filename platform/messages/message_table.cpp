@@ -432,8 +432,10 @@ platform::Error MessageTable::Find(std::uint32_t id, std::uint16_t requested, co
         if (problem) problem->clear();
         return perror::kSuccess;
     }
-    why = "message " + Hex(id) + " is in no block of the message table";
-    return fail(perror::kMessageNotFound);
+    // The common miss (the system's table is tried next): no text is made
+    // unless the caller asks for it.
+    if (problem) *problem = "message " + Hex(id) + " is in no block of the message table";
+    return perror::kMessageNotFound;
 }
 
 std::vector<std::uint8_t> EncodeMessageData(std::vector<std::pair<std::uint32_t, std::u16string>> texts) {
