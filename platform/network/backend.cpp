@@ -71,17 +71,26 @@ namespace {
 
 class TableModule final : public platform::MessageModule {
 public:
-    messages::MessageTable table;
+    explicit TableModule(std::shared_ptr<const ModuleImage> i) : image(std::move(i)) {}
+    std::shared_ptr<const ModuleImage> image;
 };
 
 }  // namespace
 
-platform::Error LoadModule(const std::uint8_t* data, std::size_t size, std::unique_ptr<platform::MessageModule>& module) {
-    module.reset();
-    auto loaded = std::make_unique<TableModule>();
+struct ModuleImage {
+    messages::MessageTable table;
+};
+
+platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image) {
+    image.reset();
+    auto loaded = std::make_shared<ModuleImage>();
     if (const platform::Error e = messages::MessageTable::Load(data, size, loaded->table)) return e;
-    module = std::move(loaded);
+    image = std::move(loaded);
     return platform::error::kSuccess;
+}
+
+std::unique_ptr<platform::MessageModule> ModuleOf(std::shared_ptr<const ModuleImage> image) {
+    return std::make_unique<TableModule>(std::move(image));
 }
 
 platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
@@ -89,7 +98,7 @@ platform::Error FormatMessage(const platform::MessageModule* module, std::uint32
     text.clear();
     const auto* loaded = dynamic_cast<const TableModule*>(module);
     if (module && !loaded) return platform::error::kInvalidHandle;  // a module of another service
-    return messages::FormatMessageA(loaded ? &loaded->table : nullptr, id, arguments, text);
+    return messages::FormatMessageA(loaded ? &loaded->image->table : nullptr, id, arguments, text);
 }
 
 std::string SystemErrorText(platform::Error code) { return messages::SystemErrorText(code); }

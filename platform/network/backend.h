@@ -47,9 +47,13 @@ std::vector<std::uint8_t> SaveHive(const Hive& hive);
 
 // ---- Message modules --------------------------------------------------------
 
-// A module over the bytes of a PE file: 0, 193 (no PE file) or 1813 (no
-// message table).
-platform::Error LoadModule(const std::uint8_t* data, std::size_t size, std::unique_ptr<platform::MessageModule>& module);
+// The message table of a PE file, read once and shared by every module
+// loaded from that file: 0, 193 (no PE file) or 1813 (no message table).
+struct ModuleImage;
+platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image);
+
+// A loaded module over an image.
+std::unique_ptr<platform::MessageModule> ModuleOf(std::shared_ptr<const ModuleImage> image);
 
 platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
                               const std::vector<std::string>* arguments, std::string& text);

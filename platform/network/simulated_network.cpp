@@ -5,6 +5,7 @@
 #include "platform/network/paths.h"
 #include "platform/text/cp932.h"
 
+#include <map>
 #include <mutex>
 
 namespace quorvin::network {
@@ -97,6 +98,10 @@ public:
     std::string SystemErrorText(platform::Error code) override { return backend::SystemErrorText(code); }
 
 private:
+    // Finds, reads and parses a message file below a drive folder.
+    platform::Error ReadModule(const fs::path& root, const std::vector<std::string>& components,
+                               std::shared_ptr<const backend::ModuleImage>& image);
+
     SimulatedNetwork::State& state_;
 };
 
@@ -149,6 +154,16 @@ struct SimulatedNetwork::State {
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time
     FolderCache folders;   // the network's folders as first listed
+
+    // A message file's outcome, by computer, drive and path as resolved:
+    // the image or the error of finding, reading or parsing it.
+    struct ModuleSlot {
+        platform::Error error = error::kSuccess;
+        std::shared_ptr<const backend::ModuleImage> image;
+    };
+    bool shareModules = true;
+    std::mutex moduleMutex;
+    std::map<std::string, ModuleSlot> modules;
 
     EventLogs eventLog{*this};
     Registry registry{*this};
@@ -382,13 +397,36 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
 
     std::vector<std::string> components;
     if (const platform::Error e = NormalizeComponents(pieces, components)) return e;
+
+    SimulatedNetwork::State::ModuleSlot slot;
+    std::string key;
+    if (state_.shareModules) {
+        key = std::to_string(index) + ":" + drive;
+        for (const std::string& c : components) key += "\\" + c;
+        std::lock_guard<std::mutex> lock(state_.moduleMutex);
+        if (const auto found = state_.modules.find(key); found != state_.modules.end()) slot = found->second;
+    }
+    if (key.empty() || (!slot.image && slot.error == error::kSuccess)) {
+        slot.error = ReadModule(root, components, slot.image);
+        if (!key.empty()) {
+            std::lock_guard<std::mutex> lock(state_.moduleMutex);
+            state_.modules[key] = slot;
+        }
+    }
+    if (slot.error != error::kSuccess) return slot.error;
+    module = backend::ModuleOf(slot.image);
+    return error::kSuccess;
+}
+
+platform::Error Messages::ReadModule(const fs::path& root, const std::vector<std::string>& components,
+                                     std::shared_ptr<const backend::ModuleImage>& image) {
     fs::path file;
     if (const platform::Error e = ResolveFile(root, components, file, &state_.folders)) return e;
     std::vector<std::uint8_t> data;
     if (const platform::Error e = ReadWholeFile(file, kModuleLimit, data))
         return e == error::kNotEnoughMemory ? error::kBadExeFormat : e;
     if (data.empty()) return kFileInvalid;  // an empty file cannot be mapped
-    return backend::LoadModule(data.data(), data.size(), module);
+    return backend::LoadModuleImage(data.data(), data.size(), image);
 }
 
 // ---- This machine -----------------------------------------------------------------
@@ -433,12 +471,20 @@ platform::Error Browse::LanGroup(std::string& group) {
 // ---- The network ----------------------------------------------------------------------
 
 std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder, std::string& error) {
-    NetworkConfig config;
-    if (!LoadNetworkConfig(folder, config, error)) return nullptr;
-    return std::unique_ptr<SimulatedNetwork>(new SimulatedNetwork(std::move(config)));
+    return Open(folder, Options{}, error);
 }
 
-SimulatedNetwork::SimulatedNetwork(NetworkConfig config) : state_(std::make_unique<State>(std::move(config))) {}
+std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder, const Options& options,
+                                                         std::string& error) {
+    NetworkConfig config;
+    if (!LoadNetworkConfig(folder, config, error)) return nullptr;
+    return std::unique_ptr<SimulatedNetwork>(new SimulatedNetwork(std::move(config), options));
+}
+
+SimulatedNetwork::SimulatedNetwork(NetworkConfig config, const Options& options)
+    : state_(std::make_unique<State>(std::move(config))) {
+    state_->shareModules = options.shareModules;
+}
 
 SimulatedNetwork::~SimulatedNetwork() = default;
 

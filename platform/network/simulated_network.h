@@ -13,9 +13,19 @@ namespace quorvin::network {
 
 class SimulatedNetwork {
 public:
+    struct Options {
+        // Each message file is read and parsed once per opened network and
+        // shared by every later load of it; every load still passes the
+        // share and account checks and reports its own result. Off: read
+        // at every load.
+        bool shareModules = true;
+    };
+
     // Reads the network folder; null with `error` telling what is wrong
     // (missing folder, missing or broken network.ini or computer.ini).
     static std::unique_ptr<SimulatedNetwork> Open(const std::filesystem::path& folder, std::string& error);
+    static std::unique_ptr<SimulatedNetwork> Open(const std::filesystem::path& folder, const Options& options,
+                                                  std::string& error);
 
     ~SimulatedNetwork();
     SimulatedNetwork(const SimulatedNetwork&) = delete;
@@ -32,7 +42,7 @@ public:
     struct State;
 
 private:
-    explicit SimulatedNetwork(NetworkConfig config);
+    SimulatedNetwork(NetworkConfig config, const Options& options);
     std::unique_ptr<State> state_;
 };
 
