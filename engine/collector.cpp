@@ -7,6 +7,7 @@
 
 #include "app/local_time.h"
 #include "engine/event_row.h"
+#include "engine/log_cache.h"
 #include "engine/message_files.h"
 #include "run/job.h"
 
@@ -27,11 +28,36 @@ bool ConvertsToFileTime(const std::tm& t) {
            t.tm_hour >= 0 && t.tm_hour < 24 && t.tm_min >= 0 && t.tm_min < 60 && t.tm_sec >= 0 && t.tm_sec < 60;
 }
 
+// The local midnight of a time, remembered for the day it falls on: the
+// records of a log come in order of time, many on the same day.
+class DayCache {
+public:
+    std::int64_t MidnightOf(std::int64_t time) {
+        if (!(time >= start_ && time < end_)) {
+            start_ = app::LocalMidnight(time);
+            // The next day begins at the midnight of a time 30 hours on
+            // (a day has 23 to 25 hours).
+            end_ = app::LocalMidnight(start_ + 30 * 3600);
+            if (end_ <= start_ || time >= end_ || time < start_) {
+                end_ = start_;  // not a plain day: nothing is remembered
+                return start_;
+            }
+        }
+        return start_;
+    }
+
+private:
+    std::int64_t start_ = 0;
+    std::int64_t end_ = 0;
+};
+
 }  // namespace
 
 Collector::Collector(RunEnvironment environment)
     : env_(std::move(environment)),
-      report_(env_.report, [this](std::uint32_t code) { return env_.platform.messages.SystemErrorText(code); }) {
+      report_(env_.report, [this](std::uint32_t code) { return messages_->SystemErrorText(code); }),
+      messages_(&env_.platform.messages),
+      system_(&env_.platform.system) {
     if (!env_.finalPause) env_.finalPause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); };
 }
 
@@ -128,12 +154,25 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         return kLogFailed;
     }
 
+    if (env_.cacheWithinLog) {
+        cachedMessages_ = std::make_unique<CachedMessages>(env_.platform.messages);
+        cachedSystem_ = std::make_unique<CachedSystem>(env_.platform.system);
+        messages_ = cachedMessages_.get();
+        system_ = cachedSystem_.get();
+    }
     PrepareRegistry();
-    // The registry keys of the log are released however the read ends.
-    struct ReleaseKeys {
+    // The registry keys and the caches of the log are released however the read ends.
+    struct EndOfLog {
         Collector& c;
-        ~ReleaseKeys() { c.registry_.reset(); }
-    } releaseKeys{*this};
+        ~EndOfLog() {
+            c.registry_.reset();
+            c.localMachine_.reset();
+            c.messages_ = &c.env_.platform.messages;
+            c.system_ = &c.env_.platform.system;
+            c.cachedMessages_.reset();
+            c.cachedSystem_.reset();
+        }
+    } endOfLog{*this};
 
     const app::AppSettings& s = env_.settings;
     // The end bound is the whole end day. It is compared day with day: on a
@@ -142,6 +181,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     const std::int64_t endDay = app::LocalMidnight(s.EndTime);
     std::string lastSource;
     LogRecord record;
+    DayCache days;
     for (;;) {
         std::uint32_t bytesRead = 0, bytesNeeded = 0;
         const platform::Error error =
@@ -191,7 +231,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                 report_.TimeConversionFailed(computer_, log_, record.source, platform::error::kInvalidParameter);
             const std::string timeText = TimeText(local);
             // The local midnight of the record's local date.
-            const std::int64_t eventDay = app::LocalMidnight(record.timeGenerated);
+            const std::int64_t eventDay = days.MidnightOf(record.timeGenerated);
 
             if (s.EnableStartDate == 0 && eventDay < s.StartTime) return kLogRead;
             const bool afterEnd = s.EnableEndDate == 0 && eventDay > endDay;
@@ -214,6 +254,7 @@ void Collector::PrepareRegistry() {
 
     systemRoot_.clear();
     if (!registry_) return;
+    if (env_.cacheWithinLog) registry_ = std::make_unique<CachedKey>(std::move(registry_));
     std::unique_ptr<platform::RegistryKey> versionKey;
     const platform::Error keyError = registry_->OpenKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", versionKey);
     if (keyError != platform::error::kSuccess || !versionKey) {

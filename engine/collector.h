@@ -31,6 +31,9 @@ struct RunEnvironment {
     Trace* trace = nullptr;
     // The pause before the total line (one second).
     std::function<void()> finalPause;
+    // Keep the registry's and the message modules' answers for the rest of
+    // a log (engine/log_cache.h); off, every question goes to the services.
+    bool cacheWithinLog = true;
 };
 
 // Results of GetLog.
@@ -58,9 +61,9 @@ private:
     void PrepareRegistry();
     void ResolveEventMessage(const LogRecord& record, const std::string& timeText);
     void CategoryStep(const LogRecord& record);
-    std::vector<std::string> ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey);
+    void ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey);
     bool LocalSubstitute(const std::string& source, Substitute& substitute);
-    std::vector<std::string> LocalParameterTable(const LogRecord& record, const Substitute& substitute);
+    void LocalParameterTable(const LogRecord& record, const Substitute& substitute);
     bool ReadLocalValue(const std::string& subKey, const std::string& name, std::string& text);
     void AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText);
     void TraceLine(const std::string& line);
@@ -77,6 +80,13 @@ private:
     std::string systemRoot_;
     std::unique_ptr<platform::RegistryKey> registry_;
     std::unique_ptr<platform::RegistryKey> localMachine_;
+    // The insertion-string table of the event at hand.
+    std::vector<std::string> table_;
+    // The services the log read asks: the platform's, or caches over them.
+    platform::MessageService* messages_;
+    platform::SystemService* system_;
+    std::unique_ptr<platform::MessageService> cachedMessages_;
+    std::unique_ptr<platform::SystemService> cachedSystem_;
 };
 
 }  // namespace quorvin::engine

@@ -1,19 +1,24 @@
 // Turning one accepted record into its message text and its row.
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/collector.h"
+#include "engine/log_cache.h"
 #include "engine/message_files.h"
 
 namespace quorvin::engine {
 
 namespace {
 
-// The insertion-string table: 256 entries, the record's strings first.
-std::vector<std::string> BuildTable(const LogRecord& record) {
-    std::vector<std::string> table(kMaxInsertionStrings);
-    for (std::size_t i = 0; i < record.strings.size() && i < table.size(); ++i) table[i] = record.strings[i];
-    return table;
+// The insertion-string table: 256 entries, the record's strings first, the
+// rest empty. Kept from one event to the next so that its texts are not
+// made anew: only the entries the last build filled are emptied.
+void BuildTable(const LogRecord& record, std::vector<std::string>& table) {
+    if (table.size() != kMaxInsertionStrings) table.assign(kMaxInsertionStrings, std::string());
+    const std::size_t count = std::min(record.strings.size(), table.size());
+    for (std::size_t i = 0; i < count; ++i) table[i] = record.strings[i];
+    for (std::size_t i = count; i < table.size() && !table[i].empty(); ++i) table[i].clear();
 }
 
 // "%%1234": a parameter reference, numbered like the C library reads an integer.
@@ -44,7 +49,7 @@ struct Collector::Substitute {
 
 void Collector::ResolveEventMessage(const LogRecord& record, const std::string& timeText) {
     const std::string& source = record.source;
-    platform::MessageService& messages = env_.platform.messages;
+    platform::MessageService& messages = *messages_;
     bool rowMade = false;
     auto makeRow = [&](const std::string& message, const char* trace) {
         if (rowMade) return;
@@ -54,7 +59,8 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
     };
 
     if (record.eventCategory != 0) CategoryStep(record);
-    std::vector<std::string> table = BuildTable(record);
+    std::vector<std::string>& table = table_;
+    BuildTable(record, table);
 
     std::unique_ptr<platform::RegistryKey> sourceKey;
     platform::Error error = registry_ ? registry_->OpenKey(SourceKeyPath(log_, source), sourceKey)
@@ -65,14 +71,14 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
         return;
     }
 
-    table = ParameterStep(record, *sourceKey);
+    ParameterStep(record, *sourceKey);
 
     std::string value;
     error = ReadValueText(*sourceKey, "EventMessageFile", value);
     if (error != platform::error::kSuccess) {
         report_.NoEventMessageFile(computer_, log_, source, error);
     } else {
-        const std::string list = ExpandSystemRoot(value, systemRoot_, env_.platform.system);
+        const std::string list = ExpandSystemRoot(value, systemRoot_, *system_);
         const bool severalFiles = list.find(';') != std::string::npos;
         for (const std::string& name : SplitFileList(list)) {
             std::unique_ptr<platform::MessageModule> module;
@@ -99,7 +105,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
             report_.RemoteMessageFileUnreachable(computer_, log_, source, error);
             Substitute substitute;
             if (!LocalSubstitute(source, substitute)) break;
-            table = LocalParameterTable(record, substitute);
+            LocalParameterTable(record, substitute);
             std::string text;
             if (messages.FormatMessage(substitute.module.get(), record.eventId, &table, text) !=
                 platform::error::kSuccess)
@@ -119,8 +125,8 @@ void Collector::CategoryStep(const LogRecord& record) {
     std::string value;
     if (ReadValueText(*key, "CategoryMessageFile", value) != platform::error::kSuccess) return;
 
-    platform::MessageService& messages = env_.platform.messages;
-    const std::string list = ExpandSystemRoot(value, systemRoot_, env_.platform.system);
+    platform::MessageService& messages = *messages_;
+    const std::string list = ExpandSystemRoot(value, systemRoot_, *system_);
     for (const std::string& name : SplitFileList(list)) {
         const std::string path = MapToShare(computer_, name);
         std::unique_ptr<platform::MessageModule> module;
@@ -136,15 +142,14 @@ void Collector::CategoryStep(const LogRecord& record) {
     }
 }
 
-std::vector<std::string> Collector::ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey) {
-    std::vector<std::string> table = BuildTable(record);
+void Collector::ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey) {
     std::string value;
     if (ReadValueText(sourceKey, "ParameterMessageFile", value) != platform::error::kSuccess) {
         TraceLine("Point 3\n");
-        return table;
+        return;
     }
-    platform::MessageService& messages = env_.platform.messages;
-    const std::string list = ExpandSystemRoot(value, systemRoot_, env_.platform.system);
+    platform::MessageService& messages = *messages_;
+    const std::string list = ExpandSystemRoot(value, systemRoot_, *system_);
     for (const std::string& name : SplitFileList(list)) {
         const std::string path = MapToShare(computer_, name);
         std::unique_ptr<platform::MessageModule> module;
@@ -154,27 +159,28 @@ std::vector<std::string> Collector::ParameterStep(const LogRecord& record, platf
             continue;
         }
         // Every file that loads builds the table afresh: the last one decides.
-        table = BuildTable(record);
-        for (std::string& entry : table) {
+        BuildTable(record, table_);
+        for (std::size_t i = 0; i < record.strings.size() && i < table_.size(); ++i) {
             std::uint32_t number = 0;
             std::string text;
-            if (ParameterNumber(entry, number) &&
+            if (ParameterNumber(table_[i], number) &&
                 messages.FormatMessage(module.get(), number, nullptr, text) == platform::error::kSuccess) {
-                entry = text;
+                table_[i] = text;
                 TraceLine("point 0a\n");
             }
         }
         TraceLine("Point 1\n");
     }
-    return table;
 }
 
 bool Collector::ReadLocalValue(const std::string& subKey, const std::string& name, std::string& text) {
     text.clear();
-    if (!localMachine_ &&
-        env_.platform.registry.ConnectLocalMachine("", localMachine_) != platform::error::kSuccess)
-        return false;
-    if (!localMachine_) return false;
+    if (!localMachine_) {
+        if (env_.platform.registry.ConnectLocalMachine("", localMachine_) != platform::error::kSuccess ||
+            !localMachine_)
+            return false;
+        if (env_.cacheWithinLog) localMachine_ = std::make_unique<CachedKey>(std::move(localMachine_));
+    }
     std::unique_ptr<platform::RegistryKey> key;
     if (localMachine_->OpenKey(subKey, key) != platform::error::kSuccess || !key) return false;
     return ReadValueText(*key, name, text) == platform::error::kSuccess;
@@ -193,7 +199,7 @@ bool Collector::LocalSubstitute(const std::string& source, Substitute& substitut
     substitute.parameterPath = ReplaceAll(parameterValue, systemFolder, systemDirectory_);
 
     for (const std::string& name : SplitFileList(eventValue)) {
-        if (env_.platform.messages.LoadDataFile(name, substitute.module) == platform::error::kSuccess &&
+        if (messages_->LoadDataFile(name, substitute.module) == platform::error::kSuccess &&
             substitute.module)
             return true;
     }
@@ -202,23 +208,22 @@ bool Collector::LocalSubstitute(const std::string& source, Substitute& substitut
     return false;
 }
 
-std::vector<std::string> Collector::LocalParameterTable(const LogRecord& record, const Substitute& substitute) {
-    std::vector<std::string> table = BuildTable(record);
-    if (!substitute.hasParameterFile) return table;
-    platform::MessageService& messages = env_.platform.messages;
-    for (std::string& entry : table) {
+void Collector::LocalParameterTable(const LogRecord& record, const Substitute& substitute) {
+    BuildTable(record, table_);
+    if (!substitute.hasParameterFile) return;
+    platform::MessageService& messages = *messages_;
+    for (std::size_t i = 0; i < record.strings.size() && i < table_.size(); ++i) {
         std::uint32_t number = 0;
-        if (!ParameterNumber(entry, number)) continue;
+        if (!ParameterNumber(table_[i], number)) continue;
         // The parameter file is loaded for this one string and released again.
         std::unique_ptr<platform::MessageModule> module;
         std::string text;
         if (messages.LoadDataFile(substitute.parameterPath, module) == platform::error::kSuccess && module &&
             messages.FormatMessage(module.get(), number, nullptr, text) == platform::error::kSuccess) {
-            entry = text;
+            table_[i] = text;
             TraceLine("point 0c\n");
         }
     }
-    return table;
 }
 
 }  // namespace quorvin::engine

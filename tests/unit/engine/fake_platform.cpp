@@ -116,9 +116,8 @@ std::vector<std::uint8_t> AnsiRecord(const FakeEvent& e) {
     const std::size_t stringOffset = 56 + tail.size();
     for (const auto& s : e.strings) addText(s);
     while ((56 + tail.size() + 4) % 4) tail.push_back(0);
-    std::vector<std::uint8_t> r(56, 0);
-    r.insert(r.end(), tail.begin(), tail.end());
-    r.resize(r.size() + 4);
+    std::vector<std::uint8_t> r(56 + tail.size() + 4, 0);
+    std::copy(tail.begin(), tail.end(), r.begin() + 56);
     const auto length = static_cast<std::uint32_t>(r.size());
     Put32(r, 0, length);
     Put32(r, 4, 0x654C664C);

@@ -1,0 +1,113 @@
+// The engine over the demo network that ships with the program: every path
+// of a run shows up in its report, and keeping the services' answers for a
+// log (the engine's cache and the network's shared message files) changes
+// no byte of rows, report or trace.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/collector.h"
+#include "fake_platform.h"
+#include "platform/network/simulated_network.h"
+
+namespace quorvin::engine::test {
+namespace {
+
+struct Outcome {
+    std::vector<EventRow> rows;
+    std::string report;
+    std::string trace;
+};
+
+std::filesystem::path DemoNetwork() {
+    const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+    return binary ? std::filesystem::u8path(binary) / "demo-network" : std::filesystem::path();
+}
+
+Outcome Collect(bool cache, const char* user, const char* password) {
+    network::SimulatedNetwork::Options options;
+    options.shareModules = cache;
+    std::string error;
+    auto network = network::SimulatedNetwork::Open(DemoNetwork(), options, error);
+    EXPECT_TRUE(network) << error;
+    Outcome outcome;
+    if (!network) return outcome;
+    platform::Platform services = network->Services();
+
+    app::AppSettings settings;
+    settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
+    settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
+    settings.Filter_Securityok = settings.Filter_Securityng = 1;
+    settings.EnableStartDate = settings.EnableEndDate = 1;
+    if (user) {
+        settings.AnotherLoginName = 1;
+        std::strcpy(settings.Username, user);
+        std::strcpy(settings.Password, password);
+    }
+    RecordingView view;
+    view.computers = {"ADMIN-PC", "DC01", "FS01", "NT4SV", "PC01", "PC02", "PC03"};
+    StringTrace trace;
+    std::atomic<int> stop{0};
+    RunEnvironment environment{services, settings, outcome.report, stop, view, &trace, [] {}};
+    environment.cacheWithinLog = cache;
+    Collector(environment).Run();
+    outcome.rows = view.rows;
+    outcome.trace = trace.text;
+    return outcome;
+}
+
+bool SameRows(const std::vector<EventRow>& a, const std::vector<EventRow>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].image != b[i].image || a[i].columns != b[i].columns) return false;
+    return true;
+}
+
+class DemoNetwork : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(quorvin::engine::test::DemoNetwork() / "network.ini"))
+            GTEST_SKIP() << "the build made no demo network";
+    }
+};
+
+TEST_F(DemoNetwork, EveryPathOfARunAppearsInTheReport) {
+    const Outcome run = Collect(true, nullptr, nullptr);
+    const std::string& r = run.report;
+    EXPECT_GT(run.rows.size(), 400u);
+    // PC03 is switched off; PC02's registry service is stopped.
+    EXPECT_NE(r.find("ｴﾗｰ 002:[\\\\PC03][system]:"), std::string::npos);
+    EXPECT_NE(r.find("失敗:(PC03)ｱﾌﾟﾘｹｰｼｮﾝﾛｸﾞの取得に失敗しました。"), std::string::npos);
+    EXPECT_NE(r.find("警告 007:[\\\\PC02][security]:"), std::string::npos);
+    // FS01's shares are closed: this machine's files stand in, or nothing for ScanAgent.
+    EXPECT_NE(r.find("原因 049:[\\\\FS01][system]"), std::string::npos);
+    EXPECT_NE(r.find("情報 251:[\\\\FS01][application][ScanAgent]"), std::string::npos);
+    // DC01's shares need the alternate account.
+    EXPECT_NE(r.find("原因 049:[\\\\DC01][security][Security]"), std::string::npos);
+    // LegacyApp registers no message file.
+    EXPECT_NE(r.find("ｴﾗｰ 051:[\\\\PC01][application][LegacyApp]"), std::string::npos);
+    // Security events resolve %%n parameter strings remotely.
+    EXPECT_NE(run.trace.find("point 0a\n"), std::string::npos);
+    EXPECT_NE(run.trace.find("InsertEventMessage2(Backup)"), std::string::npos);
+    EXPECT_EQ(r.substr(r.size() - std::strlen("件")), "件");
+
+    const Outcome withAccount = Collect(true, "Administrator", "P@ssw0rd");
+    EXPECT_EQ(withAccount.report.find("原因 049:[\\\\DC01]"), std::string::npos);
+    const Outcome wrongPassword = Collect(true, "Administrator", "wrong");
+    EXPECT_NE(wrongPassword.report.find("注意 803:[DC01][Administrator]:"), std::string::npos);
+}
+
+TEST_F(DemoNetwork, KeepingAnswersWithinALogChangesNothing) {
+    for (const char* user : {static_cast<const char*>(nullptr), "Administrator"}) {
+        const Outcome cached = Collect(true, user, "P@ssw0rd");
+        const Outcome uncached = Collect(false, user, "P@ssw0rd");
+        EXPECT_TRUE(SameRows(cached.rows, uncached.rows));
+        EXPECT_EQ(cached.report, uncached.report);
+        EXPECT_EQ(cached.trace, uncached.trace);
+    }
+}
+
+}  // namespace
+}  // namespace quorvin::engine::test
