@@ -28,9 +28,8 @@ void ConsoleView::SetProgressPosition(int position) {
 void ConsoleView::SetProgressText(const std::string& text) {
     // A row sets the text: redraw only every 100 rows, the terminal is slow.
     const bool changedComputerOrLog = text_.substr(0, text_.find(" ﾄｰﾀﾙ")) != text.substr(0, text.find(" ﾄｰﾀﾙ"));
-    static unsigned calls = 0;
     text_ = text;
-    if (changedComputerOrLog || ++calls % 100 == 0) Draw();
+    if (changedComputerOrLog || ++textsSinceDraw_ >= 100) Draw();
 }
 
 void ConsoleView::EndProgress() {
@@ -40,6 +39,7 @@ void ConsoleView::EndProgress() {
 }
 
 void ConsoleView::Draw() {
+    textsSinceDraw_ = 0;
     if (!progress_) return;
     constexpr int kWidth = 20;
     const int filled = position_ * kWidth / 1000;

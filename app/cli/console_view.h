@@ -37,6 +37,7 @@ private:
     bool progress_;
     int position_ = 0;
     std::string text_;
+    unsigned textsSinceDraw_ = 0;
 };
 
 }  // namespace quorvin::cli
