@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "app/ui/message_box.h"
+#include "platform/network/simulated_network.h"
 #include "platform/win32/win32_platform.h"
 #include "resources/resource.h"
 #include "run/main_frame.h"
@@ -44,10 +45,21 @@ UserMessage MissingNetworkFolderMessage() {
             MessageIcon::Exclamation, MessageButtons::Ok};
 }
 
+UserMessage BrokenNetworkMessage(const std::string& reason) {
+    return {"ﾈｯﾄﾜｰｸのﾌｫﾙﾀﾞを開けませんでした。\r\n" + reason, ui::LoadString(IDS_APP_TITLE),
+            MessageIcon::Exclamation, MessageButtons::Ok};
+}
+
 }  // namespace
 
 QuorvinApp::QuorvinApp() = default;
 QuorvinApp::~QuorvinApp() = default;
+
+platform::Platform QuorvinApp::Network() {
+    if (simulated_) return simulated_->Services();
+    if (!real_) real_ = std::make_unique<win32::Win32Platform>();
+    return real_->Get();
+}
 
 int QuorvinApp::Run(const std::vector<std::wstring>& arguments) {
     const int code = InitInstance(arguments) ? MessageLoop() : 0;
@@ -68,7 +80,14 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
         ui::ShowMessage(nullptr, MissingNetworkFolderMessage());
         return false;
     }
-    networkFolder_ = commandLine.networkFolder;
+    if (!commandLine.networkFolder.empty()) {
+        std::string reason;
+        simulated_ = network::SimulatedNetwork::Open(std::filesystem::path(commandLine.networkFolder), reason);
+        if (!simulated_) {
+            ui::ShowMessage(nullptr, BrokenNetworkMessage(reason));
+            return false;
+        }
+    }
 
     // Settings always live in this machine's registry, whatever network is used.
     registry_ = std::make_unique<win32::RegistryService>();

@@ -18,6 +18,12 @@
 namespace quorvin::run {
 class MainFrame;
 }
+namespace quorvin::network {
+class SimulatedNetwork;
+}
+namespace quorvin::win32 {
+class Win32Platform;
+}
 
 namespace quorvin::app {
 
@@ -36,8 +42,9 @@ public:
 
     AppSettings& Settings() { return settings_; }
     RunState& State() { return state_; }
-    // The simulated network's folder given with /network; empty for the real network.
-    const std::wstring& NetworkFolder() const { return networkFolder_; }
+    // The network the collection reaches: the simulated one given with
+    // /network, or the real one.
+    platform::Platform Network();
 
 private:
     bool InitInstance(const std::vector<std::wstring>& arguments);
@@ -53,7 +60,8 @@ private:
     RunState state_;
     // The settings are written back at exit only once they have been loaded.
     bool settingsLoaded_ = false;
-    std::wstring networkFolder_;
+    std::unique_ptr<network::SimulatedNetwork> simulated_;
+    std::unique_ptr<win32::Win32Platform> real_;
     std::unique_ptr<run::MainFrame> frame_;
 };
 

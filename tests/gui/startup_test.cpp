@@ -105,3 +105,48 @@ TEST(Startup, SecondCopyEndsSilentlyAndTheFirstRunsOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo network of the build, as a Windows path; empty when it was not built.
+std::wstring DemoNetwork() {
+    wchar_t binary[1024] = {};
+    if (!GetEnvironmentVariableW(L"QUORVIN_BINARY_DIR", binary, 1024)) return {};
+    std::wstring path = std::wstring(L"Z:") + binary + L"/demo-network/network.ini";
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+    return path.substr(0, path.size() - std::wstring(L"\\network.ini").size());
+}
+
+TEST(Startup, NetworkOptionOpensTheFolderOrSaysWhyNot) {
+    ASSERT_TRUE(FreshSettings("keep;"));
+    {
+        // Without its folder, or with one that is no network: a message, no window.
+        App app(L"/network");
+        HWND message = app.WaitForDialog("クォーヴィン");
+        ASSERT_NE(message, nullptr);
+        EXPECT_EQ(app.DialogText(message), "/network の後にﾈｯﾄﾜｰｸのﾌｫﾙﾀﾞを指定してください。");
+        app.ClickButton(message, IDOK);
+        EXPECT_EQ(app.Process().WaitForExit(), 0);
+    }
+    {
+        App app(L"/network C:\\no-such-network-quorvin");
+        HWND message = app.WaitForDialog("クォーヴィン");
+        ASSERT_NE(message, nullptr);
+        const std::string first = "ﾈｯﾄﾜｰｸのﾌｫﾙﾀﾞを開けませんでした。";
+        EXPECT_EQ(app.DialogText(message).substr(0, first.size()), first);
+        app.ClickButton(message, IDOK);
+        EXPECT_EQ(app.Process().WaitForExit(), 0);
+    }
+    // A start that stopped early wrote nothing over the stored list.
+    EXPECT_EQ(StoredList(), "keep;");
+    const std::wstring demo = DemoNetwork();
+    if (demo.empty()) GTEST_SKIP() << "no demo network in QUORVIN_BINARY_DIR";
+    App app(L"/network \"" + demo + L"\"");
+    ASSERT_READY(app);
+    EXPECT_EQ(app.TreeNames(), (std::vector<std::string>{"keep"}));
+    EXPECT_EQ(app.Close(), 0);
+}
+
+}  // namespace
