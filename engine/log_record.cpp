@@ -2,17 +2,16 @@
 
 #include <cstring>
 
+#include "platform/bytes.h"
+
 namespace quorvin::engine {
 
 namespace {
 
 constexpr std::size_t kFixedPart = 56;  // EVENTLOGRECORD up to and excluding the source name
 
-std::uint32_t U32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+using bytes::LoadU16;
+using bytes::LoadU32;
 
 // The NUL-terminated text at `offset`, cut at `end`; `next` gets the offset after its terminator.
 std::string TextAt(const std::uint8_t* data, std::size_t offset, std::size_t end, std::size_t& next) {
@@ -27,16 +26,16 @@ std::string TextAt(const std::uint8_t* data, std::size_t offset, std::size_t end
 
 bool ParseLogRecord(const std::uint8_t* data, std::size_t size, LogRecord& record) {
     if (size < kFixedPart) return false;
-    const std::uint32_t length = U32(data);
+    const std::uint32_t length = LoadU32(data);
     if (length < kFixedPart || length % 4 != 0 || length > size) return false;
 
     record.length = length;
-    record.timeGenerated = U32(data + 12);
-    record.eventId = U32(data + 20);
-    record.eventType = U16(data + 24);
-    const std::uint16_t stringCount = U16(data + 26);
-    record.eventCategory = U16(data + 28);
-    const std::uint32_t stringOffset = U32(data + 36);
+    record.timeGenerated = LoadU32(data + 12);
+    record.eventId = LoadU32(data + 20);
+    record.eventType = LoadU16(data + 24);
+    const std::uint16_t stringCount = LoadU16(data + 26);
+    record.eventCategory = LoadU16(data + 28);
+    const std::uint32_t stringOffset = LoadU32(data + 36);
 
     std::size_t next = 0;
     record.source = TextAt(data, kFixedPart, length, next);

@@ -1,51 +1,8 @@
 #pragma once
-// Little-endian fields in byte buffers, for the event log file code.
+// The byte helpers of the event log file code: those of platform/bytes.h.
 
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+#include "platform/bytes.h"
 
-namespace quorvin::evt::bytes {
-
-// The one bounds rule: `size` bytes at `offset` lie within `limit` bytes.
-constexpr bool Fits(std::size_t offset, std::size_t size, std::size_t limit) {
-    return size <= limit && offset <= limit - size;
-}
-
-// Reads at `p`; the caller has checked that the bytes are there.
-inline std::uint16_t LoadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-inline std::uint32_t LoadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-// Checked reads from `size` bytes at `data`: 0 when the field does not fit.
-inline std::uint16_t U16At(const std::uint8_t* data, std::size_t size, std::size_t offset) {
-    return Fits(offset, 2, size) ? LoadU16(data + offset) : 0;
-}
-inline std::uint32_t U32At(const std::uint8_t* data, std::size_t size, std::size_t offset) {
-    return Fits(offset, 4, size) ? LoadU32(data + offset) : 0;
-}
-
-inline void StoreU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void StoreU32(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
-inline void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    const std::size_t at = out.size();
-    out.resize(at + 4);
-    StoreU32(out.data() + at, v);
-}
-
-constexpr std::uint64_t RoundUp(std::uint64_t n, std::uint64_t step) { return (n + step - 1) / step * step; }
-
-}  // namespace quorvin::evt::bytes
+namespace quorvin::evt {
+namespace bytes = quorvin::bytes;
+}  // namespace quorvin::evt
