@@ -1,0 +1,85 @@
+// Not a check: sets the main window up for the documentation's picture.
+// Runs only with QUORVIN_SCREENSHOT_EVENTS naming an export file (CP932,
+// e.g. quorvin-cli's --csv of a run on the demo network); the window then
+// stays for QUORVIN_SCREENSHOT_HOLD_MS (8000) while the picture is taken;
+// the file QUORVIN_SCREENSHOT_READY, when given, is made once it is ready.
+
+#include "common.h"
+
+#include <sstream>
+
+using namespace quorvin::gui_test;
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[2048] = {};
+    const DWORD n = GetEnvironmentVariableW(name, value, 2048);
+    return n > 0 && n < 2048 ? std::wstring(value, n) : std::wstring();
+}
+
+// Rows of an export file: the header line is skipped, the message is
+// everything after the sixth comma.
+std::vector<App::Row> ReadExport(const std::string& bytes, std::vector<std::string>& computers) {
+    std::vector<App::Row> rows;
+    std::istringstream lines(bytes);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        App::Row row;
+        std::size_t at = 0;
+        for (int field = 0; field < 6; ++field) {
+            const std::size_t comma = line.find(',', at);
+            if (comma == std::string::npos) break;
+            row.cells.push_back(line.substr(at, comma - at));
+            at = comma + 1;
+        }
+        if (row.cells.size() != 6) continue;
+        row.cells.push_back(line.substr(at));
+        const std::string& type = row.cells[0];
+        row.image = type == "エラー" ? 2 : type == "警告" ? 1 : type == "失敗" ? 4 : row.cells[2] == "ｾｷｭﾘﾃｨ" ? 3 : 0;
+        if (std::find(computers.begin(), computers.end(), row.cells[3]) == computers.end())
+            computers.push_back(row.cells[3]);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Screenshot, MainWindowWithComputersAndEvents) {
+    const std::wstring events = Environment(L"QUORVIN_SCREENSHOT_EVENTS");
+    if (events.empty()) GTEST_SKIP() << "QUORVIN_SCREENSHOT_EVENTS not set";
+    std::string bytes;
+    HANDLE handle = CreateFileW(events.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(handle, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    CloseHandle(handle);
+    std::vector<std::string> computers;
+    const std::vector<App::Row> rows = ReadExport(bytes, computers);
+    ASSERT_FALSE(rows.empty());
+
+    std::string stored;
+    for (const std::string& name : computers) stored += name + ";";
+    ASSERT_TRUE(FreshSettings(stored.c_str()));
+    App app;
+    ASSERT_READY(app);
+    ShowWindow(app.frame, SW_MAXIMIZE);
+    for (const App::Row& row : rows) app.InsertRow(row);
+    app.Settle();
+    app.ClickHeader(2);
+    app.ClickRow(3);
+    app.ClickTree(app.Entry(1));
+    app.Settle();
+    const std::wstring ready = Environment(L"QUORVIN_SCREENSHOT_READY");
+    if (!ready.empty()) {
+        HANDLE marker = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+    }
+    const std::wstring hold = Environment(L"QUORVIN_SCREENSHOT_HOLD_MS");
+    Sleep(hold.empty() ? 8000 : static_cast<DWORD>(std::stoul(hold)));
+    EXPECT_EQ(app.Close(), 0);
+}
+
+}  // namespace
