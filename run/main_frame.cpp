@@ -102,7 +102,7 @@ void MainFrame::Layout() const {
     status_.SetPanes(widths);
     const int top = rebar_.Height();
     const int bottom = client.bottom - status_.Height();
-    MoveWindow(splitter_.Handle(), 0, top, client.right, std::max(0, bottom - top), TRUE);
+    ui::Place(splitter_.Handle(), 0, top, client.right, std::max(0, bottom - top));
 }
 
 bool MainFrame::PreTranslate(MSG& message) {

@@ -16,8 +16,9 @@ void Dialog::OnCommand(int id, int) {
 bool Dialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&) { return false; }
 
 void Dialog::End(INT_PTR result) {
-    // EndDialog fails only for a window that is no dialog: ours always is.
-    if (!EndDialog(handle_, result)) DestroyWindow(handle_);
+    // EndDialog fails only for a window that is no dialog, which ours always
+    // is; should it fail, Discard ends the dialog's window all the same.
+    if (!EndDialog(handle_, result)) Discard(handle_);
 }
 
 INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

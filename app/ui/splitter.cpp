@@ -27,8 +27,8 @@ void Splitter::Layout() const {
     if (!GetClientRect(Handle(), &client)) return;
     const int height = client.bottom;
     const int rightX = leftWidth_ + kBarWidth;
-    if (left_) MoveWindow(left_, 0, 0, leftWidth_, height, TRUE);
-    if (right_) MoveWindow(right_, rightX, 0, std::max(0, static_cast<int>(client.right) - rightX), height, TRUE);
+    if (left_) Place(left_, 0, 0, leftWidth_, height);
+    if (right_) Place(right_, rightX, 0, std::max(0, static_cast<int>(client.right) - rightX), height);
 }
 
 LRESULT Splitter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -25,6 +25,10 @@ void Discard(HWND window) {
     if (window && !DestroyWindow(window)) ShowWindow(window, SW_HIDE);
 }
 
+void Place(HWND window, int x, int y, int width, int height) {
+    if (!MoveWindow(window, x, y, width, height, TRUE)) InvalidateRect(GetParent(window), nullptr, TRUE);
+}
+
 void RepaintNow(HWND window) {
     // Without an immediate paint the window is painted with the next WM_PAINT.
     if (!UpdateWindow(window)) InvalidateRect(window, nullptr, FALSE);

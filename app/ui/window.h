@@ -25,6 +25,10 @@ bool SetText(HWND window, std::string_view cp932);
 // to its parent, which destroys it with itself.
 void Discard(HWND window);
 
+// Moves and sizes a child window. One that cannot be moved keeps its place
+// until the next layout: there is nothing else to do about it.
+void Place(HWND window, int x, int y, int width, int height);
+
 // Paints the invalid parts of `window` now rather than when the queue is empty.
 void RepaintNow(HWND window);
 

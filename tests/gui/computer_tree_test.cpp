@@ -187,9 +187,15 @@ TEST(ComputerTree, RemovingMovesTheCurrentComputerBackOrToTheNewFirst) {
 }
 
 TEST(ComputerTree, ArrowKeysMoveTheCurrentComputerAndTheRootMakesNone) {
-    ASSERT_TRUE(FreshSettings("a;b;c;"));
+    ASSERT_TRUE(FreshSettings("x;a;b;c;"));
     App app;
     ASSERT_READY(app);
+    // A click on empty space changes nothing: x, the first, is still current.
+    RECT last{};
+    ASSERT_TRUE(app.TreeItemRect(app.Entry(3), last));
+    app.ClickTreeAt({last.left + 5, last.bottom + 60});
+    app.Command(ID_DELETE_COMPUTER);
+    ASSERT_EQ(app.TreeNames(), (Names_{"a", "b", "c"}));
     // A click on the root: no current computer; delete does nothing.
     app.ClickTree(app.Root());
     app.Command(ID_DELETE_COMPUTER);

@@ -230,6 +230,22 @@ TEST(ListFile, CommandsBelongToTheTreeOnly) {
     app.ClickTree(app.Root());
     app.KeyWithModifier(app.tree, VK_CONTROL, 'W');
     EXPECT_EQ(TakeMessage(app, "確認"), "ｺﾝﾋﾟｭｰﾀを一台以上追加してください。");
+    // The tree's context menu offers both commands too, whichever pane was active.
+    app.ClickList({200, 200});
+    app.ClickTree(app.Root(), true);
+    HWND menu = app.WaitForPopupMenu();
+    ASSERT_NE(menu, nullptr);
+    app.ChooseMenuItem(menu, 2);
+    EXPECT_EQ(TakeMessage(app, "確認"), "ｺﾝﾋﾟｭｰﾀを一台以上追加してください。");
+    app.ClickTree(app.Root(), true);
+    menu = app.WaitForPopupMenu();
+    ASSERT_NE(menu, nullptr);
+    app.ChooseMenuItem(menu, 3);
+    HWND dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    app.ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    EXPECT_EQ(app.TreeCount(), 1);
     EXPECT_EQ(app.Close(), 0);
 }
 

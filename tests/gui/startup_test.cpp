@@ -93,6 +93,39 @@ TEST(Startup, FirstExitWritesEverySettingWithItsDefault) {
     EXPECT_EQ(block.size(), 98u);
 }
 
+TEST(Startup, SettingsOfTheWrongTypeOrSizeLoadByTheStoreRules) {
+    ASSERT_TRUE(settings::Delete());
+    // A number stored as text is read as its text; an oversized password
+    // block is not read; a value the program never writes stays as it is.
+    ASSERT_TRUE(settings::SetString("MaxComputer", "800"));
+    ASSERT_TRUE(settings::SetString("Filter_System", "1"));
+    ASSERT_TRUE(settings::SetDword("Filter_Error", 2));
+    ASSERT_TRUE(settings::SetBinary("Password", std::vector<std::uint8_t>(300, 0x41)));
+    ASSERT_TRUE(settings::SetBinary("DayBefore", {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(settings::SetString("bDebugTrace", "yes"));
+    {
+        App app;
+        ASSERT_READY(app);
+        EXPECT_EQ(app.Close(), 0);
+    }
+    DWORD value = 0;
+    ASSERT_TRUE(settings::ReadDword("MaxComputer", value));
+    EXPECT_EQ(value, 500u);
+    ASSERT_TRUE(settings::ReadDword("Filter_System", value));
+    EXPECT_EQ(value, 1u);
+    ASSERT_TRUE(settings::ReadDword("Filter_Error", value));
+    EXPECT_EQ(value, 0u);
+    ASSERT_TRUE(settings::ReadDword("DayBefore", value));
+    EXPECT_EQ(value, 3u);
+    DWORD type = 0;
+    std::vector<std::uint8_t> block;
+    ASSERT_TRUE(settings::Read("Password", type, block));
+    EXPECT_EQ(block.size(), 98u);
+    std::string trace;
+    EXPECT_TRUE(settings::ReadString("bDebugTrace", trace));
+    EXPECT_EQ(trace, "yes");
+}
+
 TEST(Startup, SecondCopyEndsSilentlyAndTheFirstRunsOn) {
     App first;
     ASSERT_READY(first);
