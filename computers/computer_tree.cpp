@@ -16,6 +16,9 @@ namespace {
 constexpr int kRootImage = 0;
 constexpr int kComputerImage = 1;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
+// A list file is a few hundred names; a file beyond this size is no list
+// file and is refused as unreadable rather than read into memory.
+constexpr std::size_t kMostImportBytes = 64u << 20;
 }  // namespace
 
 bool ComputerTree::Create(HWND parent, int id) {
@@ -139,7 +142,7 @@ void ComputerTree::ImportListFile() {
     const std::wstring path = ui::AskFileName(Owner(), {false, kListFileFilter, "", ""});
     if (path.empty()) return;
     std::string file;
-    if (ui::ReadWholeFile(path, file) != 0) {
+    if (ui::ReadWholeFile(path, file, kMostImportBytes) != 0) {
         ui::ShowMessage(Owner(), ImportOpenFailedMessage(ui::LoadString(IDS_APP_TITLE)));
         return;
     }

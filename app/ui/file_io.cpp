@@ -35,7 +35,7 @@ platform::Error WriteWholeFile(const std::wstring& path, std::string_view bytes)
     return result;
 }
 
-platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes) {
+platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t maxBytes) {
     bytes.clear();
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -49,6 +49,11 @@ platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes) {
             break;
         }
         if (read == 0) break;
+        if (read > maxBytes - bytes.size()) {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+            bytes.clear();
+            break;
+        }
         bytes.append(chunk.data(), read);
     }
     // A file only read from has nothing to lose when its handle does not close.

@@ -11,8 +11,9 @@ namespace quorvin::ui {
 // Win32 error of the step that failed (what was written before stays).
 platform::Error WriteWholeFile(const std::wstring& path, std::string_view bytes);
 
-// Reads all of `path` into `bytes`; 0 or the Win32 error.
-platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes);
+// Reads all of `path` into `bytes`; 0 or the Win32 error. A file longer
+// than `maxBytes` is not read: 8 (not enough memory).
+platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t maxBytes);
 
 // The file-error message of the string table for `code`, naming `path`,
 // with the application's title as caption and the exclamation icon.
