@@ -1,6 +1,27 @@
 #include "app/ui/dialog.h"
 
+#include <algorithm>
+
 namespace quorvin::ui {
+
+namespace {
+// Centres `dialog` over its owner (over the screen without one), kept on the screen.
+void CenterOnOwner(HWND dialog) {
+    RECT own{}, area{};
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    if (!GetWindowRect(dialog, &own) || !SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) return;
+    RECT around = area;
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner) && !GetWindowRect(owner, &around)) around = area;
+    const int width = own.right - own.left;
+    const int height = own.bottom - own.top;
+    int x = around.left + (around.right - around.left - width) / 2;
+    int y = around.top + (around.bottom - around.top - height) / 2;
+    x = std::max(static_cast<int>(area.left), std::min(x, static_cast<int>(area.right) - width));
+    y = std::max(static_cast<int>(area.top), std::min(y, static_cast<int>(area.bottom) - height));
+    // A dialog that cannot be moved opens where the system put it.
+    static_cast<void>(SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+}
+}  // namespace
 
 INT_PTR Dialog::RunModal(HWND owner, int templateId) {
     return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(templateId), owner, Procedure,
@@ -33,6 +54,7 @@ INT_PTR CALLBACK Dialog::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     try {
         switch (message) {
         case WM_INITDIALOG:
+            CenterOnOwner(window);
             result = self->OnInit() ? TRUE : FALSE;
             break;
         case WM_COMMAND:

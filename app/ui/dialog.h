@@ -21,7 +21,8 @@ public:
     HWND Handle() const { return handle_; }
 
 protected:
-    // WM_INITDIALOG; true lets the system give the focus to the first control.
+    // WM_INITDIALOG, once the dialog stands centred over its owner; true
+    // lets the system give the focus to the first control.
     virtual bool OnInit();
     // WM_COMMAND. The default ends the dialog with IDCANCEL on IDCANCEL
     // (Esc, the close box) and does nothing else.
