@@ -92,8 +92,9 @@ bool MainFrame::CreateStatusBar() {
 }
 
 void MainFrame::Layout() const {
+    // The system sizes the window while it is being made, before its children exist.
     RECT client{};
-    if (!GetClientRect(Handle(), &client)) return;
+    if (!splitter_.Handle() || !GetClientRect(Handle(), &client)) return;
     SendMessageW(rebar_.Handle(), WM_SIZE, 0, 0);
     status_.FitToParent();
     std::vector<int> widths;
