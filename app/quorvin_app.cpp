@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/settings_store.h"
 #include "app/ui/message_box.h"
+#include "computers/computer_list.h"
 #include "platform/network/simulated_network.h"
 #include "platform/win32/win32_platform.h"
 #include "resources/resource.h"
@@ -98,7 +99,9 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     std::string storedList;
     if (ReadRegistryValue(*localMachine_, kSettingsKey, "ComputerListToSave", platform::regtype::kSz, storedList) != 1)
         storedList.clear();
+    unreadableList_ = computers::UnreadableStoredList(*localMachine_);
     frame_ = std::make_unique<run::MainFrame>(settings_, state_);
+    frame_->SetNetwork([this] { return Network(); });
     if (!frame_->Create(storedList)) return false;
     ShowWindow(frame_->Handle(), SW_SHOW);
     ui::RepaintNow(frame_->Handle());
@@ -130,6 +133,7 @@ void QuorvinApp::ExitInstance() {
     // A start that stopped early has loaded nothing: writing that would
     // overwrite the stored settings and computer list with empty ones.
     if (!settingsLoaded_) return;
+    settings_.ComputerListToSave = computers::ListToStore(settings_.ComputerListToSave, unreadableList_);
     RegistryMessageBoxes messages;
     SaveSettings(*localMachine_, settings_, messages);
 }

@@ -60,6 +60,9 @@ private:
     RunState state_;
     // The settings are written back at exit only once they have been loaded.
     bool settingsLoaded_ = false;
+    // A stored computer list too long to be read, written back at exit
+    // while the list stays empty.
+    std::string unreadableList_;
     std::unique_ptr<network::SimulatedNetwork> simulated_;
     std::unique_ptr<win32::Win32Platform> real_;
     std::unique_ptr<run::MainFrame> frame_;

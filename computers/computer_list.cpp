@@ -1,5 +1,7 @@
 #include "computers/computer_list.h"
 
+#include <algorithm>
+
 #include "app/settings_store.h"
 #include "platform/text/cp932.h"
 
@@ -37,6 +39,27 @@ std::vector<std::string> LoadComputerList(platform::RegistryKey& root) {
     if (app::ReadRegistryValue(root, app::kSettingsKey, "ComputerListToSave", platform::regtype::kSz, stored) != 1)
         return {};
     return ParseComputerList(stored);
+}
+
+std::string UnreadableStoredList(platform::RegistryKey& root) {
+    std::string readable;
+    if (app::ReadRegistryValue(root, app::kSettingsKey, "ComputerListToSave", platform::regtype::kSz, readable) == 1)
+        return {};
+    std::unique_ptr<platform::RegistryKey> key;
+    if (root.OpenKey(app::kSettingsKey, key) != platform::error::kSuccess || !key) return {};
+    std::uint32_t type = 0, size = 0;
+    if (key->QueryValue("ComputerListToSave", type, nullptr, size) != platform::error::kSuccess) return {};
+    if ((type != platform::regtype::kSz && type != platform::regtype::kExpandSz) || size == 0) return {};
+    std::string stored(size, '\0');
+    if (key->QueryValue("ComputerListToSave", type, reinterpret_cast<std::uint8_t*>(stored.data()), size) !=
+        platform::error::kSuccess)
+        return {};
+    stored.resize(std::min<std::size_t>(size, stored.find('\0')));
+    return stored;
+}
+
+std::string ListToStore(const std::string& composed, const std::string& unreadable) {
+    return composed.empty() ? unreadable : composed;
 }
 
 bool IsDuplicate(const std::vector<std::string>& names, std::string_view name) {

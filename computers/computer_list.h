@@ -34,6 +34,16 @@ std::string ComposeComputerList(const std::vector<std::string>& names);
 // or one that does not fit the 17,016-byte buffer, gives no names.
 std::vector<std::string> LoadComputerList(platform::RegistryKey& root);
 
+// The stored value ComputerListToSave when it exists but is too long for
+// the 17,016-byte buffer (the tree then starts empty); empty otherwise. It
+// is kept whole so that an exit with the list still empty writes it back
+// unchanged instead of an empty text: what the user had is not lost.
+std::string UnreadableStoredList(platform::RegistryKey& root);
+
+// The text the exit stores: the list composed at close, or, when that is
+// empty, the unreadable stored list kept at start-up.
+std::string ListToStore(const std::string& composed, const std::string& unreadable);
+
 // True when `name` equals an entry of `names` under _mbsicmp rules.
 bool IsDuplicate(const std::vector<std::string>& names, std::string_view name);
 

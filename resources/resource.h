@@ -17,9 +17,45 @@
 #define IDB_EVENT_AUDIT_FAILURE 149
 // The computer tree's context menu.
 #define IDR_TREE_CONTEXT 150
+// The run's dialogs: start, progress, event detail, result.
+#define IDD_START 135
+#define IDD_PROGRESS 146
+#define IDD_EVENT_DETAIL 147
+#define IDD_RESULT 151
 
 // Controls of the add-computer dialog.
 #define IDC_COMPUTER_NAME 1000
+
+// Start dialog: date pickers, open-end boxes, logs and event types.
+#define IDC_START_DATE 1001
+#define IDC_END_DATE 1002
+#define IDC_TYPE_ERROR 1003
+#define IDC_TYPE_WARNING 1004
+#define IDC_TYPE_INFORMATION 1005
+#define IDC_LOG_SYSTEM 1006
+#define IDC_LOG_SECURITY 1007
+#define IDC_LOG_APPLICATION 1008
+#define IDC_FROM_LOG_START 1013
+#define IDC_TO_LOG_END 1014
+#define IDC_TYPE_AUDIT_SUCCESS 1030
+#define IDC_TYPE_AUDIT_FAILURE 1031
+// Progress dialog: status line, bar, stop button.
+#define IDC_PROGRESS_TEXT 1000
+#define IDC_PROGRESS_BAR 1023
+#define IDC_STOP 1046
+// Result dialog: the report and its copy button.
+#define IDC_REPORT 1000
+#define IDC_COPY 1044
+// Event detail dialog: the fields and the step buttons.
+#define IDC_DETAIL_MESSAGE 1000
+#define IDC_DETAIL_COMPUTER 1026
+#define IDC_DETAIL_SOURCE 1027
+#define IDC_DETAIL_TIME 1028
+#define IDC_DETAIL_PREVIOUS 1029
+#define IDC_DETAIL_LOG 1030
+#define IDC_DETAIL_NEXT 1031
+#define IDC_DETAIL_EVENT_ID 1032
+#define IDC_DETAIL_TYPE 1033
 
 // The program's commands.
 #define ID_ADD_COMPUTER 32771

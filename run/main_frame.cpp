@@ -4,6 +4,7 @@
 #include "app/ui/message_box.h"
 #include "computers/add_computer_dialog.h"
 #include "resources/resource.h"
+#include "run/collection_run.h"
 #include "run/export_command.h"
 #include "run/results.h"
 
@@ -153,6 +154,13 @@ void MainFrame::AddComputerCommand() {
     tree_.AfterAddCommand();
 }
 
+void MainFrame::StartCollectionCommand() {
+    if (running_ || !network_) return;
+    running_ = true;
+    StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
+    running_ = false;
+}
+
 void MainFrame::ExitCommand() {
     if (AskToSaveResults(state_.ResultsSaved, events_.RowCount())) {
         switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
@@ -205,9 +213,9 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_VIEW_STATUS_BAR: ToggleBar(status_.Handle()); return true;
     case ID_NEXT_PANE:
     case ID_PREV_PANE: NextPane(); return true;
-    // The run, the options, the quick start and the about box come with
-    // their own windows; until then their commands do nothing.
-    case ID_START_COLLECTION:
+    case ID_START_COLLECTION: StartCollectionCommand(); return true;
+    // The options, the quick start and the about box come with their own
+    // windows; until then their commands do nothing.
     case ID_OPTIONS:
     case ID_QUICK_START:
     case ID_APP_ABOUT: return true;
@@ -275,6 +283,8 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE:
+        // A run's windows and its worker use the main window until the run ends.
+        if (running_) return 0;
         ComposeComputerList();
         ui::Discard(Handle());
         return 0;

@@ -12,9 +12,11 @@
 #include "app/run_state.h"
 #include "app/settings.h"
 #include "computers/computer_tree.h"
+#include "platform/services.h"
 #include "views/event_list.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace quorvin::run {
@@ -33,6 +35,9 @@ public:
     // Called for every message the loop takes, before it is dispatched: the
     // tooltip relay and the accelerators. True when the message was used up.
     bool PreTranslate(MSG& message);
+
+    // The network a run collects from, asked for at the start of each run.
+    void SetNetwork(std::function<platform::Platform()> network) { network_ = std::move(network); }
 
     computers::ComputerTree& Tree() { return tree_; }
     views::EventList& Events() { return events_; }
@@ -66,6 +71,7 @@ private:
     void ShowPrompt(int command);
     void EndPrompt();
     void AddComputerCommand();
+    void StartCollectionCommand();
     void ExitCommand();
     void RunHelp() const;
     void NextPane();
@@ -90,6 +96,9 @@ private:
     // The toolbar's tooltip text handed to the system.
     std::wstring tipText_;
     bool listComposed_ = false;
+    std::function<platform::Platform()> network_;
+    // From the start dialog to the result dialog: the window stays.
+    bool running_ = false;
 };
 
 }  // namespace quorvin::run

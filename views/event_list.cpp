@@ -1,6 +1,7 @@
 #include "views/event_list.h"
 
 #include "resources/resource.h"
+#include "views/event_detail_dialog.h"
 #include "views/event_list_rules.h"
 #include "views/sort.h"
 
@@ -141,6 +142,7 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         currentEvent_ = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (currentEvent_ < 0) return 0;
+        EventDetailDialog(Handle(), currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
         break;
     case LVM_INSERTITEMA:
     case LVM_INSERTITEMW: {

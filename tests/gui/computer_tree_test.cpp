@@ -80,7 +80,8 @@ TEST(ComputerTree, StoredTextsOfEveryShape) {
 
 TEST(ComputerTree, OverlongOrWrongTypeStoredValueGivesAnEmptyList) {
     // 17,016 bytes do not hold a text of 17,016 characters and its terminator.
-    ASSERT_TRUE(FreshSettings(std::string(17100, 'a').c_str()));
+    const std::string overlong(17100, 'a');
+    ASSERT_TRUE(FreshSettings(overlong.c_str()));
     {
         App app;
         ASSERT_READY(app);
@@ -88,6 +89,10 @@ TEST(ComputerTree, OverlongOrWrongTypeStoredValueGivesAnEmptyList) {
         EXPECT_EQ(app.TreeCount(), 1);
         EXPECT_EQ(app.Close(), 0);
     }
+    // Nothing the user had is lost: the list stayed empty, the stored text is written back.
+    std::string stored;
+    EXPECT_TRUE(settings::ReadString("ComputerListToSave", stored));
+    EXPECT_EQ(stored, overlong);
     // A number where a text belongs: the program starts and runs as usual.
     ASSERT_TRUE(settings::Delete());
     ASSERT_TRUE(settings::SetDword("ComputerListToSave", 0x31));

@@ -116,3 +116,19 @@ TEST(ComputerList, CurrentComputerFollowsClicksKeysAndRemovals) {
     list.AfterAddCommand();
     EXPECT_EQ(list.Current(), ComputerList::kNone);
 }
+
+TEST(ComputerList, AnOverlongStoredListIsKeptForTheExitWhileTheListStaysEmpty) {
+    quorvin::testing::FakeHive hive;
+    quorvin::testing::FakeKey root(hive, "");
+    EXPECT_EQ(UnreadableStoredList(root), "");
+    hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", "SV1;SV2;");
+    EXPECT_EQ(UnreadableStoredList(root), "");  // readable: the tree has it
+    std::string overlong;
+    while (overlong.size() < 17100) overlong += "computer;";
+    hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", overlong);
+    ASSERT_EQ(LoadComputerList(root), Names{});
+    EXPECT_EQ(UnreadableStoredList(root), overlong);
+    // The exit stores the kept text while the list is empty, else the list.
+    EXPECT_EQ(ListToStore("", overlong), overlong);
+    EXPECT_EQ(ListToStore("PC1;", overlong), "PC1;");
+}
