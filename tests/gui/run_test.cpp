@@ -351,6 +351,7 @@ TEST(Run, LargeRunStaysResponsiveAndEscAndEnterStopIt) {
         while (IsWindowEnabled(stop) && GetTickCount() - pressed < 5000) Sleep(5);
         const DWORD answered = GetTickCount() - pressed;
         EXPECT_LT(answered, 1000u) << how;
+        RecordProperty(std::string("stop_answer_ms_") + how, static_cast<int>(answered));
 
         HWND result = nullptr;
         const std::string report = WaitForReport(app, result);
