@@ -108,7 +108,7 @@ app::UserMessage ApplicationMessage(const char* text) {
     return {text, ui::LoadString(IDS_APP_TITLE), app::MessageIcon::Exclamation, app::MessageButtons::Ok};
 }
 
-// The debug trace of Part 2.6 opened for the worker: null when the trace
+// The debug trace file opened for the worker: null when the trace
 // is off. A trace that cannot be created ends the process.
 std::unique_ptr<TraceFile> OpenTrace(HWND frame, const app::AppSettings& settings) {
     if (settings.bDebugTrace == 0) return nullptr;
