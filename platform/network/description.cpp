@@ -1,5 +1,6 @@
 #include "platform/network/description.h"
 
+#include "platform/network/ini.h"
 #include "platform/network/paths.h"
 #include "platform/text/cp932.h"
 
@@ -45,39 +46,6 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens) {
         if (inQuotes) return false;
         tokens.push_back(std::move(token));
     }
-}
-
-// A number: decimal (a leading '-' for a 32-bit two's complement), or
-// hexadecimal after "0x"; it must fit in 32 bits.
-bool ParseU32(std::string_view s, std::uint32_t& value) {
-    bool negative = false;
-    if (!s.empty() && s[0] == '-') {
-        negative = true;
-        s.remove_prefix(1);
-    }
-    unsigned base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        if (negative) return false;
-        base = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    std::uint64_t n = 0;
-    for (char c : s) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
-            return false;
-        n = n * base + digit;
-        if (n > (negative ? 0x80000000u : 0xFFFFFFFFu)) return false;
-    }
-    value = negative ? static_cast<std::uint32_t>(0u - static_cast<std::uint32_t>(n)) : static_cast<std::uint32_t>(n);
-    return true;
 }
 
 bool ParseHexBytes(const std::vector<Token>& tokens, std::size_t from, std::vector<std::uint8_t>& bytes) {
@@ -507,7 +475,7 @@ bool Parser::Value() {
         SetValue(key_, name, platform::regtype::kMultiSz, std::move(bytes));
     } else if (type == "dword") {
         std::uint32_t v = 0;
-        if (data != 1 || !ParseU32(Arg(3), v)) return Fail("a dword value takes one number");
+        if (data != 1 || !ParseU32(Arg(3), v, true)) return Fail("a dword value takes one number");
         SetValue(key_, name, platform::regtype::kDword,
                  {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
                   static_cast<std::uint8_t>(v >> 24)});

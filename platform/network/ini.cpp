@@ -99,4 +99,36 @@ bool ParseIni(std::string_view data, IniFile& file, std::string& error) {
     return true;
 }
 
+bool ParseU32(std::string_view s, std::uint32_t& value, bool allowNegative) {
+    bool negative = false;
+    if (allowNegative && !s.empty() && s[0] == '-') {
+        negative = true;
+        s.remove_prefix(1);
+    }
+    unsigned base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        if (negative) return false;
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return false;
+    std::uint64_t n = 0;
+    for (char c : s) {
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
+        n = n * base + digit;
+        if (n > (negative ? 0x80000000u : 0xFFFFFFFFu)) return false;
+    }
+    value = negative ? static_cast<std::uint32_t>(0u - static_cast<std::uint32_t>(n)) : static_cast<std::uint32_t>(n);
+    return true;
+}
+
+
 }  // namespace quorvin::network

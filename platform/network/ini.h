@@ -47,4 +47,9 @@ bool ParseIni(std::string_view data, IniFile& file, std::string& error);
 // byte order mark; anything else is returned as it is.
 std::string IniTextToCp932(std::string_view data);
 
+// A number of the network's text files: decimal, or hexadecimal after "0x",
+// fitting 32 bits; with `allowNegative` a leading '-' gives the 32-bit two's
+// complement (down to -2147483648).
+bool ParseU32(std::string_view s, std::uint32_t& value, bool allowNegative = false);
+
 }  // namespace quorvin::network

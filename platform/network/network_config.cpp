@@ -21,32 +21,6 @@ std::string_view Trim(std::string_view s) {
 
 bool Equal(std::string_view a, std::string_view b) { return text::MbsICmp(a, b) == 0; }
 
-// A decimal number, or a hexadecimal one after "0x", that fits 32 bits.
-bool ParseNumber(std::string_view s, std::uint32_t& value) {
-    unsigned base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty()) return false;
-    std::uint64_t n = 0;
-    for (char c : s) {
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
-            return false;
-        n = n * base + digit;
-        if (n > 0xFFFFFFFFu) return false;
-    }
-    value = static_cast<std::uint32_t>(n);
-    return true;
-}
-
 std::string Where(const std::string& file, std::size_t line) { return file + " line " + std::to_string(line) + ": "; }
 
 bool ParseOnOff(const IniEntry& entry, const std::string& file, bool& value, std::string& error) {
@@ -104,14 +78,14 @@ bool ParseServerLine(const std::string& name, std::string_view value, platform::
     const std::string_view version = Trim(value.substr(0, comma1));
     const std::size_t dot = version.find('.');
     if (dot == std::string_view::npos || version.find('x') != std::string_view::npos ||
-        version.find('X') != std::string_view::npos || !ParseNumber(version.substr(0, dot), server.versionMajor) ||
-        !ParseNumber(version.substr(dot + 1), server.versionMinor)) {
+        version.find('X') != std::string_view::npos || !ParseU32(version.substr(0, dot), server.versionMajor) ||
+        !ParseU32(version.substr(dot + 1), server.versionMinor)) {
         error = "version \"" + std::string(version) + "\" is not major.minor";
         return false;
     }
     const std::string_view type =
         Trim(comma2 == std::string_view::npos ? value.substr(comma1 + 1) : value.substr(comma1 + 1, comma2 - comma1 - 1));
-    if (!ParseNumber(type, server.type)) {
+    if (!ParseU32(type, server.type)) {
         error = "type bits \"" + std::string(type) + "\" are no number";
         return false;
     }
@@ -214,7 +188,7 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
             }
             for (const IniEntry& entry : section.entries) {
                 if (Equal(entry.key, "result")) {
-                    if (!ParseNumber(entry.value, list.result)) {
+                    if (!ParseU32(entry.value, list.result)) {
                         error = Where(file, entry.line) + "result=" + entry.value + " is no error code";
                         return false;
                     }
