@@ -55,3 +55,22 @@ stop_xvfb() {
 stop_wine() {
   WINEPREFIX="$1" wineserver -k 2>/dev/null || true
 }
+
+# screenshot_when_drawn FILE [SECONDS]: waits until the screen shows more than
+# a plain background (the program's window is up), lets it finish drawing,
+# and saves the screen (1024x768, Wine's virtual desktop) as FILE.
+screenshot_when_drawn() {
+  local file=$1 limit=${2:-60} deviation
+  for _ in $(seq 1 "$limit"); do
+    import -window root -crop 1024x768+0+0 "$file" 2>/dev/null || true
+    deviation=$(identify -format '%[fx:standard_deviation]' "$file" 2>/dev/null || echo 0)
+    if awk -v d="$deviation" 'BEGIN { exit !(d > 0.05) }'; then
+      sleep 2
+      import -window root -crop 1024x768+0+0 "$file"
+      return 0
+    fi
+    sleep 1
+  done
+  echo "the program drew nothing within $limit s" >&2
+  return 1
+}
