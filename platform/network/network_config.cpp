@@ -93,13 +93,17 @@ bool ParseServerLine(const std::string& name, std::string_view value, platform::
     return true;
 }
 
+// Parses one INI file; the error names the file.
+bool ReadIni(std::string_view data, const std::string& file, IniFile& ini, std::string& error) {
+    std::string iniError;
+    if (ParseIni(data, ini, iniError)) return true;
+    error = file + " " + iniError;
+    return false;
+}
+
 bool ParseComputerIni(std::string_view data, const std::string& file, ComputerConfig& computer, std::string& error) {
     IniFile ini;
-    std::string iniError;
-    if (!ParseIni(data, ini, iniError)) {
-        error = file + " " + iniError;
-        return false;
-    }
+    if (!ReadIni(data, file, ini, error)) return false;
     for (const IniSection& section : ini.sections) {
         if (Equal(section.name, "services")) {
             for (const IniEntry& entry : section.entries) {
@@ -157,11 +161,7 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
 bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConfig& config,
                      std::string& localComputer, std::string& error) {
     IniFile ini;
-    std::string iniError;
-    if (!ParseIni(data, ini, iniError)) {
-        error = file + " " + iniError;
-        return false;
-    }
+    if (!ReadIni(data, file, ini, error)) return false;
     for (const IniSection& section : ini.sections) {
         if (Equal(section.name, "local")) {
             for (const IniEntry& entry : section.entries) {
