@@ -24,6 +24,12 @@ namespace {
 
 constexpr DWORD kLookup = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 
+// A message can name inserts up to %99, and "*" widths read up to two more
+// entries after that: FormatMessage reads an argument array that is shorter
+// than this past its end, and its result then depends on whatever memory
+// follows. Every array handed to Wine has at least this many entries.
+constexpr std::size_t kArgumentsAMessageMayRead = 101;
+
 std::u16string AnsiCodePage(std::string_view text) {
     if (text.empty()) return {};
     const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -73,14 +79,24 @@ struct WideArray {
     WideArray(const WideArray&) = delete;
 };
 
+// Whether Wine may read `array` as a message's arguments without reading
+// past its end.
+::testing::AssertionResult LongEnough(const std::vector<ULONG_PTR>& array) {
+    if (array.size() >= kArgumentsAMessageMayRead) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "an argument array of " << array.size() << " entries, where a message may read "
+                                         << kArgumentsAMessageMayRead;
+}
+
 // An argument array of narrow strings, each followed by zero bytes so that a
-// wide read of it ends where ours does.
+// wide read of it ends where ours does; padded with empty strings to the
+// entries a message may read.
 struct NarrowArray {
     std::vector<std::vector<char>> buffers;
     std::vector<ULONG_PTR> pointers;
     std::vector<Argument> arguments;
 
-    explicit NarrowArray(const std::vector<std::string>& texts) {
+    explicit NarrowArray(std::vector<std::string> texts) {
+        if (texts.size() < kArgumentsAMessageMayRead) texts.resize(kArgumentsAMessageMayRead);
         for (const std::string& s : texts) {
             std::vector<char> buffer(s.begin(), s.end());
             buffer.resize(s.size() + 4, '\0');
@@ -195,6 +211,9 @@ bool CompareWide(const Module& module, const MessageTable* system, std::uint32_t
         ++counts.skipped;
         return false;
     }
+    if (!(flags & FORMAT_MESSAGE_IGNORE_INSERTS)) {
+        EXPECT_TRUE(LongEnough(args.pointers));
+    }
     wchar_t* buffer = nullptr;
     SetLastError(0);
     const DWORD n = ::FormatMessageW(flags, module.Handle(), id, lang, reinterpret_cast<LPWSTR>(&buffer), 0,
@@ -217,6 +236,7 @@ bool CompareAnsi(const Module& module, std::uint32_t id, WORD lang, NarrowArray&
         ++counts.skipped;
         return false;
     }
+    EXPECT_TRUE(LongEnough(args.pointers));
     char* buffer = nullptr;
     SetLastError(0);
     const DWORD n = ::FormatMessageA(kLookup, module.Handle(), id, lang, reinterpret_cast<LPSTR>(&buffer), 0,
@@ -347,6 +367,7 @@ TEST(MessagesAgainstWine, InsertPatterns) {
                 const platform::Error ourError = FormatInserts(pattern, &args, options, ours);
                 if (ourError == platform::error::kSuccess && ours.empty()) return;  // Wine: no work done
                 if (!ansi && ourError == platform::error::kInsufficientBuffer) return;
+                EXPECT_TRUE(LongEnough(std::vector<ULONG_PTR>(array, array + args.size())));
                 const DWORD flags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER |
                                     FORMAT_MESSAGE_ARGUMENT_ARRAY | extra;
                 SetLastError(0);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -294,6 +295,31 @@ TEST(MessageService, FormatsWithCp932ArgumentsFromAModule) {
     EXPECT_EQ(text, "");
 }
 
+// Windows refuses buffers beyond 64 KB, and an allocated buffer needs no
+// minimum: a FormatMessageW that checks this stands in for Wine's, which
+// accepts any size.
+DWORD WINAPI StrictFormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPWSTR buffer, DWORD size,
+                                  va_list* arguments) {
+    if (size >= 0x10000 / sizeof(wchar_t)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return FormatMessageW(flags, source, id, language, buffer, size, arguments);
+}
+
+TEST(MessageService, AsksForNoMinimumBufferSize) {
+    quorvin::win32::MessageService messages(StrictFormatMessageW);
+    std::unique_ptr<MessageModule> module;
+    Win32Platform platform;
+    ASSERT_EQ(messages.LoadDataFile(KernelBasePath(platform), module), error::kSuccess);
+    const std::vector<std::string> arguments = {"a", "b"};
+    std::string text;
+    ASSERT_EQ(messages.FormatMessage(module.get(), 317, &arguments, text), error::kSuccess);
+    EXPECT_EQ(text, "Message 0xa not found in file b.\r\n");
+    ASSERT_EQ(messages.FormatMessage(nullptr, 1722, nullptr, text), error::kSuccess);
+    EXPECT_EQ(messages.SystemErrorText(1722), "RPC server unavailable.\r\n");
+}
+
 // A test message DLL copied into a folder with a Japanese name, loaded by
 // its CP932 path, formats as FormatMessageW does with the same arguments
 // in UTF-16.
@@ -317,8 +343,11 @@ TEST(MessageService, TestDllUnderAJapanesePathFormatsAsTheWideCall) {
         HMODULE raw = LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(raw, nullptr);
         const std::u16string wideArguments[] = {u"ソ表", u"ｻｰﾋﾞｽ", u"能力 100%"};
-        std::vector<DWORD_PTR> argumentArray;
-        for (const auto& a : wideArguments) argumentArray.push_back(reinterpret_cast<DWORD_PTR>(a.c_str()));
+        // Empty entries up to the 101 that a message may read (%99 and two "*" widths).
+        static const wchar_t kEmpty[] = L"";
+        std::vector<DWORD_PTR> argumentArray(101, reinterpret_cast<DWORD_PTR>(kEmpty));
+        for (std::size_t i = 0; i < std::size(wideArguments); ++i)
+            argumentArray[i] = reinterpret_cast<DWORD_PTR>(wideArguments[i].c_str());
         const std::vector<std::string> arguments = {"ソ表", "ｻｰﾋﾞｽ", "能力 100%"};
 
         for (DWORD id : {1u, 2u, 15u}) {
