@@ -37,6 +37,13 @@ std::string LastFileOfList(const std::string& list);
 // first character is taken as its drive letter, the colon is dropped.
 std::string MapToShare(const std::string& computer, const std::string& name);
 
+// The message number of a parameter string "%%1234": the text after the two
+// percent signs read as the Windows C library's strtol reads it (leading
+// white space, a sign, decimal digits; a 32-bit long that saturates at
+// its limits; 0 when no digit follows), taken as an unsigned 32-bit
+// number. False when the string does not start with "%%".
+bool ParameterNumber(const std::string& text, std::uint32_t& number);
+
 // Replaces every exact occurrence of `from` by `to`.
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to);
 

@@ -1,7 +1,6 @@
 // Turning one accepted record into its message text and its row.
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "engine/collector.h"
 #include "engine/log_cache.h"
@@ -12,20 +11,14 @@ namespace quorvin::engine {
 namespace {
 
 // The insertion-string table: 256 entries, the record's strings first, the
-// rest empty. Kept from one event to the next so that its texts are not
-// made anew: only the entries the last build filled are emptied.
+// rest empty. Kept from one event to the next so that its strings' memory
+// is reused; every entry past the record's strings is emptied, since an
+// earlier record may have left text after an empty string of its own.
 void BuildTable(const LogRecord& record, std::vector<std::string>& table) {
     if (table.size() != kMaxInsertionStrings) table.assign(kMaxInsertionStrings, std::string());
     const std::size_t count = std::min(record.strings.size(), table.size());
     for (std::size_t i = 0; i < count; ++i) table[i] = record.strings[i];
-    for (std::size_t i = count; i < table.size() && !table[i].empty(); ++i) table[i].clear();
-}
-
-// "%%1234": a parameter reference, numbered like the C library reads an integer.
-bool ParameterNumber(const std::string& text, std::uint32_t& number) {
-    if (text.size() < 2 || text[0] != '%' || text[1] != '%') return false;
-    number = static_cast<std::uint32_t>(std::strtol(text.c_str() + 2, nullptr, 10));
-    return true;
+    for (std::size_t i = count; i < table.size(); ++i) table[i].clear();
 }
 
 std::string FallbackText(const LogRecord& record, const std::vector<std::string>& table) {

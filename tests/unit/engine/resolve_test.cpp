@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/collector.h"
 #include "engine/message_files.h"
@@ -44,9 +46,11 @@ protected:
     }
 
     // Reads SV1's System log holding `events`; returns GetLog's result.
-    int Read(std::vector<FakeEvent> events) {
+    int Read(std::vector<FakeEvent> events, bool caches = true) {
         platform.logs["\\\\SV1"]["system"].newestFirst = std::move(events);
-        Collector collector(RunEnvironment{view_, settings, report, stop, rows, &trace, [] {}});
+        RunEnvironment environment{view_, settings, report, stop, rows, &trace, [] {}};
+        environment.cacheWithinLog = caches;
+        Collector collector(std::move(environment));
         return collector.GetLog("SV1", "system", 31);
     }
     std::string Message(std::size_t i = 0) const { return rows.rows.at(i).columns[7]; }
@@ -188,6 +192,23 @@ TEST_F(ResolveTest, UnknownSystemRootTakesThisMachinesValue) {
     EXPECT_EQ(report, "ｴﾗｰ 011:[\\\\SV1][system]:ﾘﾓｰﾄﾏｼﾝのｼｽﾃﾑﾙｰﾄが不明です。\r\n原因 012:T2\r\n");
 }
 
+TEST_F(ResolveTest, NoInsertionStringOfOneEventReachesTheNext) {
+    remote().Set(kKey, "EventMessageFile", "C:\\m.dll");
+    remote().Set(kKey, "ParameterMessageFile", "C:\\p.dll");
+    platform.files["\\\\SV1\\C$\\m.dll"].messages[1] = "%1/%2/%3/%4";
+    platform.files["\\\\SV1\\C$\\p.dll"].messages[7] = "seven";
+    for (bool caches : {true, false}) {
+        rows.rows.clear();
+        // An empty string in the middle, then events with fewer strings.
+        Read({Event(1, {"a", "", "X", "%%7"}), Event(1, {"b"}), Event(1, {"", "", "", ""}), Event(1)}, caches);
+        ASSERT_EQ(rows.rows.size(), 4u);
+        EXPECT_EQ(Message(0), "a//X/seven") << caches;
+        EXPECT_EQ(Message(1), "b///") << caches;
+        EXPECT_EQ(Message(2), "///") << caches;
+        EXPECT_EQ(Message(3), "///") << caches;
+    }
+}
+
 TEST_F(ResolveTest, MoreThan256InsertionStringsUseTheFirst256) {
     remote().Set(kKey, "EventMessageFile", "C:\\m.dll");
     platform.files["\\\\SV1\\C$\\m.dll"];
@@ -199,6 +220,36 @@ TEST_F(ResolveTest, MoreThan256InsertionStringsUseTheFirst256) {
     EXPECT_NE(message.find(",last"), std::string::npos);
     EXPECT_EQ(message.find("dropped"), std::string::npos);
     EXPECT_EQ(message.substr(message.size() - 5), ",last");
+}
+
+// Windows' strtol has a 32-bit long: the same string names the same message
+// in every build of the collector.
+TEST(ParameterNumber, ReadAsTheWindowsCLibraryReadsALong) {
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"%%1234", 1234},          {"%%0", 0},
+        {"%%", 0},                 {"%%x12", 0},
+        {"%%12abc", 12},           {"%% \t\r\n\v\f42", 42},
+        {"%%+7", 7},               {"%%-1", 0xFFFFFFFFu},
+        {"%%2147483647", 0x7FFFFFFFu}, {"%%2147483648", 0x7FFFFFFFu},
+        {"%%4294967297", 0x7FFFFFFFu}, {"%%99999999999999999999999", 0x7FFFFFFFu},
+        {"%%-2147483648", 0x80000000u}, {"%%-2147483649", 0x80000000u},
+        {"%%-99999999999999999999999", 0x80000000u}, {"%%000000000000000000000000012", 12},
+        {"%%--5", 0},              {"%% +5", 5},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::uint32_t number = 12345;
+        EXPECT_TRUE(ParameterNumber(text, number)) << text;
+        EXPECT_EQ(number, expected) << text;
+#ifdef _WIN32
+        // The C library of the Windows build is the reference.
+        EXPECT_EQ(number, static_cast<std::uint32_t>(std::strtol(text + 2, nullptr, 10))) << text;
+#endif
+    }
+    std::uint32_t number = 0;
+    EXPECT_FALSE(ParameterNumber("%1234", number));
+    EXPECT_FALSE(ParameterNumber("", number));
+    EXPECT_TRUE(ParameterNumber(std::string("%%5\0" "9", 5), number));
+    EXPECT_EQ(number, 5u);
 }
 
 TEST(ExpandSystemRoot, RemoteRootBareNamesAndOtherVariables) {
