@@ -2,9 +2,11 @@
 
 #include "app/ui/list_view.h"
 #include "app/ui/message_box.h"
+#include "app/ui/thread_wait.h"
 #include "app/ui/tree_view.h"
 #include "engine/collector.h"
 #include "resources/resource.h"
+#include "run/job.h"
 #include "run/progress_dialog.h"
 #include "run/result_dialog.h"
 #include "run/start_dialog.h"
@@ -13,6 +15,8 @@
 #include <memory>
 
 namespace quorvin::run {
+
+static_assert(IDOK == 1 && IDCANCEL == 2, "JobAccepted reads the dialog's answer by these numbers");
 
 namespace {
 
@@ -92,18 +96,6 @@ DWORD WINAPI WorkerThread(void* parameter) {
     return static_cast<DWORD>(result);
 }
 
-// Waits for the worker's thread to end while still answering messages it
-// may send, so a worker can never be left blocked on this thread.
-void WaitForWorker(HANDLE thread) {
-    for (;;) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (woke != WAIT_OBJECT_0 + 1) return;
-        MSG message{};
-        // Peeking delivers the messages sent to this thread; nothing is taken from the queue.
-        static_cast<void>(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE));
-    }
-}
-
 app::UserMessage ApplicationMessage(const char* text) {
     return {text, ui::LoadString(IDS_APP_TITLE), app::MessageIcon::Exclamation, app::MessageButtons::Ok};
 }
@@ -140,7 +132,7 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
         return;
     }
     state.RunReport.clear();
-    if (StartDialog(settings).Run(windows.frame) == IDCANCEL) return;
+    if (!JobAccepted(StartDialog(settings).Run(windows.frame))) return;
 
     Worker worker{windows, settings, state, network, OpenTrace(windows.frame, settings), nullptr};
     HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &worker, CREATE_SUSPENDED, nullptr);
@@ -167,7 +159,7 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
         worker.progress = nullptr;
         if (ResumeThread(thread) == static_cast<DWORD>(-1)) static_cast<void>(TerminateThread(thread, 0));
     }
-    WaitForWorker(thread);
+    ui::WaitForThread(thread);
     static_cast<void>(CloseHandle(thread));
     if (!ran) {
         ui::ShowMessage(windows.frame, NoWorkerMessage());

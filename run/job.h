@@ -47,6 +47,10 @@ std::optional<app::UserMessage> CheckJob(const JobChoice& choice, std::int64_t n
 // returns the refusal and leaves `settings` unchanged.
 std::optional<app::UserMessage> AcceptJob(const JobChoice& choice, std::int64_t now, app::AppSettings& settings);
 
+// The start dialog's answer: only "開始" (1, IDOK) starts a run; Cancel
+// (2) and a dialog that could not be shown (-1) start none.
+constexpr bool JobAccepted(std::intptr_t dialogResult) { return dialogResult == 1; }
+
 // The event types a run keeps: 1 error, 2 warning, 4 information, 8 audit
 // success, 16 audit failure, each when its filter is non-zero.
 std::uint32_t BuildTypeMask(const app::AppSettings& settings);

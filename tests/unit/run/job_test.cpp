@@ -42,6 +42,13 @@ const std::string kEndAfterToday = "終了日が本日より後の日付に設�
 
 }  // namespace
 
+TEST(Job, OnlyTheStartButtonStartsARun) {
+    EXPECT_TRUE(JobAccepted(1));     // "開始"
+    EXPECT_FALSE(JobAccepted(2));    // Cancel, Esc, the close box
+    EXPECT_FALSE(JobAccepted(-1));   // the dialog could not be shown
+    EXPECT_FALSE(JobAccepted(0));
+}
+
 TEST(Job, LogAndTypeChecksComeInOrder) {
     JobChoice c = Everything();
     c.Filter_System = c.Filter_Security = c.Filter_Application = 0;
