@@ -15,7 +15,9 @@ constexpr DWORD kLookupFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_F
 constexpr DWORD kSystemTextFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kUserDefaultLanguage = 1024;
-constexpr DWORD kMinimumSize = 320000;
+// With an allocated buffer the minimum size changes no text, and Windows
+// refuses sizes beyond 64 KB: no minimum is asked for.
+constexpr DWORD kMinimumSize = 0;
 
 // A message can name inserts up to %99, and "*" widths take up to two more
 // arguments after that: an array of at least this many entries is never
@@ -79,7 +81,7 @@ platform::Error MessageService::FormatMessage(const platform::MessageModule* mod
 
     wchar_t* buffer = nullptr;
     const DWORD length =
-        FormatMessageW(kLookupFlags, handle, id, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), kMinimumSize,
+        format_(kLookupFlags, handle, id, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), kMinimumSize,
                        arguments != nullptr ? reinterpret_cast<va_list*>(argumentArray.data()) : nullptr);
     if (length == 0) {
         const platform::Error e = LastError();
@@ -93,7 +95,7 @@ platform::Error MessageService::FormatMessage(const platform::MessageModule* mod
 std::string MessageService::SystemErrorText(platform::Error code) {
     wchar_t* buffer = nullptr;
     const DWORD length =
-        FormatMessageW(kSystemTextFlags, nullptr, code, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+        format_(kSystemTextFlags, nullptr, code, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     if (length == 0) {
         if (buffer != nullptr) static_cast<void>(LocalFree(buffer));
         return {};

@@ -41,12 +41,20 @@ public:
 // LoadLibraryExW as a data file / FormatMessageW / FreeLibrary.
 class MessageService final : public platform::MessageService {
 public:
+    // FormatMessageW's signature: the system's own, or a test's stand-in
+    // that checks the calls.
+    using FormatFunction = DWORD(WINAPI*)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
+    explicit MessageService(FormatFunction format = ::FormatMessageW) : format_(format) {}
+
     platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
     // `module` must come from LoadDataFile of this service (6 otherwise);
     // null formats from the system's table only.
     platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
                                   const std::vector<std::string>* arguments, std::string& text) override;
     std::string SystemErrorText(platform::Error code) override;
+
+private:
+    FormatFunction format_;
 };
 
 // ExpandEnvironmentStringsW / GetSystemDirectoryW; empty texts on failure.
