@@ -738,4 +738,16 @@ bool TempFile::Read(std::string& bytes) const {
 
 bool TempFile::Exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::vector<std::wstring> TempFile::Neighbours(const std::wstring& pattern) const {
+    const std::wstring folder = path_.substr(0, path_.find_last_of(L'\\') + 1);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
 }  // namespace quorvin::gui_test

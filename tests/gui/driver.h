@@ -165,6 +165,19 @@ private:
     DWORD thread_ = 0;
 };
 
+// An environment variable of this process (and so of quorvin.exe started
+// from it) for the length of a scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
+
+private:
+    const wchar_t* name_;
+};
+
 // A file in the test's temporary folder, removed at the end of the scope.
 class TempFile {
 public:
@@ -174,6 +187,8 @@ public:
     bool Write(const std::string& bytes) const;
     bool Read(std::string& bytes) const;
     bool Exists() const;
+    // The names of the files beside this one that match `pattern` ("*.tmp").
+    std::vector<std::wstring> Neighbours(const std::wstring& pattern) const;
 
 private:
     std::wstring path_;

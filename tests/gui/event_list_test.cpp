@@ -197,6 +197,43 @@ TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {
     EXPECT_EQ(app.Process().WaitForExit(), 0);
 }
 
+// An export that fails half way (the file layer's test seam standing in
+// for a full disk) keeps the file it was to replace, says why, and leaves
+// the rows unsaved.
+TEST(EventList, ExportThatFailsHalfWayKeepsTheOldFile) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    TempFile file(L"quorvin-export-full.txt");
+    const std::string old(5000, 'o');
+    ASSERT_TRUE(file.Write(old));
+    const std::size_t leftovers = file.Neighbours(L"qrv*.tmp").size();
+    ScopedEnvironment full(L"QUORVIN_WRITE_FAILS_AFTER", L"40");
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    app.Command(ID_SAVE_RESULTS);
+    HWND dialog = app.WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(app.ChooseFile(dialog, file.Path()));
+    HWND question = app.WaitForDialogOtherThan(dialog);
+    ASSERT_NE(question, nullptr);
+    app.ClickButton(question, IDYES);
+    HWND message = app.WaitForDialog("クォーヴィン");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(app.DialogText(message), Narrow(file.Path()) + " へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。");
+    app.ClickButton(message, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    std::string bytes;
+    ASSERT_TRUE(file.Read(bytes));
+    EXPECT_EQ(bytes, old);
+    EXPECT_EQ(file.Neighbours(L"qrv*.tmp").size(), leftovers);
+    // Nothing was saved: exit still asks.
+    app.Command(ID_APP_EXIT);
+    question = app.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    app.ClickButton(question, IDNO);
+    EXPECT_EQ(app.Process().WaitForExit(), 0);
+}
+
 TEST(EventList, ExitQuestionCancelStaysNoLeavesYesExportsFirst) {
     ASSERT_TRUE(FreshSettings(nullptr));
     TempFile file(L"quorvin-exit-export.txt");

@@ -217,6 +217,40 @@ TEST(ListFile, SaveOverAnExistingFileAsksAndAFileInUseIsReported) {
     EXPECT_EQ(app.Close(), 0);
 }
 
+// A save that fails half way (here through the file layer's test seam, as
+// a full disk would) keeps the file the user had, and leaves no file where
+// there was none.
+TEST(ListFile, SaveThatFailsHalfWayKeepsTheOldFile) {
+    ASSERT_TRUE(FreshSettings("one;two;three;"));
+    TempFile file(L"quorvin-list-full.lst");
+    const std::string old = "old\r\nlist\r\n" + std::string(3000, 'o');
+    ASSERT_TRUE(file.Write(old));
+    TempFile fresh(L"quorvin-list-full-new.lst");
+    const std::size_t leftovers = file.Neighbours(L"qrv*.tmp").size();
+    ScopedEnvironment full(L"QUORVIN_WRITE_FAILS_AFTER", L"6");
+    App app;
+    ASSERT_READY(app);
+    for (const TempFile* target : {&file, &fresh}) {
+        app.KeyWithModifier(app.tree, VK_CONTROL, 'W');
+        HWND dialog = app.WaitForFileDialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(app.ChooseFile(dialog, target->Path()));
+        if (target == &file) {
+            HWND question = app.WaitForDialogOtherThan(dialog);
+            ASSERT_NE(question, nullptr);
+            app.ClickButton(question, IDYES);
+        }
+        EXPECT_EQ(TakeMessage(app, "クォーヴィン"), Narrow(target->Path()) + " へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。");
+        ASSERT_TRUE(app.WaitForNoDialog());
+    }
+    std::string bytes;
+    ASSERT_TRUE(file.Read(bytes));
+    EXPECT_EQ(bytes, old);
+    EXPECT_FALSE(fresh.Exists());
+    EXPECT_EQ(file.Neighbours(L"qrv*.tmp").size(), leftovers);
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST(ListFile, CommandsBelongToTheTreeOnly) {
     ASSERT_TRUE(FreshSettings(nullptr));
     App app;

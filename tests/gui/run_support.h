@@ -35,19 +35,6 @@ private:
     std::unique_ptr<network::SimulatedNetwork> net_;
 };
 
-// An environment variable of this process (and so of quorvin.exe started
-// from it) for the length of a scope.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name) {
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, nullptr); }
-
-private:
-    const wchar_t* name_;
-};
-
 // The whole text of a control, however long.
 inline std::string ControlText(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
