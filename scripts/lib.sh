@@ -20,6 +20,15 @@ build_native()  { configure_and_build native -DCMAKE_BUILD_TYPE=Debug; }
 build_asan()    { configure_and_build asan -DCMAKE_BUILD_TYPE=Debug -DQUORVIN_SANITIZE=ON; }
 build_win64()   { configure_and_build win64 -DCMAKE_BUILD_TYPE=Debug -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"; }
 build_fuzz()    { CC=clang CXX=clang++ configure_and_build fuzz -DCMAKE_BUILD_TYPE=Debug -DQUORVIN_FUZZ=ON; }
+# The optimized native build: the console collector users run and the benchmarks.
+build_release() { configure_and_build release -DCMAKE_BUILD_TYPE=Release; }
+# Only what the console collector needs of it: quorvin-cli and the demo network.
+build_release_cli() {
+  local dir="$builds/release"
+  [ -f "$dir/build.ninja" ] || cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  ninja -C "$dir" -j "$jobs" quorvin-cli demo_network | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+  [ "${PIPESTATUS[0]}" -eq 0 ]
+}
 build_win32()   { configure_and_build win32 -DCMAKE_BUILD_TYPE=Release -DQUORVIN_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"; }
 
 xvfb_pid=""
