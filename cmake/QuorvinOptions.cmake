@@ -1,7 +1,9 @@
 # Compiler options for the project's own targets (not for GoogleTest).
 
 if(WIN32)
-  add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN)
+  # UNICODE: a generic Win32 name (LoadString, RegisterClass) always means its
+  # W function, as the program calls them; no project name takes such a name.
+  add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX WIN32_LEAN_AND_MEAN UNICODE _UNICODE)
 endif()
 
 if(QUORVIN_SANITIZE)

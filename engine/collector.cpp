@@ -5,11 +5,10 @@
 #include <new>
 #include <thread>
 
-#include "app/local_time.h"
+#include "core/local_time.h"
 #include "engine/event_row.h"
 #include "engine/log_cache.h"
 #include "engine/message_files.h"
-#include "run/job.h"
 
 namespace quorvin::engine {
 
@@ -62,13 +61,13 @@ Collector::Collector(RunEnvironment environment)
 }
 
 int Collector::Run() {
-    const app::AppSettings& s = env_.settings;
+    const RunOptions& s = env_.options;
     env_.view.ClearRows();
     report_.RunStarted();
 
     std::string name;
     bool more = env_.view.FirstComputer(name);
-    const std::uint32_t typeMask = run::BuildTypeMask(s);
+    const std::uint32_t typeMask = TypeMask(s);
     int progress = 1000;
 
     while (more) {
@@ -174,7 +173,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         }
     } endOfLog{*this};
 
-    const app::AppSettings& s = env_.settings;
+    const RunOptions& s = env_.options;
     // The end bound is the whole end day. It is compared day with day: on a
     // day of 23 hours (daylight saving time begins) "end day + 86,399
     // seconds" would reach into the next day and take it in whole.

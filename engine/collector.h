@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "engine/collection_view.h"
 #include "engine/log_record.h"
 #include "engine/report.h"
-#include "platform/services.h"
+#include "engine/run_options.h"
+#include "services/services.h"
 
 namespace quorvin::engine {
 
 struct RunEnvironment {
     platform::Platform& platform;
-    // Read only during the run.
-    const app::AppSettings& settings;
+    // What the run collects; read only during the run.
+    const RunOptions& options;
     // RunReport: appended by the run, read after it.
     std::string& report;
     // Set by the stop button; read and cleared by the run.

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/text/cp932.h"
+#include "core/cp932.h"
 
 namespace quorvin::engine {
 

@@ -1,6 +1,6 @@
 #include "engine/message_files.h"
 
-#include "platform/text/cp932.h"
+#include "core/cp932.h"
 
 namespace quorvin::engine {
 

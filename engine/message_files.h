@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "services/services.h"
 
 namespace quorvin::engine {
 

@@ -14,9 +14,9 @@
 #include <unistd.h>
 
 #include "engine/collector.h"
-#include "platform/network/builder.h"
-#include "platform/network/description.h"
-#include "platform/network/simulated_network.h"
+#include "tools/netbuild/builder.h"
+#include "tools/netbuild/description.h"
+#include "services/simulated/simulated_network.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     quorvin::platform::Platform platform = network->Services();
-    quorvin::app::AppSettings settings;
+    quorvin::engine::RunOptions settings;
     settings.Filter_System = 1;
     settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
     settings.EnableStartDate = settings.EnableEndDate = 1;

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/evt/evt.h"
+#include "formats/evt/evt.h"
 
 using namespace quorvin::evt;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages/format.h"
+#include "formats/messages/format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quorvin::messages;

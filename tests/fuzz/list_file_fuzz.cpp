@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "computers/computer_list.h"
-#include "computers/list_file.h"
+#include "rules/computer_list.h"
+#include "rules/list_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

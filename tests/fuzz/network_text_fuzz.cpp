@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/network/description.h"
-#include "platform/network/environment.h"
-#include "platform/network/ini.h"
-#include "platform/network/network_config.h"
-#include "platform/network/paths.h"
+#include "tools/netbuild/description.h"
+#include "services/simulated/environment.h"
+#include "formats/ini.h"
+#include "services/simulated/network_config.h"
+#include "services/simulated/paths.h"
 
 using namespace quorvin::network;
 

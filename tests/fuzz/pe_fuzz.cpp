@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages/format_message.h"
+#include "formats/messages/format_message.h"
 
 namespace {
 

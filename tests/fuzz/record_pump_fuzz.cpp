@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/evt/evt.h"
-#include "platform/win32/record_pump.h"
+#include "formats/evt/evt.h"
+#include "services/win32/record_pump.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "driver.h"
 
-#include "platform/text/cp932.h"
+#include "core/cp932.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 
 #include "common.h"
 
-#include "resources/resource.h"
+#include "gui/resources/resource.h"
 
 #include <ctime>
 

@@ -5,8 +5,8 @@
 
 #include "common.h"
 
-#include "resources/resource.h"
-#include "unit/network/test_network.h"
+#include "gui/resources/resource.h"
+#include "support/test_network.h"
 
 #include <ctime>
 #include <memory>

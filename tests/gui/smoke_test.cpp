@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "driver.h"
-#include "platform/text/cp932.h"
+#include "core/cp932.h"
 
 using namespace quorvin::gui_test;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text/cp932.h"
+#include "core/cp932.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages/format_message.h"
-#include "unit/messages/message_files.h"
+#include "formats/messages/format_message.h"
+#include "support/message_files.h"
 
 namespace quorvin::messages {
 namespace {

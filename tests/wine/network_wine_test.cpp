@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/network/environment.h"
-#include "platform/network/simulated_network.h"
-#include "unit/network/pe_image.h"
-#include "unit/network/temp_folder.h"
+#include "services/simulated/environment.h"
+#include "services/simulated/simulated_network.h"
+#include "support/pe_image.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using quorvin::network::Environment;

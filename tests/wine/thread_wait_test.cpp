@@ -1,7 +1,7 @@
 // Waiting for a worker thread on the user-interface thread: the wait ends
 // only once the thread has ended, and answers what the thread sends meanwhile.
 
-#include "app/ui/thread_wait.h"
+#include "ui/thread_wait.h"
 
 #include <gtest/gtest.h>
 

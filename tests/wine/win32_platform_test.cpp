@@ -2,7 +2,7 @@
 // Wine: what the A functions would give on a Japanese system, checked with
 // CP932 literals on our side and UTF-16 literals on the W side.
 
-#include "platform/win32/wide.h"
+#include "core/wide.h"
 
 #include <lm.h>
 
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/text/cp932.h"
-#include "platform/win32/win32_platform.h"
-#include "unit/messages/message_files.h"
+#include "core/cp932.h"
+#include "services/win32/win32_platform.h"
+#include "support/message_files.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/cli/cli_options.h"
+#include "cli/cli_options.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <ctime>
 
 #include "fake_platform.h"
-#include "unit/support/time_zone.h"
+#include "support/time_zone.h"
 
 namespace quorvin::engine::test {
 namespace {
@@ -59,7 +59,7 @@ protected:
     quorvin::testing::ScopedTimeZone zone_{"UTC0"};
     FakePlatform platform;
     platform::Platform platformView = platform.Get();
-    app::AppSettings settings;
+    engine::RunOptions settings;
     std::string report;
     std::atomic<int> stop{0};
     RecordingView view;

@@ -10,7 +10,7 @@
 
 #include "engine/collector.h"
 #include "fake_platform.h"
-#include "platform/network/simulated_network.h"
+#include "services/simulated/simulated_network.h"
 
 namespace quorvin::engine::test {
 namespace {
@@ -36,7 +36,7 @@ Outcome Collect(bool cache, const char* user, const char* password) {
     if (!network) return outcome;
     platform::Platform services = network->Services();
 
-    app::AppSettings settings;
+    engine::RunOptions settings;
     settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
     settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
     settings.Filter_Securityok = settings.Filter_Securityng = 1;

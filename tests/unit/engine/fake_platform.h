@@ -9,8 +9,8 @@
 #include <set>
 
 #include "engine/collection_view.h"
-#include "platform/services.h"
-#include "platform/text/cp932.h"
+#include "services/services.h"
+#include "core/cp932.h"
 
 namespace quorvin::engine::test {
 

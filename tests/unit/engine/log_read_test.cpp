@@ -9,7 +9,7 @@
 #include "engine/collector.h"
 #include "engine/log_record.h"
 #include "fake_platform.h"
-#include "unit/support/time_zone.h"
+#include "support/time_zone.h"
 
 namespace quorvin::engine::test {
 namespace {
@@ -70,7 +70,7 @@ protected:
     quorvin::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
     FakePlatform platform;
     platform::Platform view_ = platform.Get();
-    app::AppSettings settings;
+    engine::RunOptions settings;
     std::string report;
     std::atomic<int> stop{0};
     RecordingView rows;

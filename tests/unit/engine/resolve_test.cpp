@@ -57,7 +57,7 @@ protected:
 
     FakePlatform platform;
     platform::Platform view_ = platform.Get();
-    app::AppSettings settings;
+    engine::RunOptions settings;
     std::string report;
     std::atomic<int> stop{0};
     RecordingView rows;

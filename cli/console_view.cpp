@@ -1,0 +1,52 @@
+#include "cli/console_view.h"
+
+#include "cli/terminal.h"
+
+namespace quorvin::cli {
+
+bool ConsoleView::FirstComputer(std::string& name) {
+    cursor_ = 0;
+    return Take(name);
+}
+
+bool ConsoleView::NextComputer(std::string& name) {
+    ++cursor_;
+    return Take(name);
+}
+
+bool ConsoleView::Take(std::string& name) {
+    if (cursor_ >= computers_.size()) return false;
+    name = computers_[cursor_];
+    return true;
+}
+
+void ConsoleView::SetProgressPosition(int position) {
+    position_ = position;
+    Draw();
+}
+
+void ConsoleView::SetProgressText(const std::string& text) {
+    // A row sets the text: redraw only every 100 rows, the terminal is slow.
+    const bool changedComputerOrLog = text_.substr(0, text_.find(" ﾄｰﾀﾙ")) != text.substr(0, text.find(" ﾄｰﾀﾙ"));
+    text_ = text;
+    if (changedComputerOrLog || ++textsSinceDraw_ >= 100) Draw();
+}
+
+void ConsoleView::EndProgress() {
+    if (!progress_) return;
+    Draw();
+    std::fputs("\n", stderr);
+}
+
+void ConsoleView::Draw() {
+    textsSinceDraw_ = 0;
+    if (!progress_) return;
+    constexpr int kWidth = 20;
+    const int filled = position_ * kWidth / 1000;
+    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                      std::string(static_cast<std::size_t>(kWidth - filled), '-') + "] ";
+    WriteText(stderr, bar + text_ + "\x1b[K");
+    std::fflush(stderr);
+}
+
+}  // namespace quorvin::cli

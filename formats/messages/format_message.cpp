@@ -1,0 +1,123 @@
+#include "formats/messages/format_message.h"
+
+#include <algorithm>
+
+#include "core/cp932.h"
+
+namespace quorvin::messages {
+
+namespace {
+
+namespace perror = platform::error;
+
+// HRESULT_FROM_WIN32 codes: severity error, facility 7.
+std::uint32_t FoldWin32HResult(std::uint32_t id) {
+    const bool severityError = (id >> 31) == 1;
+    const bool facilityWin32 = ((id >> 16) & 0x1FFF) == 7;
+    return severityError && facilityWin32 ? (id & 0xFFFF) : id;
+}
+
+std::u16string EntryText(const MessageText& entry, const FormatOptions& options) {
+    if (entry.unicode) return entry.wide;
+    return options.decodeNarrow != nullptr ? options.decodeNarrow(entry.narrow) : text::ToUtf16(entry.narrow);
+}
+
+FormatOptions CollectorOptions() {
+    FormatOptions options;
+    options.ansiCaller = true;
+    options.pointerBits = 32;
+    options.maxLength = kAnsiMaxLength;
+    return options;
+}
+
+std::string ToCallerText(const std::u16string& text) {
+    std::string bytes = text::FromUtf16(text);
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+}  // namespace
+
+namespace {
+
+// The message `id` of the module, or of the system's table when the module
+// lacks it.
+platform::Error LookUp(const MessageTable* module, const MessageTable* system, std::uint32_t id,
+                       std::uint16_t language, const Locale& locale, MessageText& entry) {
+    if (module == nullptr && system == nullptr) return perror::kInvalidParameter;
+    platform::Error e = perror::kInvalidParameter;
+    if (module != nullptr) e = module->Find(id, language, locale, entry);
+    if (e != perror::kSuccess && system != nullptr) e = system->Find(FoldWin32HResult(id), language, locale, entry);
+    return e;
+}
+
+platform::Error FormatEntry(const std::u16string& pattern, const std::vector<Argument>* arguments,
+                            const FormatOptions& options, std::u16string& text) {
+    const platform::Error e = FormatInserts(pattern, arguments, options, text);
+    if (e != perror::kSuccess) return e;
+    if (text.empty()) return error::kNoWorkDone;
+    return perror::kSuccess;
+}
+
+// How many argument entries `pattern` can read: its highest insert number
+// (%1 to %99), two more for "*" width and precision and one for the high
+// half of a 64-bit number read from 32-bit entries.
+std::size_t EntriesRead(const std::u16string& pattern) {
+    std::size_t highest = 0;
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        if (pattern[i] != u'%' || pattern[i + 1] < u'1' || pattern[i + 1] > u'9') continue;
+        std::size_t number = static_cast<std::size_t>(pattern[i + 1] - u'0');
+        if (i + 2 < pattern.size() && pattern[i + 2] >= u'0' && pattern[i + 2] <= u'9')
+            number = number * 10 + static_cast<std::size_t>(pattern[i + 2] - u'0');
+        if (number > highest) highest = number;
+    }
+    return highest == 0 ? 0 : highest + 3;
+}
+
+}  // namespace
+
+platform::Error FormatTableMessage(const MessageTable* module, const MessageTable* system, std::uint32_t id,
+                                   std::uint16_t language, const Locale& locale,
+                                   const std::vector<Argument>* arguments, const FormatOptions& options,
+                                   std::u16string& text) {
+    text.clear();
+    MessageText entry;
+    if (const platform::Error e = LookUp(module, system, id, language, locale, entry)) return e;
+    return FormatEntry(EntryText(entry, options), arguments, options, text);
+}
+
+platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, const std::vector<std::string>* arguments,
+                               std::string& text) {
+    text.clear();
+    const FormatOptions options = CollectorOptions();
+    MessageText entry;
+    if (const platform::Error e = LookUp(module, &SystemMessageTable(), id, language::kUserDefault, Locale{}, entry))
+        return e;
+    const std::u16string pattern = EntryText(entry, options);
+
+    // Only the entries the message can read are converted; an array of
+    // strings is never read past them.
+    std::vector<Argument> entries;
+    if (arguments != nullptr) {
+        const std::size_t count = std::min(arguments->size(), EntriesRead(pattern));
+        entries.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            entries.push_back(NarrowArgument((*arguments)[i], kArgumentAddress + 16 * static_cast<std::uint64_t>(i)));
+    }
+    std::u16string wide;
+    if (const platform::Error e = FormatEntry(pattern, arguments != nullptr ? &entries : nullptr, options, wide))
+        return e;
+    text = ToCallerText(wide);
+    return perror::kSuccess;
+}
+
+std::string SystemErrorText(std::uint32_t code) {
+    FormatOptions options = CollectorOptions();
+    options.ignoreInserts = true;
+    std::u16string wide;
+    if (FormatTableMessage(nullptr, &SystemMessageTable(), code, language::kUserDefault, Locale{}, nullptr, options,
+                           wide) != perror::kSuccess)
+        return {};
+    return ToCallerText(wide);
+}
+
+}  // namespace quorvin::messages

@@ -1,0 +1,170 @@
+#include "gui/collection_run.h"
+
+#include "gui/event_list.h"
+
+#include "engine/collector.h"
+#include "engine/trace_file.h"
+#include "gui/progress_dialog.h"
+#include "gui/resources/resource.h"
+#include "gui/result_dialog.h"
+#include "gui/start_dialog.h"
+#include "rules/job.h"
+#include "rules/run_options.h"
+#include "ui/list_view.h"
+#include "ui/message_box.h"
+#include "ui/thread_wait.h"
+#include "ui/tree_view.h"
+
+#include <memory>
+
+namespace quorvin::run {
+
+static_assert(IDOK == 1 && IDCANCEL == 2, "JobAccepted reads the dialog's answer by these numbers");
+
+namespace {
+
+// The engine's view of the windows, used on the worker thread only: every
+// change and every question is a message sent to a control of the
+// user-interface thread, which carries it out in the progress dialog's loop.
+class WindowView final : public engine::CollectionView {
+public:
+    WindowView(const RunWindows& windows, HWND progress) : windows_(windows), progress_(progress) {}
+
+    bool FirstComputer(std::string& name) override {
+        const ui::TreeView tree(windows_.tree);
+        const HTREEITEM root = tree.Root();
+        current_ = root ? tree.FirstChild(root) : nullptr;
+        return Name(name);
+    }
+    bool NextComputer(std::string& name) override {
+        if (!current_) return false;
+        current_ = ui::TreeView(windows_.tree).NextSibling(current_);
+        return Name(name);
+    }
+    int TreeItemCount() override { return ui::TreeView(windows_.tree).Count(); }
+
+    void ClearRows() override { ui::ListView(windows_.list).DeleteAll(); }
+    void AppendRow(const engine::EventRow& row) override { views::AppendEventRow(windows_.list, row); }
+
+    void SetProgressPosition(int position) override {
+        SendMessageW(progress_, ProgressDialog::kSetPosition, static_cast<WPARAM>(position), 0);
+    }
+    void SetProgressText(const std::string& text) override {
+        // A status line that refused the text keeps the previous one.
+        static_cast<void>(ui::SetText(GetDlgItem(progress_, IDC_PROGRESS_TEXT), text));
+    }
+    void EndProgress() override { SendMessageW(progress_, ProgressDialog::kEndRun, 0, 0); }
+
+private:
+    bool Name(std::string& name) const {
+        if (!current_) return false;
+        name = ui::TreeView(windows_.tree).ItemText(current_);
+        return true;
+    }
+
+    RunWindows windows_;
+    HWND progress_;
+    HTREEITEM current_ = nullptr;
+};
+
+// The worker: what its thread needs, made on the user-interface thread
+// before the thread runs. The trace file is the worker's and is closed by
+// its thread when the run ends.
+struct Worker {
+    RunWindows windows;
+    engine::RunOptions options;
+    app::RunState& state;
+    platform::Platform network;
+    std::unique_ptr<TraceFile> trace;
+    // Set before the thread is resumed: the progress dialog, or null when
+    // the dialog could not be shown and the thread is to end at once.
+    HWND progress = nullptr;
+};
+
+DWORD WINAPI WorkerThread(void* parameter) {
+    Worker& worker = *static_cast<Worker*>(parameter);
+    if (!worker.progress) return 0;
+    WindowView view(worker.windows, worker.progress);
+    engine::RunEnvironment environment{worker.network, worker.options, worker.state.RunReport,
+                                       worker.state.StopRequested, view, worker.trace.get(), nullptr};
+    environment.finalPause = [] { SleepEx(1000, FALSE); };
+    const int result = engine::Collector(std::move(environment)).Run();
+    worker.trace.reset();
+    return static_cast<DWORD>(result);
+}
+
+app::UserMessage ApplicationMessage(const char* text) {
+    return {text, ui::LoadText(IDS_APP_TITLE), app::MessageIcon::Exclamation, app::MessageButtons::Ok};
+}
+
+// The debug trace file opened for the worker: null when the trace
+// is off. A trace that cannot be created ends the process.
+std::unique_ptr<TraceFile> OpenTrace(HWND frame, const app::AppSettings& settings) {
+    if (settings.bDebugTrace == 0) return nullptr;
+    auto trace = std::make_unique<TraceFile>(std::filesystem::path(L"quorvin.log"));
+    if (!trace->IsOpen()) {
+        ui::ShowMessage(frame, ApplicationMessage("デバッグファイルのオープンに失敗しました。"));
+        ExitProcess(1);
+    }
+    ui::ShowMessage(frame, ApplicationMessage("デバッグモードです。"));
+    return trace;
+}
+
+}  // namespace
+
+app::UserMessage NoComputerMessage() {
+    return {"ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。", "注意", app::MessageIcon::Exclamation,
+            app::MessageButtons::Ok};
+}
+
+app::UserMessage NoWorkerMessage() {
+    return {"ｲﾍﾞﾝﾄﾛｸﾞを取得する処理を開始できませんでした。", "注意", app::MessageIcon::Exclamation,
+            app::MessageButtons::Ok};
+}
+
+void StartCollection(const RunWindows& windows, app::AppSettings& settings, app::RunState& state,
+                     const platform::Platform& network) {
+    if (ui::TreeView(windows.tree).Count() <= 1) {
+        ui::ShowMessage(windows.frame, NoComputerMessage());
+        return;
+    }
+    state.RunReport.clear();
+    if (!JobAccepted(StartDialog(settings).Run(windows.frame))) return;
+
+    Worker worker{windows, run::RunOptionsFrom(settings), state, network, OpenTrace(windows.frame, settings), nullptr};
+    HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &worker, CREATE_SUSPENDED, nullptr);
+    if (!thread) {
+        ui::ShowMessage(windows.frame, NoWorkerMessage());
+        return;
+    }
+    // A thread at normal priority runs the same run, only less eagerly.
+    static_cast<void>(SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL));
+
+    // The worker starts once the dialog's window exists, so its end of the
+    // dialog cannot come first; it ends the dialog only after its last
+    // append to the report.
+    ProgressDialog progress(state.StopRequested, [&](HWND dialog) {
+        worker.progress = dialog;
+        if (ResumeThread(thread) != static_cast<DWORD>(-1)) return;
+        worker.progress = nullptr;
+        // Nobody else would end it: the dialog goes at once.
+        if (!EndDialog(dialog, 0)) ui::Discard(dialog);
+    });
+    const bool ran = progress.Run(windows.frame) == 1 && worker.progress;
+    if (!ran) {
+        // The thread never ran: it ends without running, or is ended before it starts.
+        worker.progress = nullptr;
+        if (ResumeThread(thread) == static_cast<DWORD>(-1)) static_cast<void>(TerminateThread(thread, 0));
+    }
+    ui::WaitForThread(thread);
+    static_cast<void>(CloseHandle(thread));
+    if (!ran) {
+        ui::ShowMessage(windows.frame, NoWorkerMessage());
+        return;
+    }
+
+    ResultDialog(state.RunReport).Run(windows.frame);
+    state.StopRequested = 0;
+}
+
+}  // namespace quorvin::run

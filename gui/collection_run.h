@@ -1,0 +1,33 @@
+#pragma once
+// The start command: one whole collection run from the window. Windows build only.
+
+#include <windows.h>
+
+#include "core/user_message.h"
+#include "rules/run_state.h"
+#include "rules/settings.h"
+#include "services/services.h"
+
+namespace quorvin::run {
+
+// What a run reaches: the main window, its computer tree and event list
+// controls, the settings, the run state and the network.
+struct RunWindows {
+    HWND frame = nullptr;
+    HWND tree = nullptr;
+    HWND list = nullptr;
+};
+
+// The run sequence: refuses an empty computer list, empties RunReport,
+// shows the start dialog, runs the engine on a worker thread behind the
+// modal progress dialog, shows the result dialog and clears StopRequested.
+// Returns when the run and its worker have ended.
+void StartCollection(const RunWindows& windows, app::AppSettings& settings, app::RunState& state,
+                     const platform::Platform& network);
+
+// "ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。"
+app::UserMessage NoComputerMessage();
+// The worker thread could not be made: nothing was started.
+app::UserMessage NoWorkerMessage();
+
+}  // namespace quorvin::run

@@ -1,0 +1,211 @@
+#include "gui/computer_tree.h"
+
+#include "gui/file_error_message.h"
+#include "gui/resources/resource.h"
+#include "rules/list_file.h"
+#include "ui/file_dialog.h"
+#include "ui/file_io.h"
+#include "ui/menu.h"
+#include "ui/message_box.h"
+
+#include <algorithm>
+#include <windowsx.h>
+
+namespace quorvin::computers {
+
+namespace {
+constexpr int kRootImage = 0;
+constexpr int kComputerImage = 1;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+// A list file is a few hundred names; a file beyond this size is no list
+// file and is refused as unreadable rather than read into memory.
+constexpr std::size_t kMostImportBytes = 64u << 20;
+}  // namespace
+
+bool ComputerTree::Create(HWND parent, int id) {
+    HWND tree = ui::TreeView::Create(parent, id, TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                                     WS_EX_CLIENTEDGE);
+    if (!tree) return false;
+    if (Attach(tree)) return true;
+    // Without our handling the tree is no computer tree.
+    ui::Discard(tree);
+    return false;
+}
+
+void ComputerTree::InitialUpdate(const std::string& stored) {
+    // A tree without pictures still works: image failures are not fatal.
+    if (images_.Create(16, 16, 2, 5) && images_.AddBitmap(IDB_TREE_ROOT, kWhite) &&
+        images_.AddBitmap(IDB_TREE_COMPUTER, kWhite))
+        Tree().SetImageList(images_.Handle());
+    InsertRoot();
+    list_.Load(stored);
+    for (const std::string& name : list_.Names()) AppendItem(name);
+    Tree().Expand(root_);
+    RefreshCount();
+    SelectCurrent();
+}
+
+void ComputerTree::InsertRoot() { root_ = Tree().Insert(TVI_ROOT, TVI_FIRST, kRootText, kRootImage); }
+
+void ComputerTree::AppendItem(const std::string& name) {
+    items_.push_back(Tree().Insert(root_, TVI_LAST, name, kComputerImage));
+}
+
+void ComputerTree::SelectCurrent() const {
+    const int current = list_.Current();
+    Tree().Select(current == ComputerList::kNone ? nullptr : items_[static_cast<std::size_t>(current)]);
+}
+
+bool ComputerTree::AddComputer(const std::string& name) {
+    if (!list_.AddComputer(name)) return false;
+    AppendItem(name);
+    Tree().Expand(root_);
+    RefreshCount();
+    return true;
+}
+
+AddOutcome ComputerTree::AddFromDialog(const std::string& name) {
+    const AddOutcome outcome = computers::AddFromDialog(list_, name, settings_.MaxComputer);
+    if (outcome == AddOutcome::Added) {
+        AppendItem(name);
+        Tree().Expand(root_);
+        RefreshCount();
+    }
+    return outcome;
+}
+
+void ComputerTree::RemoveCurrent() {
+    const int current = list_.Current();
+    if (current == ComputerList::kNone) return;
+    list_.RemoveCurrent();
+    const auto at = items_.begin() + current;
+    Tree().Delete(*at);
+    items_.erase(at);
+    RefreshCount();
+    SelectCurrent();
+}
+
+void ComputerTree::AfterAddCommand() {
+    if (list_.Current() != ComputerList::kNone) return;
+    list_.AfterAddCommand();
+    SelectCurrent();
+}
+
+void ComputerTree::Click(POINT client) {
+    UINT flags = 0;
+    const HTREEITEM item = Tree().HitTest(client, flags);
+    if (!item || !(flags & TVHT_ONITEM)) return;
+    if (item == root_) {
+        list_.ClickRoot();
+        return;
+    }
+    const auto found = std::find(items_.begin(), items_.end(), item);
+    if (found != items_.end()) list_.ClickEntry(static_cast<int>(found - items_.begin()));
+}
+
+void ComputerTree::ShowContextMenu(LPARAM screenPoint) {
+    POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    if (screenPoint == -1) {
+        // From the keyboard: below the current computer, or at the tree's corner.
+        RECT rect{};
+        const int current = list_.Current();
+        const HTREEITEM item = current == ComputerList::kNone ? root_ : items_[static_cast<std::size_t>(current)];
+        at = Tree().ItemRect(item, rect) ? POINT{rect.left, rect.bottom} : POINT{0, 0};
+        if (!ClientToScreen(Handle(), &at)) return;
+    }
+    ui::TrackContextMenu(IDR_TREE_CONTEXT, Owner(), at);
+}
+
+bool ComputerTree::OnCommand(int id) {
+    if (id == ID_SAVE_COMPUTER_LIST) {
+        SaveListFile();
+        return true;
+    }
+    if (id == ID_IMPORT_COMPUTER_LIST) {
+        ImportListFile();
+        return true;
+    }
+    return false;
+}
+
+void ComputerTree::SaveListFile() {
+    if (list_.Empty()) {
+        ui::ShowMessage(Owner(), SaveEmptyListMessage());
+        return;
+    }
+    const std::wstring path = ui::AskFileName(Owner(), {true, kListFileFilter, kListFileDefaultExtension, ""});
+    if (path.empty()) return;
+    const platform::Error error = ui::WriteWholeFile(path, ListFileContent(list_.Names()));
+    if (error != 0) ui::ShowMessage(Owner(), app::FileErrorMessage(error, path));
+}
+
+void ComputerTree::ImportListFile() {
+    const std::wstring path = ui::AskFileName(Owner(), {false, kListFileFilter, "", ""});
+    if (path.empty()) return;
+    std::string file;
+    if (ui::ReadWholeFile(path, file, kMostImportBytes) != 0) {
+        ui::ShowMessage(Owner(), ImportOpenFailedMessage(ui::LoadText(IDS_APP_TITLE)));
+        return;
+    }
+    if (!list_.Empty() && ui::ShowMessage(Owner(), OverwriteQuestion()) == IDYES) {
+        list_.Clear();
+        items_.clear();
+        Tree().DeleteAll();
+        InsertRoot();
+    }
+    const ImportResult result = computers::ImportListFile(file, list_.Size(), settings_.MaxComputer);
+    for (const std::string& name : result.names) {
+        list_.Append(name);
+        AppendItem(name);
+    }
+    for (const app::UserMessage& message : result.messages) ui::ShowMessage(Owner(), message);
+    RefreshCount();
+    Tree().Expand(root_);
+    list_.AfterImport();
+    Tree().Select(root_);
+}
+
+LRESULT ComputerTree::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SETFOCUS: {
+        // The tree selects an item when it gets the focus without a
+        // selection; the selection shows the current computer, so none stays none.
+        host_.TreeActivated();
+        const bool selected = Tree().Selection() != nullptr;
+        const LRESULT result = Default(message, wParam, lParam);
+        if (!selected && Tree().Selection()) Tree().Select(nullptr);
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+        host_.TreeActivated();
+        Click({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        break;
+    case WM_RBUTTONDOWN:
+        // The highlight stays where it is: the tree does not see the click.
+        host_.TreeActivated();
+        Click({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_RBUTTONUP: {
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (ClientToScreen(Handle(), &at)) ShowContextMenu(MAKELPARAM(at.x, at.y));
+        return 0;
+    }
+    case WM_CONTEXTMENU:
+        ShowContextMenu(lParam);
+        return 0;
+    case WM_KEYDOWN:
+        switch (wParam) {
+        case VK_DOWN: list_.KeyDown(); break;
+        case VK_UP: list_.KeyUp(); break;
+        case VK_DELETE: host_.DeleteKey(); break;
+        case VK_INSERT: host_.InsertKey(); break;
+        default: break;
+        }
+        break;
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+}  // namespace quorvin::computers

@@ -1,0 +1,30 @@
+#pragma once
+// The event detail dialog (resource 147): one row of the event list field
+// by field, with steps to the previous and the next row. It reads the list
+// and moves only the list's selection. Windows build only.
+
+#include "ui/dialog.h"
+
+namespace quorvin::views {
+
+class EventDetailDialog final : public ui::Dialog {
+public:
+    // `current` is the current event index: the row shown, moved by the steps.
+    EventDetailDialog(HWND list, int& current) : list_(list), current_(current) {}
+
+    void Run(HWND owner);
+
+protected:
+    bool OnInit() override;
+    void OnCommand(int id, int code) override;
+
+private:
+    void Fill();
+    void Step(int by);
+
+    HWND list_;
+    int& current_;
+    int row_ = 0;
+};
+
+}  // namespace quorvin::views

@@ -1,0 +1,302 @@
+#include "gui/main_frame.h"
+
+#include "core/display_text.h"
+#include "gui/add_computer_dialog.h"
+#include "gui/collection_run.h"
+#include "gui/export_command.h"
+#include "gui/resources/resource.h"
+#include "rules/results.h"
+#include "ui/message_box.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace quorvin::run {
+
+namespace {
+
+const wchar_t kClassName[] = L"QuorvinMainFrame";
+constexpr UINT_PTR kIndicatorTimer = 1;
+constexpr UINT kIndicatorPeriodMs = 250;
+// Width of the splitter's left column at creation.
+constexpr int kTreeWidth = 120;
+
+// The toolbar's buttons in order; 0 is a separator.
+const std::vector<int> kToolbarButtons = {
+    ID_ADD_COMPUTER, ID_DELETE_COMPUTER, ID_START_COLLECTION, 0, ID_QUICK_START, 0,
+    ID_SAVE_RESULTS, ID_OPTIONS,         0,                   ID_HELP_CONTENTS, 0, ID_APP_EXIT,
+};
+
+struct Indicator {
+    UINT text;
+    int key;
+};
+// After the message pane: kana, caps, num and scroll lock.
+constexpr Indicator kIndicators[MainFrame::kIndicatorCount] = {
+    {ID_INDICATOR_KANA, VK_KANA},
+    {ID_INDICATOR_CAPS, VK_CAPITAL},
+    {ID_INDICATOR_NUM, VK_NUMLOCK},
+    {ID_INDICATOR_SCRL, VK_SCROLL},
+};
+
+}  // namespace
+
+bool MainFrame::Create(const std::string& storedComputerList) {
+    HICON icon = LoadIconW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    if (!RegisterWindowClass(kClassName, icon, LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        return false;
+    HMENU menu = LoadMenuW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    if (!menu) return false;
+    accelerators_ = LoadAcceleratorsW(ui::Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    if (!accelerators_ ||
+        !Window::Create(0, kClassName, "quorvin", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu)) {
+        // The menu belongs to the window only once the window exists.
+        static_cast<void>(DestroyMenu(menu));
+        return false;
+    }
+    if (!CreateChildren(storedComputerList)) {
+        ui::Discard(Handle());
+        return false;
+    }
+    Layout();
+    return true;
+}
+
+bool MainFrame::CreateChildren(const std::string& storedComputerList) {
+    if (!CreateToolbar() || !CreateStatusBar()) return false;
+    if (!splitter_.Create(Handle(), IDW_PANE_FIRST)) return false;
+    if (!tree_.Create(splitter_.Handle(), IDW_PANE_FIRST) || !events_.Create(splitter_.Handle(), IDW_PANE_SECOND))
+        return false;
+    splitter_.SetPanes(tree_.Handle(), events_.Handle(), kTreeWidth);
+    tree_.InitialUpdate(storedComputerList);
+    events_.InitialUpdate();
+    SetFocus(tree_.Handle());
+    return SetTimer(Handle(), kIndicatorTimer, kIndicatorPeriodMs, nullptr) != 0;
+}
+
+bool MainFrame::CreateToolbar() {
+    rebar_ = ui::Rebar(ui::Rebar::Create(Handle(), IDW_REBAR));
+    if (!rebar_.Handle()) return false;
+    toolbar_ = ui::Toolbar(ui::Toolbar::Create(rebar_.Handle(), IDW_TOOLBAR));
+    if (!toolbar_.Handle()) return false;
+    // Button images are 46 x 30 pixels; light grey shows the button face.
+    if (!toolbarImages_.Create(46, 30, 8, 0) || !toolbarImages_.AddBitmap(IDR_MAINFRAME, RGB(192, 192, 192)))
+        return false;
+    if (!toolbar_.SetButtons(toolbarImages_.Handle(), kToolbarButtons, Handle())) return false;
+    return rebar_.AddBand(toolbar_.Handle(), toolbar_.Size());
+}
+
+bool MainFrame::CreateStatusBar() {
+    status_ = ui::StatusBar(ui::StatusBar::Create(Handle(), IDW_STATUS_BAR));
+    return status_.Handle() != nullptr;
+}
+
+void MainFrame::Layout() const {
+    // The system sizes the window while it is being made, before its children exist.
+    RECT client{};
+    if (!splitter_.Handle() || !GetClientRect(Handle(), &client)) return;
+    SendMessageW(rebar_.Handle(), WM_SIZE, 0, 0);
+    status_.FitToParent();
+    std::vector<int> widths;
+    for (const Indicator& indicator : kIndicators)
+        widths.push_back(status_.TextWidth(ui::LoadText(indicator.text)) + 12);
+    status_.SetPanes(widths);
+    const int top = rebar_.Height();
+    const int bottom = client.bottom - status_.Height();
+    ui::Place(splitter_.Handle(), 0, top, client.right, std::max(0, bottom - top));
+}
+
+bool MainFrame::PreTranslate(MSG& message) {
+    events_.PreTranslate(message);
+    return accelerators_ && TranslateAcceleratorW(Handle(), accelerators_, &message);
+}
+
+void MainFrame::ShowPosition(const std::string& text) {
+    if (prompting_)
+        coveredText_ = text;
+    else
+        status_.SetPaneText(0, text);
+}
+
+void MainFrame::ShowPrompt(int command) {
+    if (!prompting_) {
+        coveredText_ = status_.PaneText(0);
+        prompting_ = true;
+    }
+    status_.SetPaneText(0, command == 0 ? std::string() : app::SplitCommandText(ui::LoadText(command)).prompt);
+}
+
+void MainFrame::EndPrompt() {
+    if (!prompting_) return;
+    prompting_ = false;
+    status_.SetPaneText(0, coveredText_);
+}
+
+void MainFrame::UpdateIndicators() {
+    for (int i = 0; i < kIndicatorCount; ++i) {
+        const bool on = (GetKeyState(kIndicators[i].key) & 1) != 0;
+        std::string text = on ? ui::LoadText(kIndicators[i].text) : std::string();
+        if (text == indicators_[static_cast<std::size_t>(i)]) continue;
+        if (status_.SetPaneText(i + 1, text)) indicators_[static_cast<std::size_t>(i)] = std::move(text);
+    }
+}
+
+void MainFrame::ToggleBar(HWND bar) {
+    ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOW);
+    Layout();
+}
+
+void MainFrame::InsertKey() { computers::AddComputerDialog(tree_).Run(Handle()); }
+
+void MainFrame::AddComputerCommand() {
+    computers::AddComputerDialog(tree_).Run(Handle());
+    tree_.AfterAddCommand();
+}
+
+void MainFrame::StartCollectionCommand() {
+    if (running_ || !network_) return;
+    running_ = true;
+    StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
+    running_ = false;
+}
+
+void MainFrame::ExitCommand() {
+    if (AskToSaveResults(state_.ResultsSaved, events_.RowCount())) {
+        switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
+        case IDYES:
+            // The program ends whatever the export did.
+            ExportResults(Handle(), events_, state_);
+            break;
+        case IDNO:
+            break;
+        default:
+            return;
+        }
+    }
+    SendMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void MainFrame::RunHelp() const {
+    // The help viewer is started and left alone; if it cannot start, nothing is shown.
+    wchar_t commandLine[] = L"winhlp32 quorvin.hlp";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    static_cast<void>(CloseHandle(process.hThread));
+    static_cast<void>(CloseHandle(process.hProcess));
+}
+
+void MainFrame::NextPane() {
+    // Two panes: the next one and the previous one are the same.
+    SetFocus(active_ == Pane::Tree ? events_.Handle() : tree_.Handle());
+}
+
+void MainFrame::ComposeComputerList() {
+    settings_.ComputerListToSave += tree_.List().Compose();
+    listComposed_ = true;
+}
+
+bool MainFrame::OnCommand(int id, int code, HWND control) {
+    if (active_ == Pane::Tree && tree_.OnCommand(id)) return true;
+    switch (id) {
+    case ID_ADD_COMPUTER: AddComputerCommand(); return true;
+    case ID_DELETE_COMPUTER: tree_.RemoveCurrent(); return true;
+    case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
+    case ID_HELP_CONTENTS: RunHelp(); return true;
+    case ID_APP_EXIT: ExitCommand(); return true;
+    case ID_VIEW_TOOLBAR: ToggleBar(rebar_.Handle()); return true;
+    case ID_VIEW_STATUS_BAR: ToggleBar(status_.Handle()); return true;
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE: NextPane(); return true;
+    case ID_START_COLLECTION: StartCollectionCommand(); return true;
+    // The options, the quick start and the about box come with their own
+    // windows; until then their commands do nothing.
+    case ID_OPTIONS:
+    case ID_QUICK_START:
+    case ID_APP_ABOUT: return true;
+    // The document commands: the program has no document, and both lists stay as they are.
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_FILE_SAVE: return true;
+    default: return Window::OnCommand(id, code, control);
+    }
+}
+
+bool MainFrame::OnNotify(int id, NMHDR& header, LRESULT& result) {
+    if (header.hwndFrom == events_.Handle()) return events_.OnNotify(header, result);
+    switch (header.code) {
+    case TTN_GETDISPINFOW: {
+        // The toolbar's tooltips: the second half of the command's string.
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        tipText_ = win32::Wide(app::SplitCommandText(ui::LoadText(static_cast<UINT>(id))).tip);
+        info.lpszText = tipText_.data();
+        return true;
+    }
+    case TBN_HOTITEMCHANGE: {
+        const auto& hot = reinterpret_cast<NMTBHOTITEM&>(header);
+        if (hot.dwFlags & HICF_LEAVING)
+            EndPrompt();
+        else
+            ShowPrompt(hot.idNew);
+        result = 0;
+        return true;
+    }
+    case RBN_HEIGHTCHANGE:
+        Layout();
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(active_ == Pane::Tree ? tree_.Handle() : events_.Handle());
+        return 0;
+    case WM_TIMER:
+        if (wParam == kIndicatorTimer) UpdateIndicators();
+        return 0;
+    case WM_INITMENUPOPUP: {
+        HMENU menu = reinterpret_cast<HMENU>(wParam);
+        // Other popups lack these items: CheckMenuItem then changes nothing.
+        static_cast<void>(CheckMenuItem(menu, ID_VIEW_TOOLBAR,
+                                        MF_BYCOMMAND | (IsWindowVisible(rebar_.Handle()) ? MF_CHECKED : 0)));
+        static_cast<void>(CheckMenuItem(menu, ID_VIEW_STATUS_BAR,
+                                        MF_BYCOMMAND | (IsWindowVisible(status_.Handle()) ? MF_CHECKED : 0)));
+        return 0;
+    }
+    case WM_MENUSELECT: {
+        const UINT flags = HIWORD(wParam);
+        if (flags == 0xFFFF && lParam == 0)
+            EndPrompt();
+        else
+            ShowPrompt((flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : LOWORD(wParam));
+        return 0;
+    }
+    case WM_CLOSE:
+        // A run's windows and its worker use the main window until the run ends.
+        if (running_) return 0;
+        ComposeComputerList();
+        ui::Discard(Handle());
+        return 0;
+    case WM_DESTROY:
+        // A window destroyed without the close request still keeps its list.
+        if (!listComposed_) ComposeComputerList();
+        static_cast<void>(KillTimer(Handle(), kIndicatorTimer));
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return Window::OnMessage(message, wParam, lParam);
+    }
+}
+
+}  // namespace quorvin::run

@@ -1,0 +1,104 @@
+#pragma once
+// The main window: the computer tree on the left and the event list on the
+// right of a splitter, the toolbar in a rebar band at the top, the status
+// bar at the bottom; the program's commands. Windows build only.
+
+#include "ui/image_list.h"
+#include "ui/splitter.h"
+#include "ui/status_bar.h"
+#include "ui/toolbar.h"
+#include "ui/window.h"
+
+#include "gui/computer_tree.h"
+#include "gui/event_list.h"
+#include "rules/run_state.h"
+#include "rules/settings.h"
+#include "services/services.h"
+
+#include <array>
+#include <functional>
+#include <string>
+
+namespace quorvin::run {
+
+class MainFrame final : public ui::Window, private computers::ComputerTreeHost, private views::EventListHost {
+public:
+    MainFrame(app::AppSettings& settings, app::RunState& state)
+        : settings_(settings), state_(state), tree_(*this, settings), events_(*this, settings) {}
+
+    // Creates the window, hidden, with its bars and panes, and runs the
+    // panes' initial updates: the tree shows `storedComputerList`
+    // (ComputerListToSave). False when any part could not be made (what was
+    // made is destroyed).
+    bool Create(const std::string& storedComputerList);
+
+    // Called for every message the loop takes, before it is dispatched: the
+    // tooltip relay and the accelerators. True when the message was used up.
+    bool PreTranslate(MSG& message);
+
+    // The network a run collects from, asked for at the start of each run.
+    void SetNetwork(std::function<platform::Platform()> network) { network_ = std::move(network); }
+
+    computers::ComputerTree& Tree() { return tree_; }
+    views::EventList& Events() { return events_; }
+
+    // The status bar's indicator panes, after the message pane.
+    static constexpr int kIndicatorCount = 4;
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(int id, NMHDR& header, LRESULT& result) override;
+
+private:
+    enum class Pane { Tree, List };
+
+    // ComputerTreeHost
+    void TreeActivated() override { active_ = Pane::Tree; }
+    void InsertKey() override;
+    void DeleteKey() override { tree_.RemoveCurrent(); }
+    // EventListHost
+    void ListActivated() override { active_ = Pane::List; }
+    void ShowPosition(const std::string& text) override;
+    void RowAdded() override { state_.ResultsSaved = 0; }
+
+    bool CreateChildren(const std::string& storedComputerList);
+    bool CreateToolbar();
+    bool CreateStatusBar();
+    void Layout() const;
+    void ToggleBar(HWND bar);
+    void UpdateIndicators();
+    void ShowPrompt(int command);
+    void EndPrompt();
+    void AddComputerCommand();
+    void StartCollectionCommand();
+    void ExitCommand();
+    void RunHelp() const;
+    void NextPane();
+    void ComposeComputerList();
+
+    app::AppSettings& settings_;
+    app::RunState& state_;
+    HACCEL accelerators_ = nullptr;
+    ui::Splitter splitter_;
+    computers::ComputerTree tree_;
+    views::EventList events_;
+    ui::Rebar rebar_;
+    ui::Toolbar toolbar_;
+    ui::ImageList toolbarImages_;
+    ui::StatusBar status_;
+    Pane active_ = Pane::Tree;
+    // Texts of the indicator panes as last set.
+    std::array<std::string, kIndicatorCount> indicators_;
+    // While a menu or toolbar prompt shows: the text it covers.
+    bool prompting_ = false;
+    std::string coveredText_;
+    // The toolbar's tooltip text handed to the system.
+    std::wstring tipText_;
+    bool listComposed_ = false;
+    std::function<platform::Platform()> network_;
+    // From the start dialog to the result dialog: the window stays.
+    bool running_ = false;
+};
+
+}  // namespace quorvin::run

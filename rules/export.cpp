@@ -1,0 +1,65 @@
+#include "rules/export.h"
+
+#include <ctime>
+#include <string_view>
+
+#include "core/cp932.h"
+#include "core/local_time.h"
+
+namespace quorvin::run {
+
+namespace {
+
+constexpr std::size_t kCellRoom = 1024;
+
+// The text as a 1024-byte list buffer receives it.
+std::string_view CellText(std::string_view text) {
+    const auto zero = text.find('\0');
+    if (zero != std::string_view::npos) text = text.substr(0, zero);
+    return text.substr(0, text::WholeCharactersLength(text, kCellRoom - 1));
+}
+
+void AppendLine(const ExportRow& row, std::string& out) {
+    for (std::size_t column = 1; column < row.size(); ++column) {
+        if (column > 1) out += ',';
+        const std::string_view text = CellText(row[column]);
+        if (text.empty())
+            out += '-';
+        else
+            out += text;
+    }
+    out += "\r\n";
+}
+
+}  // namespace
+
+const ExportRow& EventColumnTitles() {
+    static const ExportRow titles = {"", "種類", "時刻", "ｲﾍﾞﾝﾄ", "ｺﾝﾋﾟｭｰﾀ名", "ｿｰｽ", "ｲﾍﾞﾝﾄID", "ﾒｯｾｰｼﾞ"};
+    return titles;
+}
+
+std::string ExportFileContent(const ExportRow& titles, const std::vector<ExportRow>& rows) {
+    std::string out;
+    AppendLine(titles, out);
+    for (const ExportRow& row : rows) AppendLine(row, out);
+    return out;
+}
+
+std::string ExportFileContent(const std::vector<ExportRow>& rows) {
+    return ExportFileContent(EventColumnTitles(), rows);
+}
+
+std::string DefaultExportFileName(std::int64_t now) {
+    std::tm local{};
+    if (!app::ToLocalCalendar(now, local)) return "log.txt";
+    char name[32];
+    if (std::strftime(name, sizeof name, "log%y%m%d.txt", &local) == 0) return "log.txt";
+    return name;
+}
+
+app::UserMessage NothingToExportMessage() {
+    return app::UserMessage{"取得したﾛｸﾞがありません。", "注意", app::MessageIcon::Exclamation,
+                            app::MessageButtons::Ok};
+}
+
+}  // namespace quorvin::run

@@ -1,0 +1,151 @@
+#pragma once
+// The Windows services the collector uses, as portable interfaces. Two
+// backends implement them: the real Win32 calls (windows build) and the
+// simulated Windows network (both builds). Every text is CP932; every
+// failure is a Win32 error code carried as a value, never a thread-global
+// last error.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+
+#ifdef _WIN32
+// <windows.h> maps FormatMessage and ExpandEnvironmentStrings to their A or
+// W functions by macro, which would rename the methods below. Including it
+// here first and dropping the two macros keeps the names whatever the order
+// of includes; the program calls the W functions by their full names.
+#include <windows.h>
+#undef FormatMessage
+#undef ExpandEnvironmentStrings
+#endif
+
+namespace quorvin::platform {
+
+// ---- Event log service ------------------------------------------------------
+
+class EventLog {
+public:
+    virtual ~EventLog() = default;
+    // ReadEventLogA with EVENTLOG_SEQUENTIAL_READ | EVENTLOG_BACKWARDS_READ:
+    // as many whole records as fit, newest first, in the EVENTLOGRECORD
+    // layout with CP932 strings. 122 with `bytesNeeded` set when the next
+    // record alone does not fit; 38 once the oldest record has been read.
+    virtual Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
+                       std::uint32_t& bytesNeeded) = 0;
+};
+
+class EventLogService {
+public:
+    virtual ~EventLogService() = default;
+    // OpenEventLogA(server, source); server is "\\NAME". Closing is destroying the log.
+    virtual Error Open(const std::string& server, const std::string& source, std::unique_ptr<EventLog>& log) = 0;
+};
+
+// ---- Registry --------------------------------------------------------------
+
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+    // RegOpenKeyExA with read access.
+    virtual Error OpenKey(const std::string& subKey, std::unique_ptr<RegistryKey>& key) = 0;
+    // RegCreateKeyExA with write access: opens the key, making it and its parents when missing.
+    virtual Error CreateKey(const std::string& subKey, std::unique_ptr<RegistryKey>& key) = 0;
+    // RegQueryValueExA: `type` receives the value's type and `size` its size
+    // in bytes (texts in CP932 with their terminators). With `data` null
+    // only the size is asked; 234 when `size` is too small (size then holds
+    // what is needed); 2 when the value is missing.
+    virtual Error QueryValue(const std::string& name, std::uint32_t& type, std::uint8_t* data,
+                             std::uint32_t& size) = 0;
+    // RegSetValueExA.
+    virtual Error SetValue(const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                           std::uint32_t size) = 0;
+};
+
+class RegistryService {
+public:
+    virtual ~RegistryService() = default;
+    // RegConnectRegistryA(machine, HKEY_LOCAL_MACHINE). `machine` is "\\NAME",
+    // or empty for this machine.
+    virtual Error ConnectLocalMachine(const std::string& machine, std::unique_ptr<RegistryKey>& key) = 0;
+};
+
+// ---- Network connections ---------------------------------------------------
+
+class ConnectionService {
+public:
+    virtual ~ConnectionService() = default;
+    // WNetAddConnection2A with a disk resource, no local name and no provider.
+    virtual Error AddConnection(const std::string& remoteName, const std::string& user,
+                                const std::string& password) = 0;
+    // WNetCancelConnection2A without forcing.
+    virtual Error CancelConnection(const std::string& remoteName) = 0;
+};
+
+// ---- Message modules -------------------------------------------------------
+
+class MessageModule {
+public:
+    virtual ~MessageModule() = default;
+};
+
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    // LoadLibraryExA(path, 0, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE).
+    virtual Error LoadDataFile(const std::string& path, std::unique_ptr<MessageModule>& module) = 0;
+    // FormatMessageA with ALLOCATE_BUFFER | FROM_HMODULE | FROM_SYSTEM |
+    // ARGUMENT_ARRAY and language 1024; the minimum size is not asked for.
+    // `arguments` null: no argument array. A number the module lacks is
+    // taken from the system's table. 0 and the text, or the error code.
+    virtual Error FormatMessage(const MessageModule* module, std::uint32_t id,
+                                const std::vector<std::string>* arguments, std::string& text) = 0;
+    // FormatMessageA(FROM_SYSTEM | IGNORE_INSERTS): the system's text for an
+    // error code, as it comes (normally ending in "\r\n"); empty when none.
+    virtual std::string SystemErrorText(Error code) = 0;
+};
+
+// ---- This machine ----------------------------------------------------------
+
+class SystemService {
+public:
+    virtual ~SystemService() = default;
+    // ExpandEnvironmentStringsA with this machine's environment.
+    virtual std::string ExpandEnvironmentStrings(const std::string& text) = 0;
+    // GetSystemDirectoryA.
+    virtual std::string SystemDirectory() = 0;
+};
+
+// ---- Network browse --------------------------------------------------------
+
+struct ServerInfo {
+    std::string name;
+    std::uint32_t versionMajor = 0;
+    std::uint32_t versionMinor = 0;
+    std::uint32_t type = 0;
+    std::string comment;
+};
+
+class BrowseService {
+public:
+    virtual ~BrowseService() = default;
+    // NetServerEnum(no server, level 101, all types, domain): the entries in
+    // the order the browser gives them, or its failure code.
+    virtual Error EnumServers(const std::string& domain, std::vector<ServerInfo>& servers) = 0;
+    // NetWkstaGetInfo(no server, level 100): the LAN group of this machine.
+    virtual Error LanGroup(std::string& group) = 0;
+};
+
+// What the engine and the windows reach the network through.
+struct Platform {
+    EventLogService& eventLog;
+    RegistryService& registry;
+    ConnectionService& connections;
+    MessageService& messages;
+    SystemService& system;
+    BrowseService& browse;
+};
+
+}  // namespace quorvin::platform

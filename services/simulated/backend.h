@@ -1,0 +1,63 @@
+#pragma once
+// What the simulated network takes from the event log file, registry file and
+// message module readers. Every use of those modules goes through here.
+
+#include "services/services.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvin::network::backend {
+
+// ---- Event logs -------------------------------------------------------------
+
+// An open log over the bytes of an .evt file: its records served as
+// ReadEventLogA serves them backwards. 0, or 1500 (ERROR_EVENTLOG_FILE_CORRUPT)
+// when the file cannot be parsed.
+platform::Error OpenLogFile(const std::uint8_t* data, std::size_t size, std::unique_ptr<platform::EventLog>& log);
+
+// An open log without records.
+std::unique_ptr<platform::EventLog> EmptyLog();
+
+// ---- Registry ---------------------------------------------------------------
+
+// One computer's HKEY_LOCAL_MACHINE, shared by every key opened on it, and
+// the .reg format it came from.
+struct Hive;
+
+// Parses a .reg file; null with `error` set when it is no registry file.
+std::shared_ptr<Hive> LoadHive(const std::uint8_t* data, std::size_t size, std::string& error);
+std::shared_ptr<Hive> EmptyHive();
+
+// The root key of a hive, read-only: creating keys and setting values give 5.
+std::unique_ptr<platform::RegistryKey> ReadOnlyRoot(const std::shared_ptr<Hive>& hive);
+
+// The root key of a hive, writable; `changed` runs after every change and its
+// non-zero result is the result of the change.
+std::unique_ptr<platform::RegistryKey> WritableRoot(const std::shared_ptr<Hive>& hive,
+                                                    std::function<platform::Error()> changed);
+
+// The hive as .reg file bytes, in the format it was loaded from (a new hive:
+// "Windows Registry Editor Version 5.00").
+std::vector<std::uint8_t> SaveHive(const Hive& hive);
+
+// ---- Message modules --------------------------------------------------------
+
+// The message table of a PE file, read once and shared by every module
+// loaded from that file: 0, 193 (no PE file) or 1813 (no message table).
+struct ModuleImage;
+platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image);
+
+// A loaded module over an image.
+std::unique_ptr<platform::MessageModule> ModuleOf(std::shared_ptr<const ModuleImage> image);
+
+platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
+                              const std::vector<std::string>* arguments, std::string& text);
+
+std::string SystemErrorText(platform::Error code);
+
+}  // namespace quorvin::network::backend

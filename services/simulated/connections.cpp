@@ -1,0 +1,62 @@
+// The connection service: the administrative shares and the accounts that open them.
+
+#include "services/simulated/network_state.h"
+
+namespace quorvin::network {
+
+namespace {
+
+// "\\NAME\SHARE" split into its computer and share, or false.
+bool ParseRemoteName(const std::string& remoteName, std::string& server, std::string& share) {
+    const WindowsPath path = ParseWindowsPath(remoteName);
+    if (path.kind != WindowsPath::Kind::kUnc || path.server.empty() || path.share.empty()) return false;
+    for (const std::string& piece : path.components)
+        if (!piece.empty()) return false;
+    server = path.server;
+    share = path.share;
+    return true;
+}
+
+}  // namespace
+
+platform::Error Connections::AddConnection(const std::string& remoteName, const std::string& user,
+                                           const std::string& password) {
+    std::string server, share;
+    if (!ParseRemoteName(remoteName, server, share)) return error::kBadNetName;
+    const int index = state_.config.FindComputer(server);
+    if (index < 0) return error::kBadNetPath;
+    const ComputerConfig& computer = state_.config.computers[static_cast<std::size_t>(index)];
+    const char drive = DriveShareLetter(share);
+    fs::path drives, driveFolder;
+    const bool driveExists = drive != 0 && FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) &&
+                             FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, driveFolder, &state_.folders);
+    if (!driveExists && !Equal(share, "admin$") && !Equal(share, "IPC$")) return error::kBadNetName;
+
+    const std::string_view userName = CString(user);
+    const std::string_view secret = CString(password);
+    bool valid = false;
+    for (const auto& [accountUser, accountPassword] : computer.accounts)
+        if (Equal(accountUser, userName) && accountPassword == secret) valid = true;
+    if (!valid) return error::kLogonFailure;
+
+    std::lock_guard<std::mutex> lock(state_.mutex);
+    std::vector<std::string>& connected = state_.shares[static_cast<std::size_t>(index)];
+    const std::string upper = UpperAscii(share);
+    if (std::find(connected.begin(), connected.end(), upper) == connected.end()) connected.push_back(upper);
+    return error::kSuccess;
+}
+
+platform::Error Connections::CancelConnection(const std::string& remoteName) {
+    std::string server, share;
+    if (!ParseRemoteName(remoteName, server, share)) return kNotConnected;
+    const int index = state_.config.FindComputer(server);
+    if (index < 0) return kNotConnected;
+    std::lock_guard<std::mutex> lock(state_.mutex);
+    std::vector<std::string>& connected = state_.shares[static_cast<std::size_t>(index)];
+    const auto it = std::find(connected.begin(), connected.end(), UpperAscii(share));
+    if (it == connected.end()) return kNotConnected;
+    connected.erase(it);
+    return error::kSuccess;
+}
+
+}  // namespace quorvin::network

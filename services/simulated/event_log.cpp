@@ -1,0 +1,47 @@
+// The event log service: each computer's logs/*.evt read as the service reads them.
+
+#include "services/simulated/network_state.h"
+
+namespace quorvin::network {
+
+platform::Error EventLogs::Open(const std::string& server, const std::string& source,
+                                std::unique_ptr<platform::EventLog>& log) {
+    log.reset();
+    const std::string name = ServerName(server);
+    const NetworkConfig& config = state_.config;
+    const int index = name.empty() ? config.localComputer : config.FindComputer(name);
+    if (index < 0) {
+        // This machine without a folder of its own has logs without records.
+        if (!name.empty()) return error::kRpcServerUnavailable;
+        log = backend::EmptyLog();
+        return error::kSuccess;
+    }
+    const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
+    if (!computer.eventLog) return error::kRpcServerUnavailable;
+
+    // A log without a file has no records yet. The service opens the
+    // Application log for a name that is no log of its own.
+    const std::string logName(CString(source));
+    const bool standard = Equal(logName, "System") || Equal(logName, "Security") || Equal(logName, "Application");
+    fs::path logs, file;
+    bool haveFile = false;
+    if (FindEntry(computer.folder, "logs", EntryKind::kDirectory, logs, &state_.folders)) {
+        haveFile = !logName.empty() && FindEntry(logs, logName + ".evt", EntryKind::kFile, file, &state_.folders);
+        if (!haveFile && !standard) haveFile = FindEntry(logs, "Application.evt", EntryKind::kFile, file, &state_.folders);
+    }
+    if (!haveFile) {
+        log = backend::EmptyLog();
+        return error::kSuccess;
+    }
+
+    std::vector<std::uint8_t> data;
+    const platform::Error read = ReadWholeFile(file, kLogLimit, data);
+    if (read != error::kSuccess) return read == error::kNotEnoughMemory ? read : error::kEventLogFileCorrupt;
+    if (data.empty()) {
+        log = backend::EmptyLog();
+        return error::kSuccess;
+    }
+    return backend::OpenLogFile(data.data(), data.size(), log);
+}
+
+}  // namespace quorvin::network

@@ -1,0 +1,279 @@
+#include "services/simulated/network_config.h"
+
+#include "core/cp932.h"
+#include "formats/ini.h"
+#include "services/simulated/paths.h"
+
+namespace quorvin::network {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kIniLimit = 1u << 20;
+constexpr std::string_view kBrowsePrefix = "browse:";
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool Equal(std::string_view a, std::string_view b) { return text::MbsICmp(a, b) == 0; }
+
+std::string Where(const std::string& file, std::size_t line) { return file + " line " + std::to_string(line) + ": "; }
+
+bool ParseOnOff(const IniEntry& entry, const std::string& file, bool& value, std::string& error) {
+    if (Equal(entry.value, "on")) {
+        value = true;
+    } else if (Equal(entry.value, "off")) {
+        value = false;
+    } else {
+        error = Where(file, entry.line) + entry.key + "=" + entry.value + ": expected on or off";
+        return false;
+    }
+    return true;
+}
+
+// Reads a small text file whole; false with `error` naming it.
+bool ReadSmallFile(const fs::path& path, std::string& data, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    const platform::Error read = ReadWholeFile(path, kIniLimit, bytes);
+    if (read != platform::error::kSuccess) {
+        error = HostNameToCp932(path) + (read == platform::error::kNotEnoughMemory ? ": larger than 1 MiB" : ": cannot be read");
+        return false;
+    }
+    data.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+}  // namespace
+
+int NetworkConfig::FindComputer(std::string_view name) const {
+    if (name.empty()) return -1;
+    for (std::size_t i = 0; i < computers.size(); ++i)
+        if (Equal(computers[i].name, name)) return static_cast<int>(i);
+    for (std::size_t i = 0; i < computers.size(); ++i)
+        for (const std::string& address : computers[i].addresses)
+            if (Equal(address, name)) return static_cast<int>(i);
+    return -1;
+}
+
+const BrowseList* NetworkConfig::FindBrowse(std::string_view domain) const {
+    for (const BrowseList& list : browse)
+        if (Equal(list.domain, domain)) return &list;
+    return nullptr;
+}
+
+bool ParseServerLine(const std::string& name, std::string_view value, platform::ServerInfo& server,
+                     std::string& error) {
+    server = platform::ServerInfo{};
+    server.name = name;
+    const std::size_t comma1 = value.find(',');
+    if (comma1 == std::string_view::npos) {
+        error = "expected major.minor,TYPEBITS[,comment]";
+        return false;
+    }
+    const std::size_t comma2 = value.find(',', comma1 + 1);
+    const std::string_view version = Trim(value.substr(0, comma1));
+    const std::size_t dot = version.find('.');
+    if (dot == std::string_view::npos || version.find('x') != std::string_view::npos ||
+        version.find('X') != std::string_view::npos || !ParseU32(version.substr(0, dot), server.versionMajor) ||
+        !ParseU32(version.substr(dot + 1), server.versionMinor)) {
+        error = "version \"" + std::string(version) + "\" is not major.minor";
+        return false;
+    }
+    const std::string_view type =
+        Trim(comma2 == std::string_view::npos ? value.substr(comma1 + 1) : value.substr(comma1 + 1, comma2 - comma1 - 1));
+    if (!ParseU32(type, server.type)) {
+        error = "type bits \"" + std::string(type) + "\" are no number";
+        return false;
+    }
+    if (comma2 != std::string_view::npos) server.comment = std::string(Trim(value.substr(comma2 + 1)));
+    return true;
+}
+
+// Parses one INI file; the error names the file.
+bool ReadIni(std::string_view data, const std::string& file, IniFile& ini, std::string& error) {
+    std::string iniError;
+    if (ParseIni(data, ini, iniError)) return true;
+    error = file + " " + iniError;
+    return false;
+}
+
+bool ParseComputerIni(std::string_view data, const std::string& file, ComputerConfig& computer, std::string& error) {
+    IniFile ini;
+    if (!ReadIni(data, file, ini, error)) return false;
+    for (const IniSection& section : ini.sections) {
+        if (Equal(section.name, "services")) {
+            for (const IniEntry& entry : section.entries) {
+                if (Equal(entry.key, "eventlog")) {
+                    if (!ParseOnOff(entry, file, computer.eventLog, error)) return false;
+                } else if (Equal(entry.key, "registry")) {
+                    if (!ParseOnOff(entry, file, computer.registry, error)) return false;
+                } else if (Equal(entry.key, "shares")) {
+                    if (Equal(entry.value, "on")) {
+                        computer.shares = Shares::kOn;
+                    } else if (Equal(entry.value, "auth")) {
+                        computer.shares = Shares::kAuth;
+                    } else if (Equal(entry.value, "off")) {
+                        computer.shares = Shares::kOff;
+                    } else {
+                        error = Where(file, entry.line) + "shares=" + entry.value + ": expected on, auth or off";
+                        return false;
+                    }
+                } else {
+                    error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [services]";
+                    return false;
+                }
+            }
+        } else if (Equal(section.name, "accounts")) {
+            for (const IniEntry& entry : section.entries) computer.accounts.emplace_back(entry.key, entry.value);
+        } else if (Equal(section.name, "network")) {
+            for (const IniEntry& entry : section.entries) {
+                if (!Equal(entry.key, "address")) {
+                    error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [network]";
+                    return false;
+                }
+                std::string_view rest = entry.value;
+                while (true) {
+                    const std::size_t comma = rest.find(',');
+                    const std::string_view address = Trim(rest.substr(0, comma));
+                    if (address.empty() || address.find_first_of("\\/") != std::string_view::npos) {
+                        error = Where(file, entry.line) + "address list \"" + entry.value + "\" holds an empty or bad address";
+                        return false;
+                    }
+                    computer.addresses.emplace_back(address);
+                    if (comma == std::string_view::npos) break;
+                    rest.remove_prefix(comma + 1);
+                }
+            }
+        } else if (Equal(section.name, "environment")) {
+            for (const IniEntry& entry : section.entries) computer.environment.emplace_back(entry.key, entry.value);
+        } else {
+            error = Where(file, section.line) + "unknown section [" + section.name + "]";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConfig& config,
+                     std::string& localComputer, std::string& error) {
+    IniFile ini;
+    if (!ReadIni(data, file, ini, error)) return false;
+    for (const IniSection& section : ini.sections) {
+        if (Equal(section.name, "local")) {
+            for (const IniEntry& entry : section.entries) {
+                if (Equal(entry.key, "computer")) {
+                    localComputer = entry.value;
+                } else if (Equal(entry.key, "lan_group")) {
+                    config.lanGroup = entry.value;
+                } else {
+                    error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [local]";
+                    return false;
+                }
+            }
+        } else if (section.name.size() >= kBrowsePrefix.size() &&
+                   Equal(std::string_view(section.name).substr(0, kBrowsePrefix.size()), kBrowsePrefix)) {
+            BrowseList list;
+            list.domain = std::string(Trim(std::string_view(section.name).substr(kBrowsePrefix.size())));
+            if (list.domain.empty()) {
+                error = Where(file, section.line) + "[browse:] names no domain";
+                return false;
+            }
+            if (config.FindBrowse(list.domain)) {
+                error = Where(file, section.line) + "a second [browse:" + list.domain + "]";
+                return false;
+            }
+            for (const IniEntry& entry : section.entries) {
+                if (Equal(entry.key, "result")) {
+                    if (!ParseU32(entry.value, list.result)) {
+                        error = Where(file, entry.line) + "result=" + entry.value + " is no error code";
+                        return false;
+                    }
+                    continue;
+                }
+                platform::ServerInfo server;
+                std::string lineError;
+                if (!ParseServerLine(entry.key, entry.value, server, lineError)) {
+                    error = Where(file, entry.line) + entry.key + ": " + lineError;
+                    return false;
+                }
+                list.servers.push_back(std::move(server));
+            }
+            config.browse.push_back(std::move(list));
+        } else {
+            error = Where(file, section.line) + "unknown section [" + section.name + "]";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::string& error) {
+    config = NetworkConfig{};
+    config.folder = folder;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        error = HostNameToCp932(folder) + ": no such folder";
+        return false;
+    }
+    fs::path iniPath;
+    if (!FindEntry(folder, "network.ini", EntryKind::kFile, iniPath)) {
+        error = HostNameToCp932(folder / "network.ini") + ": missing";
+        return false;
+    }
+    const std::string iniName = HostNameToCp932(iniPath);
+    std::string localName;
+    std::string data;
+    if (!ReadSmallFile(iniPath, data, error) || !ParseNetworkIni(data, iniName, config, localName, error)) return false;
+
+    for (const std::string& name : ListEntries(folder, EntryKind::kDirectory)) {
+        if (name.empty() || name.front() == '.') continue;
+        for (const ComputerConfig& other : config.computers) {
+            if (Equal(other.name, name)) {
+                error = HostNameToCp932(folder) + ": the folders \"" + other.name + "\" and \"" + name +
+                        "\" name the same computer";
+                return false;
+            }
+        }
+        ComputerConfig computer;
+        computer.name = name;
+        computer.folder = folder / Cp932ToHostName(name);
+        fs::path computerIni;
+        if (FindEntry(computer.folder, "computer.ini", EntryKind::kFile, computerIni) &&
+            (!ReadSmallFile(computerIni, data, error) ||
+             !ParseComputerIni(data, HostNameToCp932(computerIni), computer, error)))
+            return false;
+        config.computers.push_back(std::move(computer));
+    }
+
+    // Every name and address must lead to one computer only.
+    for (std::size_t i = 0; i < config.computers.size(); ++i)
+        for (const std::string& address : config.computers[i].addresses) {
+            const int owner = config.FindComputer(address);
+            bool clash = owner != static_cast<int>(i);
+            for (std::size_t j = 0; j < config.computers.size() && !clash; ++j)
+                if (j != i)
+                    for (const std::string& other : config.computers[j].addresses)
+                        if (Equal(other, address)) clash = true;
+            if (clash) {
+                error = config.computers[i].name + "/computer.ini: address " + address +
+                        " is also the name or address of another computer";
+                return false;
+            }
+        }
+
+    if (!localName.empty()) {
+        for (std::size_t i = 0; i < config.computers.size(); ++i)
+            if (Equal(config.computers[i].name, localName)) config.localComputer = static_cast<int>(i);
+        if (config.localComputer < 0) {
+            error = iniName + ": [local] computer=" + localName + " names no computer folder";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quorvin::network

@@ -1,0 +1,63 @@
+#pragma once
+// The description of a simulated network as its folder gives it: network.ini
+// and every computer folder's computer.ini, read and checked in one go.
+
+#include "services/services.h"
+#include "services/simulated/environment.h"
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorvin::network {
+
+enum class Shares { kOn, kAuth, kOff };
+
+struct ComputerConfig {
+    std::string name;  // the folder's name (CP932)
+    std::filesystem::path folder;
+    bool eventLog = true;
+    bool registry = true;
+    Shares shares = Shares::kOn;
+    std::vector<std::pair<std::string, std::string>> accounts;  // user, password
+    std::vector<std::string> addresses;                         // other names it answers to (IP addresses)
+    Environment environment;                                    // used when it plays this machine
+};
+
+struct BrowseList {
+    std::string domain;
+    platform::Error result = platform::error::kSuccess;
+    std::vector<platform::ServerInfo> servers;  // in file order
+};
+
+struct NetworkConfig {
+    std::filesystem::path folder;
+    int localComputer = -1;  // index into computers, -1: no folder plays this machine
+    std::string lanGroup = "WORKGROUP";
+    std::vector<BrowseList> browse;
+    std::vector<ComputerConfig> computers;  // in byte order of their names
+
+    // The computer a server name or address names (MbsICmp), or -1.
+    int FindComputer(std::string_view name) const;
+    // The browse list of a domain (MbsICmp), or null.
+    const BrowseList* FindBrowse(std::string_view domain) const;
+};
+
+// Reads network.ini and the computer folders of `folder`. On failure returns
+// false with `error` naming the file, the line where there is one, and what
+// is wrong.
+bool LoadNetworkConfig(const std::filesystem::path& folder, NetworkConfig& config, std::string& error);
+
+// The parts of LoadNetworkConfig that read one file's text; `file` names the
+// file in errors.
+bool ParseComputerIni(std::string_view data, const std::string& file, ComputerConfig& computer, std::string& error);
+bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConfig& config,
+                     std::string& localComputer, std::string& error);
+
+// "5.0,0x00011003,comment" -> a browse entry named `name`. False with `error`
+// when the text does not have that form.
+bool ParseServerLine(const std::string& name, std::string_view value, platform::ServerInfo& server,
+                     std::string& error);
+
+}  // namespace quorvin::network

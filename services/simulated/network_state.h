@@ -1,0 +1,160 @@
+#pragma once
+// Inside the simulated network: the state its six services share and the
+// services themselves, one file each (event_log.cpp, registry.cpp,
+// connections.cpp, messages.cpp, system.cpp, browse.cpp). Only the files
+// of this folder include it.
+
+#include "services/simulated/simulated_network.h"
+
+#include "core/cp932.h"
+#include "services/simulated/backend.h"
+#include "services/simulated/environment.h"
+#include "services/simulated/paths.h"
+
+#include <map>
+#include <mutex>
+
+namespace quorvin::network {
+
+namespace fs = std::filesystem;
+namespace error = platform::error;
+
+constexpr platform::Error kRegistryCorrupt = 1015;   // ERROR_REGISTRY_CORRUPT
+constexpr platform::Error kRegistryIoFailed = 1016;  // ERROR_REGISTRY_IO_FAILED
+constexpr platform::Error kModNotFound = 126;        // ERROR_MOD_NOT_FOUND
+constexpr platform::Error kNotConnected = 2250;      // ERROR_NOT_CONNECTED
+constexpr platform::Error kFileInvalid = 1006;       // ERROR_FILE_INVALID
+constexpr std::uint64_t kLogLimit = 256u << 20;
+constexpr std::uint64_t kHiveLimit = 64u << 20;
+constexpr std::uint64_t kModuleLimit = 64u << 20;
+constexpr const char* kDefaultSystemRoot = "C:\\WINNT";
+constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+// Names compare as the network compares computer, share and file names.
+inline bool Equal(std::string_view a, std::string_view b) { return text::MbsICmp(a, b) == 0; }
+
+// ASCII letters in upper case; double-byte characters stay as they are.
+std::string UpperAscii(std::string_view s);
+
+// A REG_SZ or REG_EXPAND_SZ value as text, or false.
+bool QueryText(platform::RegistryKey& key, const std::string& name, std::string& value);
+
+// ---- The services -------------------------------------------------------------
+
+class EventLogs final : public platform::EventLogService {
+public:
+    explicit EventLogs(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error Open(const std::string& server, const std::string& source,
+                         std::unique_ptr<platform::EventLog>& log) override;
+
+private:
+    SimulatedNetwork::State& state_;
+};
+
+class Registry final : public platform::RegistryService {
+public:
+    explicit Registry(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error ConnectLocalMachine(const std::string& machine, std::unique_ptr<platform::RegistryKey>& key) override;
+
+private:
+    SimulatedNetwork::State& state_;
+};
+
+class Connections final : public platform::ConnectionService {
+public:
+    explicit Connections(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error AddConnection(const std::string& remoteName, const std::string& user,
+                                  const std::string& password) override;
+    platform::Error CancelConnection(const std::string& remoteName) override;
+
+private:
+    SimulatedNetwork::State& state_;
+};
+
+class Messages final : public platform::MessageService {
+public:
+    explicit Messages(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
+    platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
+                                  const std::vector<std::string>* arguments, std::string& text) override {
+        return backend::FormatMessage(module, id, arguments, text);
+    }
+    std::string SystemErrorText(platform::Error code) override { return backend::SystemErrorText(code); }
+
+private:
+    // Finds, reads and parses a message file below a drive folder.
+    platform::Error ReadModule(const fs::path& root, const std::vector<std::string>& components,
+                               std::shared_ptr<const backend::ModuleImage>& image);
+
+    SimulatedNetwork::State& state_;
+};
+
+class System final : public platform::SystemService {
+public:
+    explicit System(SimulatedNetwork::State& state) : state_(state) {}
+    std::string ExpandEnvironmentStrings(const std::string& text) override;
+    std::string SystemDirectory() override;
+
+private:
+    SimulatedNetwork::State& state_;
+};
+
+class Browse final : public platform::BrowseService {
+public:
+    explicit Browse(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error EnumServers(const std::string& domain, std::vector<platform::ServerInfo>& servers) override;
+    platform::Error LanGroup(std::string& group) override;
+
+private:
+    SimulatedNetwork::State& state_;
+};
+
+struct SimulatedNetwork::State {
+    explicit State(NetworkConfig c)
+        : config(std::move(c)), shares(config.computers.size()), hives(config.computers.size()) {}
+
+    struct HiveSlot {
+        bool loaded = false;
+        platform::Error error = error::kSuccess;
+        std::shared_ptr<backend::Hive> hive;
+        fs::path file;  // where it is saved
+    };
+
+    // The hive of computer `index` (loaded on first use), or the error of
+    // its registry.reg.
+    platform::Error HiveOf(int index, std::shared_ptr<backend::Hive>& hive, fs::path* file = nullptr);
+    // This machine's hive: the local computer's, or one kept in memory when
+    // no computer plays this machine.
+    platform::Error LocalHive(std::shared_ptr<backend::Hive>& hive);
+    // The SystemRoot a computer's registry names, or C:\WINNT.
+    std::string SystemRootOf(int index);
+    // Whether computer `index` has a connection made with one of its accounts.
+    bool Connected(int index);
+
+    NetworkConfig config;
+    std::mutex mutex;                             // guards shares and hives
+    std::vector<std::vector<std::string>> shares;  // per computer: upper-case names of the connected shares
+    std::vector<HiveSlot> hives;
+    std::shared_ptr<backend::Hive> memoryHive;
+    std::mutex saveMutex;  // one save of a registry.reg at a time
+    FolderCache folders;   // the network's folders as first listed
+
+    // A message file's outcome, by computer, drive and path as resolved:
+    // the image or the error of finding, reading or parsing it.
+    struct ModuleSlot {
+        platform::Error error = error::kSuccess;
+        std::shared_ptr<const backend::ModuleImage> image;
+    };
+    bool shareModules = true;
+    std::mutex moduleMutex;
+    std::map<std::string, ModuleSlot> modules;
+
+    EventLogs eventLog{*this};
+    Registry registry{*this};
+    Connections connections{*this};
+    Messages messages{*this};
+    System system{*this};
+    Browse browse{*this};
+};
+
+}  // namespace quorvin::network

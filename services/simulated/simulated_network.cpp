@@ -1,0 +1,112 @@
+#include "services/simulated/network_state.h"
+
+namespace quorvin::network {
+
+std::string UpperAscii(std::string_view s) {
+    std::string out(s);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (text::IsLeadByte(static_cast<unsigned char>(out[i]))) {
+            ++i;
+        } else if (out[i] >= 'a' && out[i] <= 'z') {
+            out[i] = static_cast<char>(out[i] - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+bool QueryText(platform::RegistryKey& key, const std::string& name, std::string& value) {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    if (key.QueryValue(name, type, nullptr, size) != error::kSuccess) return false;
+    if (type != platform::regtype::kSz && type != platform::regtype::kExpandSz) return false;
+    std::vector<std::uint8_t> data(size);
+    if (key.QueryValue(name, type, data.data(), size) != error::kSuccess) return false;
+    value.assign(data.begin(), data.begin() + std::min<std::size_t>(size, data.size()));
+    value = std::string(CString(value));
+    return true;
+}
+
+// ---- The shared state ------------------------------------------------------------
+
+platform::Error SimulatedNetwork::State::HiveOf(int index, std::shared_ptr<backend::Hive>& hive, fs::path* file) {
+    std::lock_guard<std::mutex> lock(mutex);
+    HiveSlot& slot = hives[static_cast<std::size_t>(index)];
+    if (!slot.loaded) {
+        slot.loaded = true;
+        const fs::path& folder = config.computers[static_cast<std::size_t>(index)].folder;
+        if (!FindEntry(folder, "registry.reg", EntryKind::kFile, slot.file)) {
+            slot.file = folder / "registry.reg";
+            slot.hive = backend::EmptyHive();
+        } else {
+            std::vector<std::uint8_t> data;
+            std::string parseError;
+            if (ReadWholeFile(slot.file, kHiveLimit, data) != error::kSuccess)
+                slot.error = kRegistryCorrupt;
+            else if (!(slot.hive = backend::LoadHive(data.data(), data.size(), parseError)))
+                slot.error = kRegistryCorrupt;
+        }
+    }
+    hive = slot.hive;
+    if (file) *file = slot.file;
+    return slot.error;
+}
+
+platform::Error SimulatedNetwork::State::LocalHive(std::shared_ptr<backend::Hive>& hive) {
+    if (config.localComputer >= 0) return HiveOf(config.localComputer, hive);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!memoryHive) memoryHive = backend::EmptyHive();
+    hive = memoryHive;
+    return error::kSuccess;
+}
+
+std::string SimulatedNetwork::State::SystemRootOf(int index) {
+    std::shared_ptr<backend::Hive> hive;
+    const platform::Error e = index >= 0 ? HiveOf(index, hive) : LocalHive(hive);
+    if (e != error::kSuccess || !hive) return kDefaultSystemRoot;
+    std::unique_ptr<platform::RegistryKey> root = backend::ReadOnlyRoot(hive);
+    std::unique_ptr<platform::RegistryKey> key;
+    std::string value;
+    if (root->OpenKey(kCurrentVersionKey, key) != error::kSuccess || !QueryText(*key, "SystemRoot", value) ||
+        value.empty())
+        return kDefaultSystemRoot;
+    return value;
+}
+
+bool SimulatedNetwork::State::Connected(int index) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return !shares[static_cast<std::size_t>(index)].empty();
+}
+
+// ---- The network ----------------------------------------------------------------------
+
+std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder, std::string& error) {
+    return Open(folder, Options{}, error);
+}
+
+std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder, const Options& options,
+                                                         std::string& error) {
+    NetworkConfig config;
+    if (!LoadNetworkConfig(folder, config, error)) return nullptr;
+    return std::unique_ptr<SimulatedNetwork>(new SimulatedNetwork(std::move(config), options));
+}
+
+SimulatedNetwork::SimulatedNetwork(NetworkConfig config, const Options& options)
+    : state_(std::make_unique<State>(std::move(config))) {
+    state_->shareModules = options.shareModules;
+}
+
+SimulatedNetwork::~SimulatedNetwork() = default;
+
+platform::Platform SimulatedNetwork::Services() {
+    return platform::Platform{state_->eventLog, state_->registry, state_->connections,
+                              state_->messages, state_->system,   state_->browse};
+}
+
+void SimulatedNetwork::Reset() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    for (auto& connected : state_->shares) connected.clear();
+}
+
+const NetworkConfig& SimulatedNetwork::Config() const { return state_->config; }
+
+}  // namespace quorvin::network

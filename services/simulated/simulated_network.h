@@ -1,0 +1,49 @@
+#pragma once
+// A folder that plays a Windows network: the platform services answered from
+// its files (docs/network.md describes the folder).
+
+#include "services/services.h"
+#include "services/simulated/network_config.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace quorvin::network {
+
+class SimulatedNetwork {
+public:
+    struct Options {
+        // Each message file is read and parsed once per opened network and
+        // shared by every later load of it; every load still passes the
+        // share and account checks and reports its own result. Off: read
+        // at every load.
+        bool shareModules = true;
+    };
+
+    // Reads the network folder; null with `error` telling what is wrong
+    // (missing folder, missing or broken network.ini or computer.ini).
+    static std::unique_ptr<SimulatedNetwork> Open(const std::filesystem::path& folder, std::string& error);
+    static std::unique_ptr<SimulatedNetwork> Open(const std::filesystem::path& folder, const Options& options,
+                                                  std::string& error);
+
+    ~SimulatedNetwork();
+    SimulatedNetwork(const SimulatedNetwork&) = delete;
+    SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
+
+    // The six services; they live as long as this object.
+    platform::Platform Services();
+
+    // Drops every connection made through the connection service.
+    void Reset();
+
+    const NetworkConfig& Config() const;
+
+    struct State;
+
+private:
+    SimulatedNetwork(NetworkConfig config, const Options& options);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace quorvin::network

@@ -1,0 +1,64 @@
+#include "core/wide.h"
+
+#include <lm.h>
+
+#include <cwchar>
+
+#include "services/win32/win32_platform.h"
+
+namespace quorvin::win32 {
+
+namespace {
+
+// The browser is asked for this much at once; a list that does not fit is a failure (234).
+constexpr DWORD kPreferredLength = 24000;
+
+std::string NarrowZ(const wchar_t* text) { return text != nullptr ? Narrow(text, std::wcslen(text)) : std::string(); }
+
+// Gives back a buffer of the network functions; its failure is the call's
+// result when the call itself succeeded.
+platform::Error Free(void* buffer, platform::Error result) {
+    if (buffer == nullptr) return result;
+    const NET_API_STATUS freed = NetApiBufferFree(buffer);
+    return result != platform::error::kSuccess ? result : freed;
+}
+
+}  // namespace
+
+platform::Error BrowseService::EnumServers(const std::string& domain, std::vector<platform::ServerInfo>& servers) {
+    servers.clear();
+    const std::wstring wideDomain = Wide(domain);
+    BYTE* buffer = nullptr;
+    DWORD read = 0;
+    DWORD total = 0;
+    const NET_API_STATUS status = NetServerEnum(nullptr, 101, &buffer, kPreferredLength, &read, &total, SV_TYPE_ALL,
+                                                wideDomain.c_str(), nullptr);
+    if (status != NERR_Success) return Free(buffer, status);
+    const auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buffer);
+    for (DWORD i = 0; entries != nullptr && i < read; ++i) {
+        platform::ServerInfo info;
+        info.name = NarrowZ(entries[i].sv101_name);
+        info.versionMajor = entries[i].sv101_version_major;
+        info.versionMinor = entries[i].sv101_version_minor;
+        info.type = entries[i].sv101_type;
+        info.comment = NarrowZ(entries[i].sv101_comment);
+        servers.push_back(std::move(info));
+    }
+    const platform::Error freed = Free(buffer, platform::error::kSuccess);
+    if (freed != platform::error::kSuccess) servers.clear();
+    return freed;
+}
+
+platform::Error BrowseService::LanGroup(std::string& group) {
+    group.clear();
+    BYTE* buffer = nullptr;
+    const NET_API_STATUS status = NetWkstaGetInfo(nullptr, 100, &buffer);
+    if (status != NERR_Success) return Free(buffer, status);
+    const auto* info = reinterpret_cast<const WKSTA_INFO_100*>(buffer);
+    if (info != nullptr) group = NarrowZ(info->wki100_langroup);
+    const platform::Error freed = Free(buffer, platform::error::kSuccess);
+    if (freed != platform::error::kSuccess) group.clear();
+    return freed;
+}
+
+}  // namespace quorvin::win32

@@ -1,0 +1,88 @@
+#pragma once
+// The platform services over the real Win32 API (windows build only). Every
+// call uses the W function and converts texts with code page 932 both ways,
+// so the results are those of the A functions on a Japanese system whatever
+// the ANSI code page of the machine. Failures carry GetLastError() values
+// (or the status a function returns).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "services/services.h"
+
+namespace quorvin::win32 {
+
+// OpenEventLogW / ReadEventLogW / CloseEventLog; records are handed on in
+// the ReadEventLogA layout. An empty server is this machine.
+class EventLogService final : public platform::EventLogService {
+public:
+    platform::Error Open(const std::string& server, const std::string& source,
+                         std::unique_ptr<platform::EventLog>& log) override;
+};
+
+// RegConnectRegistryW / RegOpenKeyExW / RegCreateKeyExW / RegQueryValueExW /
+// RegSetValueExW / RegCloseKey. The empty machine is this machine's
+// HKEY_LOCAL_MACHINE itself: a predefined key, never closed.
+class RegistryService final : public platform::RegistryService {
+public:
+    platform::Error ConnectLocalMachine(const std::string& machine,
+                                        std::unique_ptr<platform::RegistryKey>& key) override;
+};
+
+// WNetAddConnection2W / WNetCancelConnection2W.
+class ConnectionService final : public platform::ConnectionService {
+public:
+    platform::Error AddConnection(const std::string& remoteName, const std::string& user,
+                                  const std::string& password) override;
+    platform::Error CancelConnection(const std::string& remoteName) override;
+};
+
+// LoadLibraryExW as a data file / FormatMessageW / FreeLibrary.
+class MessageService final : public platform::MessageService {
+public:
+    // FormatMessageW's signature: the system's own, or a test's stand-in
+    // that checks the calls.
+    using FormatFunction = DWORD(WINAPI*)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
+    explicit MessageService(FormatFunction format = ::FormatMessageW) : format_(format) {}
+
+    platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
+    // `module` must come from LoadDataFile of this service (6 otherwise);
+    // null formats from the system's table only.
+    platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
+                                  const std::vector<std::string>* arguments, std::string& text) override;
+    std::string SystemErrorText(platform::Error code) override;
+
+private:
+    FormatFunction format_;
+};
+
+// ExpandEnvironmentStringsW / GetSystemDirectoryW; empty texts on failure.
+class SystemService final : public platform::SystemService {
+public:
+    std::string ExpandEnvironmentStrings(const std::string& text) override;
+    std::string SystemDirectory() override;
+};
+
+// NetServerEnum / NetWkstaGetInfo.
+class BrowseService final : public platform::BrowseService {
+public:
+    platform::Error EnumServers(const std::string& domain, std::vector<platform::ServerInfo>& servers) override;
+    platform::Error LanGroup(std::string& group) override;
+};
+
+// This machine's services, owned together.
+class Win32Platform {
+public:
+    platform::Platform Get() { return {eventLog_, registry_, connections_, messages_, system_, browse_}; }
+
+private:
+    EventLogService eventLog_;
+    RegistryService registry_;
+    ConnectionService connections_;
+    MessageService messages_;
+    SystemService system_;
+    BrowseService browse_;
+};
+
+}  // namespace quorvin::win32

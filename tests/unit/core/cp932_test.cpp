@@ -1,0 +1,78 @@
+#include "core/cp932.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+
+using quorvin::text::FromUtf16;
+using quorvin::text::MbsICmp;
+using quorvin::text::ToUtf16;
+
+TEST(Cp932, LiteralsAreCp932Bytes) {
+    // The build compiles narrow literals to CP932: "ソ" is 83 5C, "ｶ" one byte.
+    EXPECT_EQ(std::string("ソ"), std::string("\x83\x5C"));
+    EXPECT_EQ(std::string("ｶﾅ").size(), 2u);
+}
+
+TEST(Cp932, RoundTripsThroughUtf16) {
+    const std::string text = "クォーヴィン for Windows NT Ver 1.2 ｼｽﾃﾑ 表示";
+    const std::u16string wide = ToUtf16(text);
+    EXPECT_EQ(wide.substr(0, 6), u"クォーヴィン");
+    EXPECT_EQ(FromUtf16(wide), text);
+}
+
+TEST(Cp932, BadBytesDoNotStopConversion) {
+    // A lead byte without a trail and a byte that is no character.
+    const std::u16string wide = ToUtf16(std::string("a\x83", 2));
+    ASSERT_FALSE(wide.empty());
+    EXPECT_EQ(wide[0], u'a');
+    EXPECT_EQ(FromUtf16(u"a\u4E02b").front(), 'a');  // U+4E02 is not in CP932
+    EXPECT_EQ(FromUtf16(u"a\u4E02b").back(), 'b');
+}
+
+TEST(Cp932, Utf8Conversion) {
+    EXPECT_EQ(quorvin::text::Utf8ToCp932("\xE3\x82\xBD"), "ソ");
+    EXPECT_EQ(quorvin::text::Cp932ToUtf8("ソ"), "\xE3\x82\xBD");
+}
+
+namespace {
+int Sign(int v) { return (v > 0) - (v < 0); }
+}
+
+// Every cut of a text to a byte count: whole characters only.
+TEST(Cp932, CutsNeverSplitADoubleByteCharacter) {
+    const std::string text = "ab表cｶ";  // 表 is two bytes, ｶ one
+    const std::size_t expected[] = {0, 1, 2, 2, 4, 5, 6, 6};
+    for (std::size_t max = 0; max < std::size(expected); ++max)
+        EXPECT_EQ(quorvin::text::WholeCharactersLength(text, max), expected[max]) << max;
+    // A lead byte that ends the text counts as a character of its own.
+    EXPECT_EQ(quorvin::text::WholeCharactersLength("a\x81", 2), 2u);
+    EXPECT_EQ(quorvin::text::WholeCharactersLength("", 5), 0u);
+    // "ソ" ends in 0x5C, which is no backslash of its own.
+    EXPECT_EQ(quorvin::text::WholeCharactersLength("ソ\\", 1), 0u);
+}
+
+TEST(MbsICmp, AsciiLettersIgnoreCaseAndFoldToLowerCase) {
+    EXPECT_EQ(MbsICmp("SV1", "sv1"), 0);
+    // Folding to lower case puts '_' (0x5F) before letters.
+    EXPECT_LT(MbsICmp("_", "A"), 0);
+    EXPECT_LT(MbsICmp("[", "a"), 0);
+}
+
+TEST(MbsICmp, DoubleByteCharactersCompareAsUnits) {
+    // "ソ" (83 5C) and "ア" (83 41): the trail bytes are '\' and 'A'.
+    EXPECT_EQ(MbsICmp("ア", "ア"), 0);
+    EXPECT_NE(MbsICmp("\x83\x41", "\x83\x61"), 0);  // trail 'A' vs 'a': no case folding
+    EXPECT_GT(MbsICmp("ソ", "ア"), 0);
+    // A double-byte unit is above every single byte, half-width katakana included.
+    EXPECT_GT(MbsICmp("ア", "ｱ"), 0);
+    EXPECT_LT(MbsICmp("z", "ｱ"), 0);
+}
+
+TEST(MbsICmp, PrefixesAndTruncatedLeadBytes) {
+    EXPECT_LT(MbsICmp("pc", "pc1"), 0);
+    EXPECT_GT(MbsICmp("pc1", "PC"), 0);
+    EXPECT_EQ(Sign(MbsICmp("", "")), 0);
+    EXPECT_LT(MbsICmp(std::string("\x83", 1), "ア"), 0);  // lead byte at the end: trail 0
+    EXPECT_EQ(MbsICmp(std::string("\x83", 1), std::string("\x83", 1)), 0);
+}

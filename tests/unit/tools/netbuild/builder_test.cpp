@@ -1,0 +1,411 @@
+#include "tools/netbuild/builder.h"
+#include "tools/netbuild/description.h"
+#include "services/simulated/simulated_network.h"
+
+#include "formats/evt/bytes.h"
+#include "core/cp932.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/pe_image.h"
+#include "support/temp_folder.h"
+#include "support/test_network.h"
+
+namespace fs = std::filesystem;
+namespace platform = quorvin::platform;
+namespace evt = quorvin::evt;
+using namespace quorvin::network;
+using quorvin::network::test::MessageDll;
+using quorvin::network::test::BuildTestNetwork;
+using quorvin::network::test::TempFolder;
+
+namespace {
+
+std::tm Local(std::time_t t) {
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    return tm;
+}
+
+std::uint32_t Time(const std::vector<std::string>& tokens, std::time_t now, std::size_t expectedUsed = 0) {
+    std::uint32_t time = 0;
+    std::size_t used = 0;
+    EXPECT_TRUE(ParseEventTime(tokens, now, time, used)) << tokens[0];
+    if (expectedUsed) {
+        EXPECT_EQ(used, expectedUsed) << tokens[0];
+    }
+    return time;
+}
+
+std::string DescriptionError(const std::string& text) {
+    NetworkDescription description;
+    std::string error;
+    EXPECT_FALSE(ParseDescription(text, 1000000000, description, error)) << text;
+    return error;
+}
+
+std::vector<evt::Event> ReadLog(platform::EventLogService& service, const std::string& server, const std::string& name) {
+    std::unique_ptr<platform::EventLog> log;
+    std::vector<evt::Event> events;
+    if (service.Open(server, name, log) != 0) return events;
+    std::vector<std::uint8_t> buffer(320000);
+    std::uint32_t read = 0, needed = 0;
+    while (log->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), read, needed) == 0)
+        for (std::uint32_t at = 0; at < read;) {
+            const auto event = evt::ParseAnsiRecord(buffer.data() + at, read - at);
+            if (!event) return events;
+            events.push_back(*event);
+            at += evt::bytes::U32At(buffer.data(), read, at);
+        }
+    return events;
+}
+
+std::vector<std::uint8_t> Query(platform::RegistryKey& root, const std::string& path, const std::string& name,
+                                std::uint32_t& type) {
+    std::unique_ptr<platform::RegistryKey> key;
+    std::uint32_t size = 0;
+    if (root.OpenKey(path, key) != 0 || key->QueryValue(name, type, nullptr, size) != 0) return {};
+    std::vector<std::uint8_t> data(size);
+    if (key->QueryValue(name, type, data.data(), size) != 0) return {};
+    return data;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); }
+
+}  // namespace
+
+TEST(Description, EventTimes) {
+    const std::uint32_t seconds = 1055840400;  // 2003-06-17 09:00 UTC
+    const auto now = static_cast<std::time_t>(seconds);
+    EXPECT_EQ(Time({"-2h"}, now, 1), seconds - 7200);
+    EXPECT_EQ(Time({"+30m"}, now, 1), seconds + 1800);
+    EXPECT_EQ(Time({"-45s", "10:00"}, now, 1), seconds - 45);
+    EXPECT_EQ(Time({"-3d"}, now, 1), seconds - 3 * 86400);
+    EXPECT_EQ(Time({"@1055840100"}, now, 1), 1055840100u);
+
+    const std::tm day = Local(Time({"-3d", "10:15"}, now, 2));
+    const std::tm expected = Local(now - 3 * 86400);
+    EXPECT_EQ(day.tm_mday, expected.tm_mday);
+    EXPECT_EQ(day.tm_hour, 10);
+    EXPECT_EQ(day.tm_min, 15);
+    EXPECT_EQ(day.tm_sec, 0);
+
+    const std::tm absolute = Local(Time({"2003-06-17", "23:59:59"}, now, 2));
+    EXPECT_EQ(absolute.tm_year, 103);
+    EXPECT_EQ(absolute.tm_mon, 5);
+    EXPECT_EQ(absolute.tm_mday, 17);
+    EXPECT_EQ(absolute.tm_hour * 3600 + absolute.tm_min * 60 + absolute.tm_sec, 86399);
+
+    std::uint32_t time = 0;
+    std::size_t used = 0;
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"-3x"}, {"-d"}, {"3d"}, {"@"}, {"@-1"}, {"@4294967296"},
+                                               {"2003-06-17"}, {"2003-6-17", "10:00"}, {"2003-06-17", "24:00"},
+                                               {"2003-06-17", "10:60"}, {"2003-13-01", "10:00"}, {"1969-12-31", "10:00"},
+                                               {"-99999d"}, {""}, {"yesterday"}})
+        EXPECT_FALSE(ParseEventTime(bad, now, time, used)) << bad[0];
+}
+
+TEST(Description, Sids) {
+    std::vector<std::uint8_t> sid;
+    ASSERT_TRUE(ParseSid("S-1-5-18", sid));
+    EXPECT_EQ(sid, (std::vector<std::uint8_t>{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}));
+    ASSERT_TRUE(ParseSid("S-1-5-21-1004336348-1177238915-682003330-500", sid));
+    EXPECT_EQ(sid.size(), 8u + 5 * 4);
+    EXPECT_EQ(sid[1], 5);
+    EXPECT_EQ(sid[sid.size() - 4], 0xF4);  // 500 little-endian
+    ASSERT_TRUE(ParseSid("S-1-0", sid));
+    EXPECT_EQ(sid.size(), 8u);
+    for (const char* bad : {"S-1", "S-2-5-18", "X-1-5", "S-1-5-", "S-1-5-x", "S-1-5-4294967296", "S-1-281474976710656"})
+        EXPECT_FALSE(ParseSid(bad, sid)) << bad;
+}
+
+TEST(Description, ErrorsNameTheLine) {
+    struct Case {
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"computer SV1\n\nbogus 1\n", "line 3: unknown keyword \"bogus\""},
+        {"services eventlog=off\n", "line 1: \"services\" before any computer"},
+        {"computer SV1\nvalue X sz a\n", "line 2: \"value\" without a \"key\" line before it"},
+        {"computer SV1\nlog System\naccount a b\nevent -1d error S 1\n", "line 4: \"event\" without a \"log\""},
+        {"computer SV1\nlog System\nevent -1d error S\n", "line 3: expected event TIME"},
+        {"computer SV1\nlog System\nevent soon error S 1\n", "line 3: bad time"},
+        {"computer SV1\nlog System\nevent -1d fatal S 1\n", "line 3: bad event type \"fatal\""},
+        {"computer SV1\nlog System\nevent -1d error S 1 \"a\" category=1\n", "settings come before the quoted"},
+        {"computer SV1\nlog System\nevent -1d error S 1 user=S-9\n", "bad event setting \"user=S-9\""},
+        {"computer SV1\nlog System\nevent -1d 65536 S 1\n", "bad event type \"65536\""},
+        {"computer SV1\nlog System\nlog system\n", "line 3: log system given twice"},
+        {"computer SV1\nlog ../x\n", "cannot be a log name"},
+        {"computer SV1\ncomputer sv1\n", "line 2: computer sv1 given twice (line 1)"},
+        {"computer ..\n", "cannot be a computer name"},
+        {"computer a\\b\n", "cannot be a computer name"},
+        {"computer .git\n", "cannot be a computer name"},
+        {"computer SV1\nservices shares=maybe\n", "bad service setting \"shares=maybe\""},
+        {"computer SV1\nkey SOFTWARE\\X\nvalue N dword twelve\n", "a dword value takes one number"},
+        {"computer SV1\nkey SOFTWARE\\X\nvalue N sz a b\n", "a sz value takes one text"},
+        {"computer SV1\nkey SOFTWARE\\X\nvalue N binary 1,2g\n", "binary data are hex bytes"},
+        {"computer SV1\nkey SOFTWARE\\X\nvalue N reg_sz a\n", "unknown value type \"reg_sz\""},
+        {"computer SV1\nkey K\nregistry x.reg\n", "\"registry\" comes before every other registry line"},
+        {"computer SV1\nfile x.dll x.dll\n", "\"x.dll\" is no X:\\... path"},
+        {"computer SV1\nfile C:\\WINNT\\..\\x.dll x.dll\n", "\"..\" cannot be a file or folder name"},
+        {"computer SV1\nfile C:\\ x.dll\n", "a file needs a name"},
+        {"computer SV1\nsource System\n", "expected source LOG NAME"},
+        {"computer SV1\nsource System Tcpip types=x\n", "bad source setting \"types=x\""},
+        {"computer SV1\nsystemroot WINNT\n", "systemroot needs X:\\..."},
+        {"browse OFFICE\nserver SV1 5.0\n", "line 2: expected server NAME"},
+        {"browse OFFICE\nserver SV1 five 0x1003\n", "version \"five\" is not major.minor"},
+        {"browse OFFICE\ncomputer SV1\nserver SV1 5.0 1\n", "line 3: \"server\" outside a browse block"},
+        {"browse OFFICE result=x\n", "expected result=CODE"},
+        {"browse A\nbrowse a\n", "line 2: browse a given twice"},
+        {"now 2003-06-17\n", "expected now YYYY-MM-DD"},
+        {"computer SV1\naccount \"a b\n", "line 2: a quote is not closed"},
+        {"local\n", "expected local NAME"},
+    };
+    for (const Case& c : cases) {
+        const std::string error = DescriptionError(c.text);
+        EXPECT_NE(error.find(c.expected), std::string::npos) << c.text << "\ngot: " << error;
+    }
+    EXPECT_EQ(DescriptionError(std::string("computer SV1\n\nkey \0x\n", 20)), "line 3: NUL byte");
+}
+
+TEST(Description, TokensQuotesAndComments) {
+    NetworkDescription d;
+    std::string error;
+    ASSERT_TRUE(ParseDescription("\xEF\xBB\xBF# comment\r\n"
+                                 "computer SV1\r\n"
+                                 "  # indented comment\n"
+                                 "  account \"Domain User\" \"pa ss\\\"w\\\\rd\"\n"
+                                 "  env PATHX C:\\WINNT\\System32\n"
+                                 "  source Application \"My App\" message=\"C:\\Program Files\\app.dll\" types=7\n",
+                                 1000000000, d, error))
+        << error;
+    ASSERT_EQ(d.computers.size(), 1u);
+    const DescribedComputer& c = d.computers[0];
+    EXPECT_EQ(c.accounts[0], (std::pair<std::string, std::string>{"Domain User", "pa ss\"w\\rd"}));
+    EXPECT_EQ(c.environment[0].second, "C:\\WINNT\\System32");
+    ASSERT_EQ(c.registrySteps.size(), 3u);
+    EXPECT_EQ(c.registrySteps[0].keyPath, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\My App");
+    EXPECT_EQ(c.registrySteps[1].valueName, "EventMessageFile");
+    EXPECT_EQ(c.registrySteps[1].type, platform::regtype::kExpandSz);
+    EXPECT_EQ(c.registrySteps[1].data, Bytes(std::string("C:\\Program Files\\app.dll", 25)));
+    EXPECT_EQ(c.registrySteps[2].valueName, "TypesSupported");
+    EXPECT_EQ(c.registrySteps[2].data, (std::vector<std::uint8_t>{7, 0, 0, 0}));
+}
+
+class Builder : public ::testing::Test {
+protected:
+    bool Build(const std::string& description, std::string& error) {
+        network = BuildTestNetwork(temp, description, error);
+        return network != nullptr;
+    }
+    TempFolder temp;
+    std::unique_ptr<SimulatedNetwork> network;
+};
+
+TEST_F(Builder, BuildsEveryPartOfANetwork) {
+    temp.Write("src/netevent.dll", MessageDll({{4201, u"%1 connected\r\n"}}));
+    temp.Write("lib/app.dll", MessageDll({{1, u"app\r\n"}}));
+    const std::string description =
+        "now 2003-06-17 12:00\n"
+        "local ADMIN\n"
+        "lan_group OFFICE\n"
+        "browse OFFICE\n"
+        "  server SV1 5.0 0x9003 File server, 2nd floor\n"
+        "  server ﾊﾟｿｺﾝ1 5.1 4099\n"
+        "browse BRANCH result=6118\n"
+        "computer ADMIN\n"
+        "  systemroot D:\\WINDOWS\n"
+        "  env TEMP D:\\TEMP\n"
+        "  file D:\\WINDOWS\\System32\\app.dll app.dll\n"
+        "computer SV1\n"
+        "  services shares=auth registry=on\n"
+        "  account Administrator secret\n"
+        "  address 192.168.0.10 10.0.0.10\n"
+        "  os 5.0 2195 \"Service Pack 4\"\n"
+        "  source System Tcpip message=%SystemRoot%\\System32\\netevent.dll types=7\n"
+        "  key \"SOFTWARE\\クォーヴィン\\Test\"\n"
+        "    value Text sz \"テキスト\"\n"
+        "    value @ sz default\n"
+        "    value Path expand_sz %SystemRoot%\\x\n"
+        "    value List multi_sz a \"b c\"\n"
+        "    value Count dword 0x10\n"
+        "    value Minus dword -1\n"
+        "    value Blob binary 01,02 ff\n"
+        "  file C:\\WINNT\\System32\\netevent.dll netevent.dll\n"
+        "  log System maxsize=65536\n"
+        "    event -1d 10:15 information Tcpip 4201 \"192.168.0.5\"\n"
+        "    event -3d 08:00 error Tcpip 0xC0001069 category=2 user=S-1-5-18 data=de,ad \"a\" \"\" \"文字\"\n"
+        "    event -2h warning ｻｰﾋﾞｽ 7 computer=OTHER\n"
+        "  log Application\n"
+        "computer ﾊﾟｿｺﾝ1\n"
+        "  services eventlog=off registry=off shares=off\n";
+    std::string error;
+    ASSERT_TRUE(Build(description, error)) << error;
+    auto services = network->Services();
+    const NetworkConfig& config = network->Config();
+    ASSERT_EQ(config.computers.size(), 3u);
+    EXPECT_EQ(config.computers[static_cast<std::size_t>(config.localComputer)].name, "ADMIN");
+    EXPECT_EQ(config.lanGroup, "OFFICE");
+
+    // Browse lists.
+    std::vector<platform::ServerInfo> servers;
+    ASSERT_EQ(services.browse.EnumServers("OFFICE", servers), 0u);
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0].comment, "File server, 2nd floor");
+    EXPECT_EQ(servers[0].type, 0x9003u);
+    EXPECT_EQ(servers[1].name, "ﾊﾟｿｺﾝ1");
+    EXPECT_EQ(services.browse.EnumServers("BRANCH", servers), 6118u);
+
+    // This machine.
+    EXPECT_EQ(services.system.SystemDirectory(), "D:\\WINDOWS\\System32");
+    EXPECT_EQ(services.system.ExpandEnvironmentStrings("%TEMP%"), "D:\\TEMP");
+    std::unique_ptr<platform::MessageModule> module;
+    EXPECT_EQ(services.messages.LoadDataFile("D:\\WINDOWS\\System32\\app.dll", module), 0u);
+
+    // SV1: services, accounts, addresses, files.
+    const std::string netevent = "\\\\SV1\\C$\\WINNT\\System32\\netevent.dll";
+    EXPECT_EQ(services.messages.LoadDataFile(netevent, module), 5u);
+    ASSERT_EQ(services.connections.AddConnection("\\\\10.0.0.10\\admin$", "administrator", "secret"), 0u);
+    ASSERT_EQ(services.messages.LoadDataFile(netevent, module), 0u);
+    std::string text;
+    const std::vector<std::string> arguments{"PC9"};
+    ASSERT_EQ(services.messages.FormatMessage(module.get(), 4201, &arguments, text), 0u);
+    EXPECT_EQ(text, "PC9 connected\r\n");
+
+    // SV1: registry.
+    std::unique_ptr<platform::RegistryKey> root;
+    ASSERT_EQ(services.registry.ConnectLocalMachine("\\\\192.168.0.10", root), 0u);
+    std::uint32_t type = 0;
+    EXPECT_EQ(Query(*root, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CSDVersion", type),
+              Bytes(std::string("Service Pack 4", 15)));
+    EXPECT_EQ(Query(*root, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System\\Tcpip", "EventMessageFile", type),
+              Bytes(std::string("%SystemRoot%\\System32\\netevent.dll", 35)));
+    EXPECT_EQ(type, platform::regtype::kExpandSz);
+    const std::string key = "SOFTWARE\\クォーヴィン\\Test";
+    EXPECT_EQ(Query(*root, key, "Text", type), Bytes(std::string("テキスト", 9)));
+    EXPECT_EQ(Query(*root, key, "", type), Bytes(std::string("default", 8)));
+    EXPECT_EQ(Query(*root, key, "List", type), Bytes(std::string("a\0b c\0\0", 7)));
+    EXPECT_EQ(type, platform::regtype::kMultiSz);
+    EXPECT_EQ(Query(*root, key, "Count", type), (std::vector<std::uint8_t>{0x10, 0, 0, 0}));
+    EXPECT_EQ(Query(*root, key, "Minus", type), (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Query(*root, key, "Blob", type), (std::vector<std::uint8_t>{1, 2, 0xFF}));
+    EXPECT_EQ(type, platform::regtype::kBinary);
+
+    // SV1: logs, written oldest first whatever the order of the lines.
+    const auto events = ReadLog(services.eventLog, "\\\\SV1", "System");
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].eventId, 7u);  // newest: two hours before now
+    EXPECT_EQ(events[0].eventType, 2u);
+    EXPECT_EQ(events[0].sourceName, "ｻｰﾋﾞｽ");
+    EXPECT_EQ(events[0].computerName, "OTHER");
+    EXPECT_EQ(events[0].timeGenerated, Time({"2003-06-17", "12:00"}, 0) - 7200);  // the "now" line
+    EXPECT_EQ(events[1].eventId, 4201u);
+    EXPECT_EQ(events[1].strings, std::vector<std::string>{"192.168.0.5"});
+    EXPECT_EQ(events[1].computerName, "SV1");
+    EXPECT_EQ(Local(events[1].timeGenerated).tm_hour, 10);
+    const evt::Event& oldest = events[2];
+    EXPECT_EQ(oldest.eventId, 0xC0001069u);
+    EXPECT_EQ(oldest.eventType, 1u);
+    EXPECT_EQ(oldest.eventCategory, 2u);
+    EXPECT_EQ(oldest.userSid, (std::vector<std::uint8_t>{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}));
+    EXPECT_EQ(oldest.data, (std::vector<std::uint8_t>{0xDE, 0xAD}));
+    EXPECT_EQ(oldest.strings, (std::vector<std::string>{"a", "", "文字"}));
+    EXPECT_TRUE(ReadLog(services.eventLog, "\\\\SV1", "Application").empty());
+    EXPECT_TRUE(fs::exists(temp.Path() / "net" / "SV1" / "logs" / "Application.evt"));
+
+    // The computer with everything off.
+    std::unique_ptr<platform::EventLog> log;
+    EXPECT_EQ(services.eventLog.Open("\\\\ﾊﾟｿｺﾝ1", "system", log), 1722u);
+    EXPECT_EQ(services.registry.ConnectLocalMachine("\\\\ﾊﾟｿｺﾝ1", root), 53u);
+    EXPECT_FALSE(fs::exists(temp.Path() / "net" / Cp932ToHostName("ﾊﾟｿｺﾝ1") / "registry.reg"));
+}
+
+TEST_F(Builder, RegistryFilesAndFormats) {
+    temp.Write("src/base.reg",
+               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Base]\r\n\"Kept\"=\"yes\"\r\n");
+    std::string error;
+    ASSERT_TRUE(Build("computer A\n registry base.reg\n key SOFTWARE\\Base\n value Added dword 1\n"
+                      "computer B\n regformat regedit4\n systemroot C:\\WINNT\n"
+                      "computer C\n systemroot C:\\WINNT\n",
+                      error))
+        << error;
+    EXPECT_EQ(temp.Read("net/A/registry.reg").substr(0, 8), "REGEDIT4");  // the imported file's format
+    EXPECT_EQ(temp.Read("net/B/registry.reg").substr(0, 8), "REGEDIT4");
+    EXPECT_EQ(temp.Read("net/C/registry.reg").substr(0, 2), "\xFF\xFE");  // version 5.00, UTF-16LE
+    std::unique_ptr<platform::RegistryKey> root;
+    ASSERT_EQ(network->Services().registry.ConnectLocalMachine("\\\\A", root), 0u);
+    std::uint32_t type = 0;
+    EXPECT_EQ(Query(*root, "SOFTWARE\\Base", "Kept", type), Bytes(std::string("yes", 4)));
+    EXPECT_EQ(Query(*root, "SOFTWARE\\Base", "Added", type), (std::vector<std::uint8_t>{1, 0, 0, 0}));
+}
+
+TEST_F(Builder, RefusesWhatCannotBeBuilt) {
+    std::string error;
+    temp.Write("net/old.txt", "x");
+    EXPECT_FALSE(Build("computer A\n", error));
+    EXPECT_NE(error.find("exists and is not an empty folder"), std::string::npos) << error;
+    fs::remove_all(temp.Path() / "net");
+
+    struct Case {
+        const char* description;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"local B\ncomputer A\n", "local B is no computer of the description"},
+        {"computer A\nfile C:\\x.dll missing.dll\n", "line 2: cannot read missing.dll"},
+        {"computer A\nregistry missing.reg\n", "line 2: cannot read missing.reg"},
+        {"computer A\nfile C:\\x.dll a.dll\nfile c:\\X.DLL a.dll\n", "line 3: computer A gets C:\\X.DLL twice"},
+        {"computer A\naccount \" x\" y\n", "account \" x\" cannot be kept"},
+        {"computer A\naddress 10.0.0.1\ncomputer B\naddress 10.0.0.1\n", "the network does not open"},
+        {"computer A\nkey \\SOFTWARE\n", "line 2: the registry refuses \\SOFTWARE (error 161)"},
+    };
+    temp.Write("src/a.dll", "x");
+    for (const Case& c : cases) {
+        fs::remove_all(temp.Path() / "net");
+        EXPECT_FALSE(Build(c.description, error)) << c.description;
+        EXPECT_NE(error.find(c.expected), std::string::npos) << c.description << "\ngot: " << error;
+    }
+}
+
+TEST_F(Builder, PlacesMessageDllsBuiltFromMcSources) {
+    const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+    if (!binary || !fs::exists(fs::u8path(binary) / "test-messages" / "msgtest_bilingual.dll"))
+        GTEST_SKIP() << "no message DLLs built";
+    std::string error;
+    ASSERT_TRUE(Build("computer SV1\nfile C:\\WINNT\\System32\\bilingual.dll msgtest_bilingual.dll\n", error)) << error;
+    std::unique_ptr<platform::MessageModule> module;
+    ASSERT_EQ(network->Services().messages.LoadDataFile("\\\\SV1\\C$\\WINNT\\System32\\bilingual.dll", module), 0u);
+    std::string text;
+    ASSERT_EQ(network->Services().messages.FormatMessage(module.get(), 1, nullptr, text), 0u);
+    EXPECT_EQ(text, "サービスを開始しました。\r\n2 行目です。\r\n");
+}
+
+#ifndef _WIN32
+TEST_F(Builder, CommandLine) {
+    const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+    if (!binary) GTEST_SKIP() << "QUORVIN_BINARY_DIR is not set";
+    const fs::path program = fs::u8path(binary) / "bin" / "quorvin-netbuild";
+    if (!fs::exists(program)) GTEST_SKIP() << "quorvin-netbuild is not built";
+    temp.Write("d/network.txt", "local PC\ncomputer PC\nfile C:\\a.dll a.dll\nlog System\nevent -1h information S 1\n");
+    temp.Write("lib/a.dll", MessageDll({{1, u"a\r\n"}}));
+    const std::string base = "'" + program.string() + "' ";
+    const std::string description = "'" + (temp.Path() / "d" / "network.txt").string() + "' ";
+    const std::string out = "'" + (temp.Path() / "out").string() + "' 2>/dev/null";
+    EXPECT_NE(std::system((base + description + out).c_str()), 0);  // a.dll is not beside the description
+    fs::remove_all(temp.Path() / "out");
+    EXPECT_EQ(std::system((base + "-I '" + (temp.Path() / "lib").string() + "' --now '2003-06-17 12:00' " +
+                           description + out).c_str()),
+              0);
+    EXPECT_TRUE(fs::exists(temp.Path() / "out" / "PC" / "drives" / "C" / "a.dll"));
+    EXPECT_NE(std::system((base + "--now tomorrow " + description + out).c_str()), 0);
+    EXPECT_NE(std::system((base + description + "2>/dev/null").c_str()), 0);
+}
+#endif

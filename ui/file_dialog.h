@@ -1,0 +1,23 @@
+#pragma once
+// The standard open and save file dialogs.
+
+#include "ui/window.h"
+
+namespace quorvin::ui {
+
+struct FileDialogRequest {
+    bool save = false;
+    // "name|pattern|name|pattern||", as the documents write filters.
+    std::string filter;
+    // Added to a typed name without extension; empty for none.
+    std::string defaultExtension;
+    std::string initialName;
+};
+
+// Runs the dialog owned by `owner` with the read-only check box hidden (and,
+// for the save dialog, a question before an existing file is replaced).
+// The chosen full path (UTF-16: a path needs no CP932 round trip to be
+// opened), or empty when the user cancelled.
+std::wstring AskFileName(HWND owner, const FileDialogRequest& request);
+
+}  // namespace quorvin::ui

@@ -1,0 +1,47 @@
+#pragma once
+// The list view common control in report view, one message per method.
+
+#include "ui/window.h"
+
+namespace quorvin::ui {
+
+class ListView {
+public:
+    explicit ListView(HWND control = nullptr) : handle_(control) {}
+    HWND Handle() const { return handle_; }
+
+    // A list view child of `parent` with the LVS_ styles in `style`; null on failure.
+    static HWND Create(HWND parent, int id, DWORD style, DWORD exStyle);
+
+    DWORD ExtendedStyle() const;
+    void SetExtendedStyle(DWORD style) const;
+    // Inserts a left-aligned column at `index`; its index or -1.
+    int InsertColumn(int index, std::string_view title, int width) const;
+    int ColumnCount() const;
+    std::string ColumnTitle(int index) const;
+    // The pixel width of `text` in the control's font.
+    int StringWidth(std::string_view text) const;
+    void SetImageList(HIMAGELIST images, int which) const;
+
+    int ItemCount() const;
+    // Inserts a row at `index` with the text of column 0 and image; its index or -1.
+    int InsertItem(int index, std::string_view text, int image) const;
+    bool SetItemText(int index, int column, std::string_view text) const;
+    // The whole text of a cell.
+    std::string ItemText(int index, int column) const;
+    bool DeleteAll() const;
+    LPARAM ItemData(int index) const;
+    bool SetItemData(int index, LPARAM data) const;
+    // LVM_SORTITEMS: `compare` gets two rows' item data and `context`.
+    bool SortItems(PFNLVCOMPARE compare, LPARAM context) const;
+
+    // The row at `client` (client coordinates), or -1.
+    int HitTest(POINT client) const;
+    // The first selected row, or -1.
+    int FirstSelected() const;
+
+private:
+    HWND handle_;
+};
+
+}  // namespace quorvin::ui
