@@ -22,12 +22,23 @@ if(QUORVIN_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The 32-bit windows build makes the release executables, which also run on
+# Windows XP and Server 2003: see core/xp_runtime.cpp.
+set(QUORVIN_XP_RUNTIME OFF)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(QUORVIN_XP_RUNTIME ON)
+endif()
+
 function(quorvin_target_options target)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Werror>)
   # Narrow literals are CP932 bytes; sources are UTF-8. Clang only knows
   # UTF-8 literals: the fuzz build, which uses it, checks parsers, not texts.
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-finput-charset=UTF-8 -fexec-charset=CP932>)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(QUORVIN_XP_RUNTIME AND type STREQUAL "EXECUTABLE")
+    target_link_libraries(${target} PRIVATE quorvin_xp_runtime)
   endif()
 endfunction()
 
