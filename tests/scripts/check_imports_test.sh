@@ -173,7 +173,8 @@ if grep -F "subsystem6.exe: " <<<"$out" | grep -q '!'; then bad "subsystem6.exe:
 # --- the timed waits, where Wine runs 32-bit programs
 if [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]; then
   prefix="${QUORVIN_BINARY_DIR:-$work}/wineprefix-i686-test"
-  if run=$("$root/scripts/wine-run" --prefix "$prefix" ./waits-xp.exe 2>&1); then
+  # A tick count that stood still would make the waits endless: bounded.
+  if run=$(timeout 120 "$root/scripts/wine-run" --prefix "$prefix" ./waits-xp.exe 2>&1); then
     read -r verdict waited <<<"$(tr -d '\r' <<<"$run" | tail -1)"
     if [ "$verdict" = timed-out ] && [ "${waited:-0}" -ge 450 ] && [ "${waited:-0}" -lt 5000 ]; then ok
     else bad "the timed waits of waits-xp.exe: '$run' (want timed-out after 500 ms)"; fi
