@@ -2,6 +2,7 @@
 
 #include "core/cp932.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace quorvin::gui_test {
@@ -25,7 +26,9 @@ std::string Narrow(const std::wstring& wide) {
 // ---- Program ----------------------------------------------------------------
 
 Program::Program(const std::wstring& arguments) {
-    const std::wstring exe = ExecutableFolder() + L"quorvin.exe";
+    // QUORVIN_PROGRAM names another build of the program to drive (the release).
+    const wchar_t* other = _wgetenv(L"QUORVIN_PROGRAM");
+    const std::wstring exe = other && *other ? std::wstring(other) : ExecutableFolder() + L"quorvin.exe";
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

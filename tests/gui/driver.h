@@ -19,7 +19,8 @@ std::string Narrow(const std::wstring& wide);
 
 class Program {
 public:
-    // Starts quorvin.exe with the given arguments.
+    // Starts quorvin.exe (the one beside the tests, or the one
+    // QUORVIN_PROGRAM names) with the given arguments.
     explicit Program(const std::wstring& arguments = L"");
     ~Program();
     Program(const Program&) = delete;
