@@ -147,10 +147,15 @@ void MainFrame::ToggleBar(HWND bar) {
     Layout();
 }
 
-void MainFrame::InsertKey() { computers::AddComputerDialog(tree_).Run(Handle()); }
+void MainFrame::RunAddComputerDialog() {
+    if (!network_) return;
+    computers::AddComputerDialog dialog(tree_, network_(), settings_.ShowOnlyServer == 1, settings_.DontShowComList == 1);
+    dialog.Run(Handle());
+    settings_.ShowOnlyServer = dialog.ShowOnlyServer() ? 1 : 0;
+}
 
 void MainFrame::AddComputerCommand() {
-    computers::AddComputerDialog(tree_).Run(Handle());
+    RunAddComputerDialog();
     tree_.AfterAddCommand();
 }
 

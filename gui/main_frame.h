@@ -55,7 +55,7 @@ private:
 
     // ComputerTreeHost
     void TreeActivated() override { active_ = Pane::Tree; }
-    void InsertKey() override;
+    void InsertKey() override { RunAddComputerDialog(); }
     void DeleteKey() override { tree_.RemoveCurrent(); }
     // EventListHost
     void ListActivated() override { active_ = Pane::List; }
@@ -70,6 +70,8 @@ private:
     void UpdateIndicators();
     void ShowPrompt(int command);
     void EndPrompt();
+    // The add-computer dialog over the main window; ShowOnlyServer as the user left it.
+    void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
     void ExitCommand();

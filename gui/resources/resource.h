@@ -23,8 +23,13 @@
 #define IDD_EVENT_DETAIL 147
 #define IDD_RESULT 151
 
-// Controls of the add-computer dialog.
+// Controls of the add-computer dialog: the name, the browse list, the
+// domain box, its browse button and the servers-only box.
 #define IDC_COMPUTER_NAME 1000
+#define IDC_BROWSE_LIST 1020
+#define IDC_DOMAIN 1021
+#define IDC_GET_COMPUTER_LIST 1031
+#define IDC_SHOW_ONLY_SERVER 1042
 
 // Start dialog: date pickers, open-end boxes, logs and event types.
 #define IDC_START_DATE 1001
