@@ -41,11 +41,15 @@ std::int32_t LenientNumber(std::string_view text) {
     return static_cast<std::int32_t>(std::min(value, kLimit - 1));
 }
 
-std::optional<UserMessage> AcceptOptions(const OptionsForm& form, AppSettings& settings) {
-    const std::int32_t days = LenientNumber(form.days);
-    if (days < 0) return UserMessage{"初期設定の日付は0日前から99日前の間で設定してください。", "注意"};
+std::optional<UserMessage> CheckOptions(const OptionsForm& form) {
+    if (LenientNumber(form.days) < 0) return UserMessage{"初期設定の日付は0日前から99日前の間で設定してください。", "注意"};
     if (form.anotherLoginName && form.username.empty()) return UserMessage{"ユーザ名を指定してください。", "注意"};
-    settings.DayBefore = days;
+    return std::nullopt;
+}
+
+std::optional<UserMessage> AcceptOptions(const OptionsForm& form, AppSettings& settings) {
+    if (auto refusal = CheckOptions(form)) return refusal;
+    settings.DayBefore = LenientNumber(form.days);
     settings.DontShowComList = form.dontShowComList ? 1 : 0;
     settings.DontShowMessageToolTip = form.dontShowMessageToolTip ? 1 : 0;
     settings.AnotherLoginName = form.anotherLoginName ? 1 : 0;

@@ -35,6 +35,10 @@ OptionsForm FormFromSettings(const AppSettings& settings);
 // Numbers beyond the 32-bit range stop at its ends.
 std::int32_t LenientNumber(std::string_view text);
 
+// The refusal OK gives for `form`, if any: a negative day count first,
+// then an alternate login without a user name.
+std::optional<UserMessage> CheckOptions(const OptionsForm& form);
+
 // OK: the refusal to show (the dialog stays open, nothing is stored), or
 // nothing once every value is stored into `settings`.
 std::optional<UserMessage> AcceptOptions(const OptionsForm& form, AppSettings& settings);
