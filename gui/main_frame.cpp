@@ -1,9 +1,12 @@
 #include "gui/main_frame.h"
 
 #include "core/display_text.h"
+#include "gui/about_dialog.h"
 #include "gui/add_computer_dialog.h"
 #include "gui/collection_run.h"
 #include "gui/export_command.h"
+#include "gui/options_dialog.h"
+#include "gui/quick_start.h"
 #include "gui/resources/resource.h"
 #include "rules/results.h"
 #include "ui/message_box.h"
@@ -147,17 +150,35 @@ void MainFrame::ToggleBar(HWND bar) {
     Layout();
 }
 
-void MainFrame::InsertKey() { computers::AddComputerDialog(tree_).Run(Handle()); }
+void MainFrame::RunAddComputerDialog() {
+    if (!network_) return;
+    computers::AddComputerDialog dialog(tree_, network_(), settings_.ShowOnlyServer == 1, settings_.DontShowComList == 1);
+    dialog.Run(Handle());
+    settings_.ShowOnlyServer = dialog.ShowOnlyServer() ? 1 : 0;
+}
 
 void MainFrame::AddComputerCommand() {
-    computers::AddComputerDialog(tree_).Run(Handle());
+    RunAddComputerDialog();
     tree_.AfterAddCommand();
 }
+
+void MainFrame::OptionsCommand() {
+    app::OptionsDialog dialog(app::FormFromSettings(settings_));
+    if (!dialog.Run(Handle())) return;
+    // The dialog refused what AcceptOptions would refuse: this stores.
+    static_cast<void>(app::AcceptOptions(dialog.Form(), settings_));
+}
+
+app::PageResult MainFrame::ShowPage(app::QuickStartPage page) {
+    return app::QuickStartPageDialog(page).Run(Handle());
+}
+
+void MainFrame::ShowMessage(const app::UserMessage& message) { ui::ShowMessage(Handle(), message); }
 
 void MainFrame::StartCollectionCommand() {
     if (running_ || !network_) return;
     running_ = true;
-    StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
+    run::StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
     running_ = false;
 }
 
@@ -177,20 +198,6 @@ void MainFrame::ExitCommand() {
     SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
-void MainFrame::RunHelp() const {
-    // The help viewer is started and left alone; if it cannot start, nothing is shown.
-    wchar_t commandLine[] = L"winhlp32 quorvin.hlp";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return;
-    static_cast<void>(CloseHandle(process.hThread));
-    static_cast<void>(CloseHandle(process.hProcess));
-}
-
 void MainFrame::NextPane() {
     // Two panes: the next one and the previous one are the same.
     SetFocus(active_ == Pane::Tree ? events_.Handle() : tree_.Handle());
@@ -207,18 +214,16 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_ADD_COMPUTER: AddComputerCommand(); return true;
     case ID_DELETE_COMPUTER: tree_.RemoveCurrent(); return true;
     case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
-    case ID_HELP_CONTENTS: RunHelp(); return true;
+    case ID_HELP_CONTENTS: app::RunHelpViewer(); return true;
     case ID_APP_EXIT: ExitCommand(); return true;
     case ID_VIEW_TOOLBAR: ToggleBar(rebar_.Handle()); return true;
     case ID_VIEW_STATUS_BAR: ToggleBar(status_.Handle()); return true;
     case ID_NEXT_PANE:
     case ID_PREV_PANE: NextPane(); return true;
     case ID_START_COLLECTION: StartCollectionCommand(); return true;
-    // The options, the quick start and the about box come with their own
-    // windows; until then their commands do nothing.
-    case ID_OPTIONS:
-    case ID_QUICK_START:
-    case ID_APP_ABOUT: return true;
+    case ID_OPTIONS: OptionsCommand(); return true;
+    case ID_QUICK_START: app::RunQuickStart(*this); return true;
+    case ID_APP_ABOUT: app::AboutDialog().Run(Handle()); return true;
     // The document commands: the program has no document, and both lists stay as they are.
     case ID_FILE_NEW:
     case ID_FILE_OPEN:

@@ -11,6 +11,7 @@
 
 #include "gui/computer_tree.h"
 #include "gui/event_list.h"
+#include "rules/quick_start.h"
 #include "rules/run_state.h"
 #include "rules/settings.h"
 #include "services/services.h"
@@ -21,7 +22,10 @@
 
 namespace quorvin::run {
 
-class MainFrame final : public ui::Window, private computers::ComputerTreeHost, private views::EventListHost {
+class MainFrame final : public ui::Window,
+                        private computers::ComputerTreeHost,
+                        private views::EventListHost,
+                        private app::QuickStartHost {
 public:
     MainFrame(app::AppSettings& settings, app::RunState& state)
         : settings_(settings), state_(state), tree_(*this, settings), events_(*this, settings) {}
@@ -55,12 +59,19 @@ private:
 
     // ComputerTreeHost
     void TreeActivated() override { active_ = Pane::Tree; }
-    void InsertKey() override;
+    void InsertKey() override { RunAddComputerDialog(); }
     void DeleteKey() override { tree_.RemoveCurrent(); }
     // EventListHost
     void ListActivated() override { active_ = Pane::List; }
     void ShowPosition(const std::string& text) override;
     void RowAdded() override { state_.ResultsSaved = 0; }
+
+    // QuickStartHost: the wizard's pages, the add dialog, the start command.
+    app::PageResult ShowPage(app::QuickStartPage page) override;
+    void AddComputers() override { RunAddComputerDialog(); }
+    std::size_t TreeItemCount() override { return static_cast<std::size_t>(tree_.TreeItemCount()); }
+    void ShowMessage(const app::UserMessage& message) override;
+    void StartCollection() override { StartCollectionCommand(); }
 
     bool CreateChildren(const std::string& storedComputerList);
     bool CreateToolbar();
@@ -70,10 +81,12 @@ private:
     void UpdateIndicators();
     void ShowPrompt(int command);
     void EndPrompt();
+    // The add-computer dialog over the main window; ShowOnlyServer as the user left it.
+    void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
     void ExitCommand();
-    void RunHelp() const;
+    void OptionsCommand();
     void NextPane();
     void ComposeComputerList();
 

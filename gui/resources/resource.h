@@ -4,8 +4,13 @@
 
 // The main window's menu, accelerators, icon, toolbar bitmap and document string.
 #define IDR_MAINFRAME 128
-// The add-computer dialog.
+// The about box, the add-computer dialog, the options and the quick-start pages.
+#define IDD_ABOUTBOX 100
 #define IDD_ADD_COMPUTER 132
+#define IDD_OPTIONS 152
+#define IDD_STEP_ONE 153
+#define IDD_STEP_TWO 154
+#define IDD_WELCOME 155
 // Tree images: the computer list root (three networked computers) and one computer.
 #define IDB_TREE_ROOT 133
 #define IDB_TREE_COMPUTER 134
@@ -23,8 +28,26 @@
 #define IDD_EVENT_DETAIL 147
 #define IDD_RESULT 151
 
-// Controls of the add-computer dialog.
+// Controls of the add-computer dialog: the name, the browse list, the
+// domain box, its browse button and the servers-only box.
 #define IDC_COMPUTER_NAME 1000
+#define IDC_BROWSE_LIST 1020
+#define IDC_DOMAIN 1021
+#define IDC_GET_COMPUTER_LIST 1031
+#define IDC_SHOW_ONLY_SERVER 1042
+
+// Options dialog: the two switches, the day count, the alternate login.
+#define IDC_USERNAME 1000
+#define IDC_PASSWORD 1001
+#define IDC_NO_MESSAGE_TIP 1036
+#define IDC_NO_BROWSE_LIST 1037
+#define IDC_ANOTHER_LOGIN 1038
+#define IDC_DAY_BEFORE 1041
+// Quick-start pages: the back button.
+#define IDC_BACK 1045
+// About box: the notice and the link to the maker's page.
+#define IDC_NOTICE 1000
+#define IDC_HOME_LINK 1035
 
 // Start dialog: date pickers, open-end boxes, logs and event types.
 #define IDC_START_DATE 1001

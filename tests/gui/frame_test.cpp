@@ -170,10 +170,6 @@ TEST(Frame, PaneKeysAndDocumentKeysLeaveTheListsAlone) {
     EXPECT_EQ(app.RowCount(), 1);
     EXPECT_EQ(app.ColumnTitle(7), "ﾒｯｾｰｼﾞ");
     EXPECT_EQ(app.ColumnWidth(8), 0);
-    // The commands that come with later windows do nothing yet.
-    for (int id : {ID_OPTIONS, ID_QUICK_START, ID_APP_ABOUT}) app.Command(id);
-    Sleep(200);
-    EXPECT_TRUE(app.Dialogs().empty());
     EXPECT_EQ(app.Close(), 0);
 }
 

@@ -83,3 +83,81 @@ TEST(Screenshot, MainWindowWithComputersAndEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+// Shows `dialog` for its picture: writes "x y width height" of its window
+// into FOLDER\NAME.ready and waits (at most 30 s) until the picture taker
+// has removed the file.
+void HoldForPicture(const std::wstring& folder, const wchar_t* name, HWND dialog) {
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(dialog, &rect));
+    const std::wstring path = folder + L"\\" + name + L".ready";
+    const std::string line = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                             std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top);
+    HANDLE marker = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(marker, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(marker, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(marker);
+    for (int i = 0; i < 300 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+}
+
+}  // namespace
+
+// Not a check: every dialog of the program for the help document's pictures.
+// Runs only with QUORVIN_SCREENSHOT_DIALOGS naming a folder for the markers
+// (see HoldForPicture) and QUORVIN_SCREENSHOT_NETWORK the demo network.
+TEST(Screenshot, EveryDialog) {
+    const std::wstring folder = Environment(L"QUORVIN_SCREENSHOT_DIALOGS");
+    const std::wstring network = Environment(L"QUORVIN_SCREENSHOT_NETWORK");
+    if (folder.empty() || network.empty()) GTEST_SKIP() << "QUORVIN_SCREENSHOT_DIALOGS or _NETWORK not set";
+    ASSERT_TRUE(FreshSettings("DC01;FS01;"));
+    App app(L"/network \"" + network + L"\"");
+    ASSERT_READY(app);
+    app.Settle();
+
+    PostMessageW(app.frame, WM_COMMAND, 32771, 0);
+    HWND dialog = app.WaitForDialog("コンピュータの追加");
+    ASSERT_NE(dialog, nullptr);
+    SendMessageW(GetDlgItem(dialog, 1000), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"PC01"));
+    app.Settle();
+    HoldForPicture(folder, L"add-computer-dialog", dialog);
+    app.ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    PostMessageW(app.frame, WM_COMMAND, 32781, 0);
+    dialog = app.WaitForDialog("オプション");
+    ASSERT_NE(dialog, nullptr);
+    HoldForPicture(folder, L"options-dialog", dialog);
+    app.ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    PostMessageW(app.frame, WM_COMMAND, 32786, 0);
+    const struct {
+        const char* caption;
+        const wchar_t* name;
+    } pages[] = {{"ようこそ", L"quick-start-welcome"}, {"ステップ１", L"quick-start-step1"}};
+    for (const auto& page : pages) {
+        dialog = app.WaitForDialog(page.caption);
+        ASSERT_NE(dialog, nullptr);
+        HoldForPicture(folder, page.name, dialog);
+        app.ClickButton(dialog, IDOK);
+    }
+    dialog = app.WaitForDialog("コンピュータの追加");
+    ASSERT_NE(dialog, nullptr);
+    app.ClickButton(dialog, IDCANCEL);
+    dialog = app.WaitForDialog("ステップ２");
+    ASSERT_NE(dialog, nullptr);
+    HoldForPicture(folder, L"quick-start-step2", dialog);
+    app.ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    PostMessageW(app.frame, WM_COMMAND, 57664, 0);
+    dialog = app.WaitForDialog("クォーヴィンのバージョン情報");
+    ASSERT_NE(dialog, nullptr);
+    HoldForPicture(folder, L"about-box", dialog);
+    app.ClickButton(dialog, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    EXPECT_EQ(app.Close(), 0);
+}
