@@ -44,4 +44,8 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // with trail 0. Returns <0, 0 or >0.
 int MbsICmp(std::string_view a, std::string_view b);
 
+// A key that is equal for two texts exactly when MbsICmp finds them equal:
+// for hashing and ordering names that compare that way.
+std::string MbsICmpKey(std::string_view s);
+
 }  // namespace quorvin::text

@@ -30,4 +30,17 @@ int MbsICmp(std::string_view a, std::string_view b) {
     return 0;
 }
 
+std::string MbsICmpKey(std::string_view s) {
+    std::string key;
+    key.reserve(s.size() + 1);
+    for (size_t i = 0; i < s.size();) {
+        const unsigned unit = NextUnit(s, i);
+        // A single-byte unit is never a lead byte, so the bytes decode back
+        // to the same units.
+        if (unit > 0xFF) key += static_cast<char>(unit >> 8);
+        key += static_cast<char>(unit & 0xFF);
+    }
+    return key;
+}
+
 }  // namespace quorvin::text

@@ -1,5 +1,7 @@
 #include "formats/ini.h"
 
+#include <unordered_map>
+
 #include "core/cp932.h"
 
 namespace quorvin::network {
@@ -62,6 +64,10 @@ bool ParseIni(std::string_view data, IniFile& file, std::string& error) {
     const std::string textBytes = IniTextToCp932(data);
     std::string_view rest = textBytes;
     std::size_t lineNumber = 0;
+    // The lines of the names seen so far, by MbsICmpKey: each line is checked
+    // against them in constant time.
+    std::unordered_map<std::string, std::size_t> sectionLines;
+    std::unordered_map<std::string, std::size_t> keyLines;
     while (!rest.empty()) {
         ++lineNumber;
         const std::size_t end = rest.find('\n');
@@ -78,10 +84,12 @@ bool ParseIni(std::string_view data, IniFile& file, std::string& error) {
             if (close + 1 != line.size()) return Fail(lineNumber, "text after the section name", error);
             const std::string_view name = Trim(line.substr(1, close - 1));
             if (name.empty()) return Fail(lineNumber, "empty section name", error);
-            if (const IniSection* earlier = file.Find(name))
+            const auto [earlier, added] = sectionLines.emplace(text::MbsICmpKey(name), lineNumber);
+            if (!added)
                 return Fail(lineNumber, "section [" + std::string(name) + "] already opened on line " +
-                                            std::to_string(earlier->line), error);
+                                            std::to_string(earlier->second), error);
             file.sections.push_back(IniSection{std::string(name), lineNumber, {}});
+            keyLines.clear();
             continue;
         }
 
@@ -91,9 +99,10 @@ bool ParseIni(std::string_view data, IniFile& file, std::string& error) {
         if (key.empty()) return Fail(lineNumber, "empty key before \"=\"", error);
         if (file.sections.empty()) return Fail(lineNumber, "key \"" + std::string(key) + "\" before any section", error);
         IniSection& section = file.sections.back();
-        if (const IniEntry* earlier = section.Find(key))
+        const auto [earlier, added] = keyLines.emplace(text::MbsICmpKey(key), lineNumber);
+        if (!added)
             return Fail(lineNumber, "key \"" + std::string(key) + "\" already given on line " +
-                                        std::to_string(earlier->line), error);
+                                        std::to_string(earlier->second), error);
         section.entries.push_back(IniEntry{std::string(key), std::string(Trim(line.substr(equals + 1))), lineNumber});
     }
     return true;

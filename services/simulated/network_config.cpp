@@ -1,5 +1,8 @@
 #include "services/simulated/network_config.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 #include "core/cp932.h"
 #include "formats/ini.h"
 #include "services/simulated/paths.h"
@@ -162,6 +165,7 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
                      std::string& localComputer, std::string& error) {
     IniFile ini;
     if (!ReadIni(data, file, ini, error)) return false;
+    std::unordered_set<std::string> domains;  // by MbsICmpKey
     for (const IniSection& section : ini.sections) {
         if (Equal(section.name, "local")) {
             for (const IniEntry& entry : section.entries) {
@@ -182,7 +186,7 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
                 error = Where(file, section.line) + "[browse:] names no domain";
                 return false;
             }
-            if (config.FindBrowse(list.domain)) {
+            if (!domains.insert(text::MbsICmpKey(list.domain)).second) {
                 error = Where(file, section.line) + "a second [browse:" + list.domain + "]";
                 return false;
             }
@@ -229,14 +233,14 @@ bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::strin
     std::string data;
     if (!ReadSmallFile(iniPath, data, error) || !ParseNetworkIni(data, iniName, config, localName, error)) return false;
 
+    std::unordered_map<std::string, std::size_t> nameOwners;  // by MbsICmpKey
     for (const std::string& name : ListEntries(folder, EntryKind::kDirectory)) {
         if (name.empty() || name.front() == '.') continue;
-        for (const ComputerConfig& other : config.computers) {
-            if (Equal(other.name, name)) {
-                error = HostNameToCp932(folder) + ": the folders \"" + other.name + "\" and \"" + name +
-                        "\" name the same computer";
-                return false;
-            }
+        const auto [other, added] = nameOwners.emplace(text::MbsICmpKey(name), config.computers.size());
+        if (!added) {
+            error = HostNameToCp932(folder) + ": the folders \"" + config.computers[other->second].name + "\" and \"" +
+                    name + "\" name the same computer";
+            return false;
         }
         ComputerConfig computer;
         computer.name = name;
@@ -249,16 +253,20 @@ bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::strin
         config.computers.push_back(std::move(computer));
     }
 
-    // Every name and address must lead to one computer only.
+    // Every name and address must lead to one computer only: an address may
+    // repeat within its own computer, never be another's name or address.
+    constexpr std::size_t kShared = static_cast<std::size_t>(-1);
+    std::unordered_map<std::string, std::size_t> addressOwners;  // by MbsICmpKey; kShared: several computers
     for (std::size_t i = 0; i < config.computers.size(); ++i)
         for (const std::string& address : config.computers[i].addresses) {
-            const int owner = config.FindComputer(address);
-            bool clash = owner != static_cast<int>(i);
-            for (std::size_t j = 0; j < config.computers.size() && !clash; ++j)
-                if (j != i)
-                    for (const std::string& other : config.computers[j].addresses)
-                        if (Equal(other, address)) clash = true;
-            if (clash) {
+            const auto [owner, added] = addressOwners.emplace(text::MbsICmpKey(address), i);
+            if (!added && owner->second != i) owner->second = kShared;
+        }
+    for (std::size_t i = 0; i < config.computers.size(); ++i)
+        for (const std::string& address : config.computers[i].addresses) {
+            const std::string key = text::MbsICmpKey(address);
+            const auto named = nameOwners.find(key);
+            if ((named != nameOwners.end() && named->second != i) || addressOwners[key] == kShared) {
                 error = config.computers[i].name + "/computer.ini: address " + address +
                         " is also the name or address of another computer";
                 return false;

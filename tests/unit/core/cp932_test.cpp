@@ -76,3 +76,20 @@ TEST(MbsICmp, PrefixesAndTruncatedLeadBytes) {
     EXPECT_LT(MbsICmp(std::string("\x83", 1), "ア"), 0);  // lead byte at the end: trail 0
     EXPECT_EQ(MbsICmp(std::string("\x83", 1), std::string("\x83", 1)), 0);
 }
+
+TEST(MbsICmp, KeysAreEqualExactlyWhenTheTextsCompareEqual) {
+    using quorvin::text::MbsICmpKey;
+    EXPECT_EQ(MbsICmpKey("SV1"), MbsICmpKey("sv1"));
+    EXPECT_NE(MbsICmpKey("\x83\x41"), MbsICmpKey("\x83\x61"));
+    EXPECT_EQ(MbsICmpKey(std::string("\x83", 1)), MbsICmpKey(std::string("\x83\0", 2)));
+    // Short random texts over a few interesting bytes meet every case often.
+    const char bytes[] = {'a', 'A', 'z', 'Z', '\x83', '\x41', '\x61', '\0', '\xE0', '\x5C'};
+    unsigned seed = 1;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 20000; ++round) {
+        std::string a(next() % 4, 'x'), b(next() % 4, 'x');
+        for (char& c : a) c = bytes[next() % sizeof bytes];
+        for (char& c : b) c = bytes[next() % sizeof bytes];
+        EXPECT_EQ(MbsICmp(a, b) == 0, MbsICmpKey(a) == MbsICmpKey(b)) << a << " / " << b;
+    }
+}
