@@ -1,7 +1,5 @@
 #include "rules/list_file.h"
 
-#include <algorithm>
-
 #include "rules/computer_list.h"
 
 namespace quorvin::computers {
@@ -18,56 +16,61 @@ std::string ListFileContent(const std::vector<std::string>& names) {
     return bytes;
 }
 
-namespace {
-
-// Text mode: a CR directly followed by LF is dropped, every other byte
-// (a lone CR included) is kept.
-std::string TextModeBytes(std::string_view file) {
-    std::string text;
-    text.reserve(file.size());
-    for (std::size_t i = 0; i < file.size(); ++i) {
-        if (file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n') continue;
-        text += file[i];
+bool ListFileReader::Feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (stopped_) return false;
+        // An empty line between pieces: nothing to do.
+        if (c == '\n' && !pendingCr_ && piece_.empty()) continue;
+        // Text mode: a CR directly followed by LF is dropped, every other
+        // byte (a lone CR included) is kept.
+        if (pendingCr_) {
+            pendingCr_ = false;
+            if (c != '\n') Emit('\r');
+        }
+        if (c == '\r')
+            pendingCr_ = true;
+        else
+            Emit(c);
     }
-    return text;
+    return !stopped_;
 }
 
-// The next piece of `text` from `position`: up to and including the next
-// LF, at most kImportPieceBytes bytes.
-std::string_view NextPiece(std::string_view text, std::size_t& position) {
-    const std::size_t room = std::min(kImportPieceBytes, text.size() - position);
-    const std::string_view window = text.substr(position, room);
-    const auto lf = window.find('\n');
-    const std::size_t length = lf == std::string_view::npos ? room : lf + 1;
-    position += length;
-    return window.substr(0, length);
+ImportResult ListFileReader::Finish() {
+    if (pendingCr_) Emit('\r');
+    pendingCr_ = false;
+    if (!piece_.empty()) EndPiece();
+    return std::move(result_);
 }
 
-}  // namespace
+void ListFileReader::Emit(char c) {
+    if (stopped_) return;
+    piece_ += c;
+    if (c == '\n' || piece_.size() == kImportPieceBytes) EndPiece();
+}
+
+void ListFileReader::EndPiece() {
+    std::string name;
+    for (const char c : piece_) {
+        if (c == '\0') break;
+        if (c != '\r' && c != '\n') name += c;
+    }
+    piece_.clear();
+    if (stopped_ || name.empty()) return;
+    if (ListIsFull(entries_ + result_.names.size() + 1, maxComputer_)) {
+        result_.messages.push_back(ListFullMessage());
+        stopped_ = true;
+    } else if (name.size() > kMaxNameBytes) {
+        result_.messages.push_back(NameTooLongMessage());
+        stopped_ = true;
+    } else {
+        result_.names.push_back(std::move(name));
+    }
+}
 
 ImportResult ImportListFile(std::string_view file, std::size_t entries, std::uint32_t maxComputer) {
-    ImportResult result;
-    const std::string text = TextModeBytes(file);
-    std::size_t position = 0;
-    while (position < text.size()) {
-        std::string_view piece = NextPiece(text, position);
-        if (piece == "\n") continue;
-        if (ListIsFull(entries + result.names.size() + 1, maxComputer)) {
-            result.messages.push_back(ListFullMessage());
-            break;
-        }
-        const auto zero = piece.find('\0');
-        if (zero != std::string_view::npos) piece = piece.substr(0, zero);
-        std::string name;
-        for (const char c : piece)
-            if (c != '\r' && c != '\n') name += c;
-        if (name.size() > kMaxNameBytes) {
-            result.messages.push_back(NameTooLongMessage());
-            break;
-        }
-        result.names.push_back(std::move(name));
-    }
-    return result;
+    ListFileReader reader(entries, maxComputer);
+    reader.Feed(file);
+    return reader.Finish();
 }
 
 app::UserMessage NameTooLongMessage() {
