@@ -76,6 +76,10 @@ TEST(Ini, BadLinesNameTheirLine) {
     EXPECT_EQ(ErrorOf("[a]\n=v\n"), "line 2: empty key before \"=\"");
     EXPECT_EQ(ErrorOf("[a]\nk=1\nK=2\n"), "line 3: key \"K\" already given on line 2");
     EXPECT_EQ(ErrorOf("[a]\n[A]\n"), "line 2: section [A] already opened on line 1");
+    // Repeats are looked for within a section; double-byte keys compare as units.
+    EXPECT_EQ(Parse("[a]\nk=1\n[b]\nk=2\n").sections.size(), 2u);
+    EXPECT_EQ(Parse("[a]\n\x83\x41=1\n\x83\x61=2\n").sections[0].entries.size(), 2u);
+    EXPECT_EQ(ErrorOf("[a]\nk=1\n[b]\nx=1\n[c]\n[B]\n"), "line 6: section [B] already opened on line 3");
     EXPECT_EQ(ErrorOf(std::string_view("[a]\nk=\0\n", 8)), "line 2: NUL byte in the line");
     // A "]" that is a trail byte does not close the section name.
     EXPECT_EQ(ErrorOf("[\x81\x5D\n"), "line 1: section name without \"]\"");
