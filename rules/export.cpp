@@ -45,6 +45,12 @@ std::string ExportFileContent(const ExportRow& titles, const std::vector<ExportR
     return out;
 }
 
+std::string ExportLine(const ExportRow& row) {
+    std::string out;
+    AppendLine(row, out);
+    return out;
+}
+
 std::string ExportFileContent(const std::vector<ExportRow>& rows) {
     return ExportFileContent(EventColumnTitles(), rows);
 }

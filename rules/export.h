@@ -26,6 +26,8 @@ const ExportRow& EventColumnTitles();
 // cut before a double-byte character that would not fit whole.
 std::string ExportFileContent(const ExportRow& titles, const std::vector<ExportRow>& rows);
 std::string ExportFileContent(const std::vector<ExportRow>& rows);
+// One line of that file, for writing it row by row: the titles' line first.
+std::string ExportLine(const ExportRow& row);
 
 // "log%y%m%d.txt" of the local date of `now`, e.g. log030115.txt on
 // 15 January 2003; "log.txt" when the C library cannot convert `now`.

@@ -23,6 +23,9 @@ TEST(Export, FileIsTheHeaderAndOneLinePerRowWithoutQuoting) {
                         "成功,2003/01/15 09:05:07  ,ｼｽﾃﾑ,SV1,Srv,7,-\r\n");
     // Titles come from the list's columns; column 0 is never written.
     EXPECT_EQ(ExportFileContent(ExportRow{"x", "1", "2", "3", "4", "5", "6", ""}, {}), "1,2,3,4,5,6,-\r\n");
+    // Written line by line, the file is the same.
+    EXPECT_EQ(ExportLine(EventColumnTitles()) + ExportLine(Row("エラー", "", "a, b,c")) + ExportLine(Row("成功", "Srv", "")),
+              file);
 }
 
 TEST(Export, CellsAreCutAsTheListBufferHandsThemOver) {
