@@ -1,17 +1,19 @@
 // quorvin-cli: one collection run from the command line, for scripts and
 // scheduled tasks; on Linux against a simulated network.
 
+#include <cerrno>
+#include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <iterator>
+#include <exception>
+#include <new>
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "cli/output.h"
 #include "cli/terminal.h"
 #include "core/cp932.h"
 #include "core/local_time.h"
 #include "engine/collector.h"
-#include "engine/trace_file.h"
 #include "rules/computer_list.h"
 #include "rules/export.h"
 #include "rules/job.h"
@@ -43,19 +45,50 @@ std::int64_t MidnightOf(const Date& d) {
     return static_cast<std::int64_t>(std::mktime(&t));
 }
 
-bool ReadFile(const std::filesystem::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads a computer list file as a stream with the import's rules. A folder
+// or a device is a file that cannot be read, as is one that fails half way
+// or goes on past the import's limit.
+bool ReadComputerList(const std::filesystem::path& path, std::uint32_t maxComputer, computers::ImportResult& result) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec || (status.type() != std::filesystem::file_type::regular &&
+               status.type() != std::filesystem::file_type::fifo))
+        return false;
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
+    if (!file) return false;
+    const bool read = computers::ReadListFile(
+        [file](char* buffer, std::size_t size) -> long long {
+            const std::size_t n = std::fread(buffer, 1, size, file);
+            if (n == 0 && std::ferror(file)) return -1;
+            return static_cast<long long>(n);
+        },
+        0, maxComputer, result);
+    std::fclose(file);
+    return read;
 }
 
-bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
-}
+// The debug trace into an output file: CR LF line ends, as a text-mode file
+// on Windows has them, whatever the build.
+class TraceOutput : public engine::Trace {
+public:
+    explicit TraceOutput(OutputFile& file) : file_(file) {}
+    void Write(const std::string& line) override {
+        std::string bytes;
+        bytes.reserve(line.size() + 2);
+        for (const char c : line) {
+            if (c == '\n') bytes += '\r';
+            bytes += c;
+        }
+        file_.Write(bytes);
+    }
+
+private:
+    OutputFile& file_;
+};
 
 void CopyField(char* field, std::size_t size, const std::string& text) {
     // Cut as the window's fields are: never inside a double-byte character.
@@ -100,6 +133,15 @@ int Main(int argc, char** argv) {
         CopyField(settings.Password, sizeof settings.Password, o.password);
     }
 
+    // The outputs: no two on one file, each file ready before the run.
+    std::vector<NamedPlace> places;
+    if (!o.csv.empty()) places.push_back({"--csv", PlaceOf(o.csv)});
+    if (!o.report.empty()) places.push_back({"--report", PlaceOf(o.report)});
+    if (!o.trace.empty()) places.push_back({"--trace", PlaceOf(o.trace)});
+    if (o.csv.empty()) places.push_back({"standard output (the rows)", PlaceOf(stdout)});
+    if (o.report.empty()) places.push_back({"standard error (the report)", PlaceOf(stderr)});
+    if (const std::string refusal = SharedOutputRefusal(places); !refusal.empty()) return Fail(refusal);
+
     // The computers: the add rules (duplicates dropped) or the import rules.
     computers::ComputerList list;
     if (o.computerList.empty()) {
@@ -112,9 +154,9 @@ int Main(int argc, char** argv) {
             list.AddComputer(name);
         }
     } else {
-        std::string bytes;
-        if (!ReadFile(o.computerList, bytes)) return Fail("cannot read the computer list " + o.computerList.u8string());
-        const computers::ImportResult imported = computers::ImportListFile(bytes, 0, settings.MaxComputer);
+        computers::ImportResult imported;
+        if (!ReadComputerList(o.computerList, settings.MaxComputer, imported))
+            return Fail("cannot read the computer list " + o.computerList.u8string());
         for (const std::string& name : imported.names) list.Append(name);
         for (const app::UserMessage& message : imported.messages) WriteText(stderr, message.text + "\n");
     }
@@ -135,40 +177,77 @@ int Main(int argc, char** argv) {
 #endif
     }
 
-    std::unique_ptr<run::TraceFile> trace;
-    if (!o.trace.empty()) {
-        trace = std::make_unique<run::TraceFile>(o.trace);
-        if (!trace->IsOpen()) return Fail("cannot create the trace file " + o.trace.u8string());
-    }
+    OutputFile csvFile, reportFile, traceFile;
+    std::string error;
+    if ((!o.csv.empty() && !csvFile.Open(o.csv, error)) || (!o.report.empty() && !reportFile.Open(o.report, error)) ||
+        (!o.trace.empty() && !traceFile.Open(o.trace, error)))
+        return Fail(error);
+    TraceOutput trace(traceFile);
+
+    // Rows and report lines leave as they come: the run keeps neither.
+    const bool progress = IsTerminal(stderr);
+    auto writeRows = [&](const std::string& lines) {
+        if (o.csv.empty())
+            WriteText(stdout, lines);
+        else
+            csvFile.Write(lines);
+    };
+    std::string report;
+    auto writeReport = [&] {
+        if (report.empty()) return;
+        if (!o.report.empty()) {
+            reportFile.Write(report);
+        } else {
+            if (progress) std::fputs("\r\x1b[K", stderr);
+            WriteText(stderr, report);
+        }
+        report.clear();
+    };
+    writeRows(run::ExportLine(run::EventColumnTitles()));
+    ConsoleView view(
+        list.Names(), progress, [&](const engine::EventRow& row) { writeRows(run::ExportLine(row.columns)); },
+        writeReport);
 
     std::atomic<int> stopRequested{0};
     StopOnInterrupt(stopRequested);
-    ConsoleView view(list.Names(), IsTerminal(stderr));
-    std::string report;
     const engine::RunOptions options = run::RunOptionsFrom(settings);
-    engine::Collector collector(
-        engine::RunEnvironment{*services, options, report, stopRequested, view, trace.get(), [] {}});
+    engine::Collector collector(engine::RunEnvironment{*services, options, report, stopRequested, view,
+                                                       o.trace.empty() ? nullptr : &trace, [] {}});
     collector.Run();
-    trace.reset();
+    writeReport();
+    if (o.report.empty()) WriteText(stderr, "\r\n");
 
-    std::vector<run::ExportRow> rows;
-    rows.reserve(view.Rows().size());
-    for (const engine::EventRow& row : view.Rows()) rows.push_back(row.columns);
-    const std::string csv = run::ExportFileContent(rows);
-
+    // Every output checked to its last byte and its close.
     int result = 0;
-    if (o.csv.empty())
-        WriteText(stdout, csv);
-    else if (!WriteFile(o.csv, csv))
-        result = Fail("cannot write " + o.csv.u8string(), kOutputFailed);
-    if (o.report.empty())
-        WriteText(stderr, report + "\r\n");
-    else if (!WriteFile(o.report, report))
-        result = Fail("cannot write " + o.report.u8string(), kOutputFailed);
+    if (!o.trace.empty() && !traceFile.Commit(error)) result = Fail(error, kOutputFailed);
+    if (o.csv.empty()) {
+        if (!FinishStream(stdout, true)) result = Fail("cannot write the rows to standard output", kOutputFailed);
+    } else if (!csvFile.Commit(error)) {
+        result = Fail(error, kOutputFailed);
+    }
+    if (o.report.empty()) {
+        if (!FinishStream(stderr, false)) result = kOutputFailed;
+    } else if (!reportFile.Commit(error)) {
+        result = Fail(error, kOutputFailed);
+    }
     return result;
+}
+
+// Main, with every exception that would end the program turned into a
+// message and an exit code.
+int GuardedMain(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("not enough memory", kOutputFailed);
+    } catch (const std::exception& e) {
+        return Fail(std::string("stopped by an unexpected error: ") + e.what(), kOutputFailed);
+    } catch (...) {
+        return Fail("stopped by an unexpected error", kOutputFailed);
+    }
 }
 
 }  // namespace
 }  // namespace quorvin::cli
 
-int main(int argc, char** argv) { return quorvin::cli::Main(argc, argv); }
+int main(int argc, char** argv) { return quorvin::cli::GuardedMain(argc, argv); }

@@ -107,6 +107,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
 
         std::string error;
+        const bool namesFile = option == "--network" || option == "--computer-list" || option == "--csv" ||
+                               option == "--report" || option == "--trace";
+        if (namesFile && value.empty()) {
+            result.error = option + ": an empty file name";
+            return result;
+        }
         if (option == "--network") {
             o.network = PathOf(value);
         } else if (option == "--computers") {

@@ -5,11 +5,13 @@
 namespace quorvin::cli {
 
 bool ConsoleView::FirstComputer(std::string& name) {
+    step_();
     cursor_ = 0;
     return Take(name);
 }
 
 bool ConsoleView::NextComputer(std::string& name) {
+    step_();
     ++cursor_;
     return Take(name);
 }
@@ -21,11 +23,13 @@ bool ConsoleView::Take(std::string& name) {
 }
 
 void ConsoleView::SetProgressPosition(int position) {
+    step_();
     position_ = position;
     Draw();
 }
 
 void ConsoleView::SetProgressText(const std::string& text) {
+    step_();
     // A row sets the text: redraw only every 100 rows, the terminal is slow.
     const bool changedComputerOrLog = text_.substr(0, text_.find(" ﾄｰﾀﾙ")) != text.substr(0, text.find(" ﾄｰﾀﾙ"));
     text_ = text;
@@ -33,6 +37,7 @@ void ConsoleView::SetProgressText(const std::string& text) {
 }
 
 void ConsoleView::EndProgress() {
+    step_();
     if (!progress_) return;
     Draw();
     std::fputs("\n", stderr);

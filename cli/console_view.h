@@ -1,8 +1,10 @@
 #pragma once
 // The console collector's side of a run: the computer list it was given,
-// the rows in collection order, and the progress line on standard error.
+// the rows handed on in collection order as they come, and the progress
+// line on standard error.
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,19 +15,24 @@ namespace quorvin::cli {
 class ConsoleView : public engine::CollectionView {
 public:
     // `progress`: draw the progress line on standard error (a terminal).
-    ConsoleView(std::vector<std::string> computers, bool progress)
-        : computers_(std::move(computers)), progress_(progress) {}
+    // `row` takes each row as it comes; `step` is called at every call of
+    // the run, before it is answered (the place to write what the run
+    // reported meanwhile).
+    ConsoleView(std::vector<std::string> computers, bool progress, std::function<void(const engine::EventRow&)> row,
+                std::function<void()> step)
+        : computers_(std::move(computers)), progress_(progress), row_(std::move(row)), step_(std::move(step)) {}
 
     bool FirstComputer(std::string& name) override;
     bool NextComputer(std::string& name) override;
     int TreeItemCount() override { return static_cast<int>(computers_.size()) + 1; }
-    void ClearRows() override { rows_.clear(); }
-    void AppendRow(const engine::EventRow& row) override { rows_.push_back(row); }
+    void ClearRows() override { step_(); }
+    void AppendRow(const engine::EventRow& row) override {
+        step_();
+        row_(row);
+    }
     void SetProgressPosition(int position) override;
     void SetProgressText(const std::string& text) override;
     void EndProgress() override;
-
-    const std::vector<engine::EventRow>& Rows() const { return rows_; }
 
 private:
     bool Take(std::string& name);
@@ -33,8 +40,9 @@ private:
 
     std::vector<std::string> computers_;
     std::size_t cursor_ = 0;
-    std::vector<engine::EventRow> rows_;
     bool progress_;
+    std::function<void(const engine::EventRow&)> row_;
+    std::function<void()> step_;
     int position_ = 0;
     std::string text_;
     unsigned textsSinceDraw_ = 0;

@@ -57,6 +57,10 @@ TEST(CliOptions, BadCommandLinesSayWhatIsWrong) {
         {"--computers", "a", "--to", "2023-01-01x"},
         {"--computers", "a", "--password", "x"},             // password without user
         {"--computers", "a", "--user", std::string(31, 'u')},
+        {"--computers", "a", "--csv", ""},                   // an empty name is no "standard output"
+        {"--computers", "a", "--report="},
+        {"--computers", "a", "--trace", ""},
+        {"--computer-list", ""},
     };
     for (const auto& args : bad) {
         const auto parsed = Parse(args);

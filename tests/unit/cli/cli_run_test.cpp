@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -31,13 +34,28 @@ protected:
         if (!out_.empty()) fs::remove_all(out_);
     }
 
-    // Runs quorvin-cli with `arguments`; its exit code.
-    int Run(const std::string& arguments) {
-        const std::string command = "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
-                                    (build_ / "demo-network").string() + "' " + arguments + " >'" +
-                                    (out_ / "stdout").string() + "' 2>'" + (out_ / "stderr").string() + "'";
+    // Runs quorvin-cli with `arguments`, its standard output and error going
+    // to `out` and `err` (files of the test folder unless they start with
+    // "/"), after `before` (the start of a shell pipe, an environment
+    // setting); its exit code.
+    int Run(const std::string& arguments, const std::string& out = "stdout", const std::string& err = "stderr",
+            const std::string& before = "") {
+        const std::string command = before + "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
+                                    (build_ / "demo-network").string() + "' " + arguments + " >'" + Place(out) +
+                                    "' 2>'" + Place(err) + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Place(const std::string& name) { return name[0] == '/' ? name : (out_ / name).string(); }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(out_ / name, std::ios::binary) << bytes;
+    }
+    // The files of the test folder, to see that no temporary file is left.
+    std::vector<std::string> Files() {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(out_)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
     std::string Read(const std::string& name) {
         std::ifstream in(out_ / name, std::ios::binary);
@@ -79,6 +97,94 @@ TEST_F(CliRun, RefusedJobsAndBadOptionsWriteNothing) {
     EXPECT_EQ(Run("--computer-list '" + (out_ / "missing.txt").string() + "'" + files), 2);
     EXPECT_FALSE(fs::exists(out_ / "e.csv"));
     EXPECT_FALSE(fs::exists(out_ / "r.txt"));
+}
+
+TEST_F(CliRun, ListFilesThatAreFoldersDevicesOrEndlessAreUnreadable) {
+    const std::string files = " --csv '" + (out_ / "e.csv").string() + "' --report '" + (out_ / "r.txt").string() + "'";
+    for (const std::string& list : {out_.string(), std::string("/dev/zero"), std::string("/dev/null")}) {
+        EXPECT_EQ(Run("--computer-list '" + list + "'" + files), 2) << list;
+        EXPECT_NE(Read("stderr").find("cannot read the computer list"), std::string::npos) << list;
+    }
+    // A pipe is read as a file is, up to the import's limit of 64 MiB.
+    EXPECT_EQ(Run("--computer-list /dev/stdin" + files, "stdout", "stderr", "head -c 70000000 /dev/zero | tr '\\0' '\\n' | "),
+              2);
+    EXPECT_NE(Read("stderr").find("cannot read the computer list"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out_ / "e.csv"));
+    EXPECT_FALSE(fs::exists(out_ / "r.txt"));
+    EXPECT_EQ(Run("--computer-list /dev/stdin --logs system --report '" + (out_ / "r.txt").string() + "'", "stdout",
+                  "stderr", "printf 'PC01\\n' | "),
+              0);
+    EXPECT_NE(Read("r.txt").find("(PC01)"), std::string::npos);
+}
+
+TEST_F(CliRun, ANulOnlyListLineIsNoComputer) {
+    Write("list.txt", std::string("PC01\n\0\n\r\n", 9));
+    ASSERT_EQ(Run("--computer-list '" + (out_ / "list.txt").string() + "' --logs system --csv '" +
+                  (out_ / "e.csv").string() + "' --report '" + (out_ / "r.txt").string() + "'"),
+              0);
+    const std::string report = Read("r.txt");
+    EXPECT_NE(report.find("(PC01)ｼｽﾃﾑﾛｸﾞの取得を開始します"), std::string::npos);
+    EXPECT_EQ(report.find("()"), std::string::npos);  // no run over this machine under an empty name
+}
+
+TEST_F(CliRun, OutputsThatCannotBeWrittenFailTheRun) {
+    const std::string args = "--computers PC01 --logs application --types error";
+    EXPECT_EQ(Run(args + " --trace /dev/full --csv '" + (out_ / "e.csv").string() + "'"), 1);
+    EXPECT_NE(Read("stderr").find("cannot write /dev/full"), std::string::npos);
+    EXPECT_EQ(Run(args + " --csv /dev/full"), 1);
+    // Rows on a standard output that cannot be written; the report on such a standard error.
+    EXPECT_EQ(Run(args, "/dev/full"), 1);
+    EXPECT_NE(Read("stderr").find("standard output"), std::string::npos);
+    EXPECT_EQ(Run(args + " --csv '" + (out_ / "e.csv").string() + "'", "stdout", "/dev/full"), 1);
+    // Written to a device, the outputs are good.
+    EXPECT_EQ(Run(args + " --csv /dev/null --report /dev/null --trace /dev/null"), 0);
+}
+
+TEST_F(CliRun, TwoOutputsOnOneFileOrAnEmptyNameAreRefused) {
+    const std::string args = "--computers PC01 --logs application";
+    const std::string x = (out_ / "x.txt").string();
+    fs::create_directories(out_ / "sub");
+    EXPECT_EQ(Run(args + " --csv '" + x + "' --report '" + x + "'"), 2);
+    EXPECT_EQ(Run(args + " --csv '" + x + "' --trace '" + (out_ / "sub" / ".." / "x.txt").string() + "'"), 2);
+    EXPECT_NE(Read("stderr").find("--csv and --trace name the same file"), std::string::npos);
+    EXPECT_FALSE(fs::exists(x));
+    // An existing file under another name: a link to it.
+    Write("old.txt", "old");
+    fs::create_symlink(out_ / "old.txt", out_ / "link.txt");
+    EXPECT_EQ(Run(args + " --report '" + (out_ / "old.txt").string() + "' --trace '" + (out_ / "link.txt").string() + "'"),
+              2);
+    // The rows' standard output is the report file.
+    EXPECT_EQ(Run(args + " --report '" + (out_ / "old.txt").string() + "'", "old.txt"), 2);
+    EXPECT_EQ(Read("old.txt"), "");  // the shell emptied it; the program wrote nothing
+    EXPECT_EQ(Run(args + " --csv ''"), 2);
+    EXPECT_EQ(Read("stdout"), "");
+    EXPECT_EQ(Run(args + " --report="), 2);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"link.txt", "old.txt", "stderr", "stdout", "sub"}));
+}
+
+TEST_F(CliRun, OldOutputsStayWholeWhenTheNewOnesCannotBeWritten) {
+    const std::string args = "--computers PC01,DC01 --csv '" + (out_ / "e.csv").string() + "' --report '" +
+                             (out_ / "r.txt").string() + "' --trace '" + (out_ / "t.log").string() + "'";
+    Write("e.csv", "old rows");
+    Write("r.txt", "old report");
+    Write("t.log", "old trace");
+    EXPECT_EQ(Run(args, "stdout", "stderr", "QUORVIN_WRITE_FAILS_AFTER=100 "), 1);
+    EXPECT_NE(Read("stderr").find("cannot write " + (out_ / "e.csv").string()), std::string::npos);
+    EXPECT_EQ(Read("e.csv"), "old rows");
+    EXPECT_EQ(Read("r.txt"), "old report");
+    EXPECT_EQ(Read("t.log"), "old trace");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"e.csv", "r.txt", "stderr", "stdout", "t.log"}));
+
+    // Complete, they replace the old files; a link stays a link to the new file.
+    fs::rename(out_ / "r.txt", out_ / "real.txt");
+    fs::create_symlink(out_ / "real.txt", out_ / "r.txt");
+    fs::permissions(out_ / "e.csv", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Run(args), 0);
+    EXPECT_EQ(Read("e.csv").rfind("種類,", 0), 0u);
+    EXPECT_EQ(fs::status(out_ / "e.csv").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_symlink(out_ / "r.txt"));
+    EXPECT_NE(Read("real.txt").find("ﾄｰﾀﾙ："), std::string::npos);
+    EXPECT_NE(Read("t.log").find("\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+#pragma once
+// The console collector's outputs: files that replace the old ones only
+// when complete, standard streams checked to the last byte, and the check
+// that no two outputs name one file.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvin::cli {
+
+// An output file. A regular file (or a name not yet taken) is written as a
+// new file in the same folder, which takes the target's place only when
+// every byte is written and the file is closed: after a failure the old
+// file is as it was and no new file is left. A link is followed and the
+// file it leads to replaced. A device or a pipe is written directly.
+// The test seam QUORVIN_WRITE_FAILS_AFTER=N makes writes fail as on a full
+// disk after N bytes of each file.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the file the bytes go to; false with `error` (UTF-8).
+    bool Open(const std::filesystem::path& target, std::string& error);
+    // Appends bytes; a failure is kept for Commit and later writes are dropped.
+    void Write(std::string_view bytes);
+    // Flushes and closes the file and puts it in the target's place; false
+    // with `error` (UTF-8) when a write, the close or the replacement failed.
+    bool Commit(std::string& error);
+
+private:
+    void Discard();
+
+    std::filesystem::path target_;     // as given, for messages
+    std::filesystem::path final_;      // the file replaced
+    std::filesystem::path temporary_;  // empty: written directly
+    std::FILE* file_ = nullptr;
+    std::uint64_t written_ = 0;
+    std::optional<std::uint64_t> failAfter_;
+    int error_ = 0;  // errno of the first failure
+};
+
+// Where an output lands, as the file system tells it: the file's identity
+// when it exists, else its folder's identity and its name.
+struct OutputPlace {
+    std::uint64_t device = 0, file = 0;
+    std::string newName;  // empty when the file exists
+    bool shareable = false;  // a device or a pipe: outputs may share it
+    bool operator==(const OutputPlace& o) const {
+        return device == o.device && file == o.file && newName == o.newName;
+    }
+};
+
+// The place of a named output; nothing when its folder cannot be found.
+std::optional<OutputPlace> PlaceOf(const std::filesystem::path& target);
+// The place behind a standard stream when it is a file; nothing for a
+// terminal or when it cannot be told.
+std::optional<OutputPlace> PlaceOf(std::FILE* stream);
+
+// One output of the run: its option ("--csv", "standard output") and place.
+struct NamedPlace {
+    std::string what;
+    std::optional<OutputPlace> place;
+};
+// The refusal (UTF-8) when two outputs land on one file that is not a
+// device or a pipe; empty when each has its own.
+std::string SharedOutputRefusal(const std::vector<NamedPlace>& outputs);
+
+// Flushes a standard stream, and closes it with `close`; false when a write
+// to it, the flush or the close failed.
+bool FinishStream(std::FILE* stream, bool close);
+
+}  // namespace quorvin::cli
