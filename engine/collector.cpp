@@ -154,7 +154,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     }
 
     if (env_.cacheWithinLog) {
-        cachedMessages_ = std::make_unique<CachedMessages>(env_.platform.messages);
+        cachedMessages_ = std::make_unique<CachedMessages>(env_.platform.messages, env_.moduleCacheBytes);
         cachedSystem_ = std::make_unique<CachedSystem>(env_.platform.system);
         messages_ = cachedMessages_.get();
         system_ = cachedSystem_.get();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/collection_view.h"
+#include "engine/log_cache.h"
 #include "engine/log_record.h"
 #include "engine/report.h"
 #include "engine/run_options.h"
@@ -34,6 +35,9 @@ struct RunEnvironment {
     // Keep the registry's and the message modules' answers for the rest of
     // a log (engine/log_cache.h); off, every question goes to the services.
     bool cacheWithinLog = true;
+    // The message modules that cache keeps, by their sizes (the least
+    // recently used are loaded again beyond it).
+    std::uint64_t moduleCacheBytes = CachedMessages::kModuleBudget;
 };
 
 // Results of GetLog.

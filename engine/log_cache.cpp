@@ -88,14 +88,15 @@ platform::Error CachedKey::QueryValue(const std::string& name, std::uint32_t& ty
 }
 
 platform::Error CachedMessages::LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
-    auto found = modules_.find(path);
-    if (found == modules_.end()) {
+    auto* found = modules_.Find(path);
+    if (!found) {
         std::unique_ptr<platform::MessageModule> loaded;
         const platform::Error error = messages_.LoadDataFile(path, loaded);
-        found = modules_.emplace(path, std::make_pair(error, std::shared_ptr<platform::MessageModule>(std::move(loaded))))
-                    .first;
+        const std::uint64_t bytes = (loaded ? loaded->Bytes() : 0) + path.size();
+        found = &modules_.Put(path, std::make_pair(error, std::shared_ptr<platform::MessageModule>(std::move(loaded))),
+                              bytes);
     }
-    const auto& [error, loaded] = found->second;
+    const auto [error, loaded] = *found;
     if (error != platform::error::kSuccess) return error;
     if (!loaded) return platform::error::kInvalidHandle;
     module = std::make_unique<SharedModule>(loaded);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lru_cache.h"
 #include "services/services.h"
 
 namespace quorvin::engine {
@@ -44,10 +45,14 @@ private:
     std::map<std::string, Value> values_;
 };
 
-// Message modules loaded once; system texts and expansions taken once.
+// Message modules loaded once while they fit in kModuleBudget (the least
+// recently used are loaded again when asked for); system texts and
+// expansions taken once.
 class CachedMessages : public platform::MessageService {
 public:
-    explicit CachedMessages(platform::MessageService& messages) : messages_(messages) {}
+    static constexpr std::uint64_t kModuleBudget = std::uint64_t{64} << 20;
+    explicit CachedMessages(platform::MessageService& messages, std::uint64_t moduleBudget = kModuleBudget)
+        : messages_(messages), modules_(moduleBudget) {}
 
     platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
     platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
@@ -56,7 +61,7 @@ public:
 
 private:
     platform::MessageService& messages_;
-    std::map<std::string, std::pair<platform::Error, std::shared_ptr<platform::MessageModule>>> modules_;
+    LruCache<std::string, std::pair<platform::Error, std::shared_ptr<platform::MessageModule>>> modules_;
     std::map<platform::Error, std::string> systemTexts_;
 };
 

@@ -89,6 +89,8 @@ public:
 class MessageModule {
 public:
     virtual ~MessageModule() = default;
+    // About the memory the loaded module holds; 0 when the system holds it.
+    virtual std::uint64_t Bytes() const { return 0; }
 };
 
 class MessageService {

@@ -72,6 +72,7 @@ namespace {
 class TableModule final : public platform::MessageModule {
 public:
     explicit TableModule(std::shared_ptr<const ModuleImage> i) : image(std::move(i)) {}
+    std::uint64_t Bytes() const override;
     std::shared_ptr<const ModuleImage> image;
 };
 
@@ -79,11 +80,15 @@ public:
 
 struct ModuleImage {
     messages::MessageTable table;
+    std::uint64_t fileBytes = 0;
 };
+
+std::uint64_t TableModule::Bytes() const { return image->fileBytes; }
 
 platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image) {
     image.reset();
     auto loaded = std::make_shared<ModuleImage>();
+    loaded->fileBytes = size;
     if (const platform::Error e = messages::MessageTable::Load(data, size, loaded->table)) return e;
     image = std::move(loaded);
     return platform::error::kSuccess;

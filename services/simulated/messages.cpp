@@ -52,13 +52,14 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
         key = std::to_string(index) + ":" + drive;
         for (const std::string& c : components) key += "\\" + c;
         std::lock_guard<std::mutex> lock(state_.moduleMutex);
-        if (const auto found = state_.modules.find(key); found != state_.modules.end()) slot = found->second;
+        if (const auto* found = state_.modules.Find(key)) slot = *found;
     }
     if (key.empty() || (!slot.image && slot.error == error::kSuccess)) {
-        slot.error = ReadModule(root, components, slot.image);
+        std::uint64_t bytes = 0;
+        slot.error = ReadModule(root, components, slot.image, bytes);
         if (!key.empty()) {
             std::lock_guard<std::mutex> lock(state_.moduleMutex);
-            state_.modules[key] = slot;
+            state_.modules.Put(key, slot, bytes + key.size());
         }
     }
     if (slot.error != error::kSuccess) return slot.error;
@@ -67,13 +68,14 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
 }
 
 platform::Error Messages::ReadModule(const fs::path& root, const std::vector<std::string>& components,
-                                     std::shared_ptr<const backend::ModuleImage>& image) {
+                                     std::shared_ptr<const backend::ModuleImage>& image, std::uint64_t& bytes) {
     fs::path file;
     if (const platform::Error e = ResolveFile(root, components, file, &state_.folders)) return e;
     std::vector<std::uint8_t> data;
     if (const platform::Error e = ReadWholeFile(file, kModuleLimit, data))
         return e == error::kNotEnoughMemory ? error::kBadExeFormat : e;
     if (data.empty()) return kFileInvalid;  // an empty file cannot be mapped
+    bytes = data.size();
     return backend::LoadModuleImage(data.data(), data.size(), image);
 }
 

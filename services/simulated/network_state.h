@@ -7,6 +7,7 @@
 #include "services/simulated/simulated_network.h"
 
 #include "core/cp932.h"
+#include "core/lru_cache.h"
 #include "services/simulated/backend.h"
 #include "services/simulated/environment.h"
 #include "services/simulated/paths.h"
@@ -84,7 +85,7 @@ public:
 private:
     // Finds, reads and parses a message file below a drive folder.
     platform::Error ReadModule(const fs::path& root, const std::vector<std::string>& components,
-                               std::shared_ptr<const backend::ModuleImage>& image);
+                               std::shared_ptr<const backend::ModuleImage>& image, std::uint64_t& bytes);
 
     SimulatedNetwork::State& state_;
 };
@@ -140,14 +141,16 @@ struct SimulatedNetwork::State {
     FolderCache folders;   // the network's folders as first listed
 
     // A message file's outcome, by computer, drive and path as resolved:
-    // the image or the error of finding, reading or parsing it.
+    // the image or the error of finding, reading or parsing it. The least
+    // recently used are dropped beyond Options::moduleCacheBytes and read again
+    // when asked for: the same file gives the same answer.
     struct ModuleSlot {
         platform::Error error = error::kSuccess;
         std::shared_ptr<const backend::ModuleImage> image;
     };
     bool shareModules = true;
     std::mutex moduleMutex;
-    std::map<std::string, ModuleSlot> modules;
+    LruCache<std::string, ModuleSlot> modules{0};
 
     EventLogs eventLog{*this};
     Registry registry{*this};

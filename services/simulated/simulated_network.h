@@ -19,6 +19,9 @@ public:
         // share and account checks and reports its own result. Off: read
         // at every load.
         bool shareModules = true;
+        // The shared files kept, by their sizes; beyond it the least
+        // recently used are read again when loaded.
+        std::uint64_t moduleCacheBytes = std::uint64_t{64} << 20;
     };
 
     // Reads the network folder; null with `error` telling what is wrong

@@ -26,9 +26,12 @@ std::filesystem::path DemoNetwork() {
     return binary ? std::filesystem::u8path(binary) / "demo-network" : std::filesystem::path();
 }
 
-Outcome Collect(bool cache, const char* user, const char* password) {
+// `moduleBytes`: what the network and the engine keep of message modules.
+Outcome Collect(bool cache, const char* user, const char* password,
+                std::uint64_t moduleBytes = std::uint64_t{64} << 20) {
     network::SimulatedNetwork::Options options;
     options.shareModules = cache;
+    options.moduleCacheBytes = moduleBytes;
     std::string error;
     auto network = network::SimulatedNetwork::Open(DemoNetwork(), options, error);
     EXPECT_TRUE(network) << error;
@@ -52,6 +55,7 @@ Outcome Collect(bool cache, const char* user, const char* password) {
     std::atomic<int> stop{0};
     RunEnvironment environment{services, settings, outcome.report, stop, view, &trace, [] {}};
     environment.cacheWithinLog = cache;
+    environment.moduleCacheBytes = moduleBytes;
     Collector(environment).Run();
     outcome.rows = view.rows;
     outcome.trace = trace.text;
@@ -107,6 +111,16 @@ TEST_F(DemoNetwork, KeepingAnswersWithinALogChangesNothing) {
         EXPECT_EQ(cached.report, uncached.report);
         EXPECT_EQ(cached.trace, uncached.trace);
     }
+}
+
+TEST_F(DemoNetwork, ModulesDroppedFromFullCachesAreLoadedAgainUnchanged) {
+    // A budget of one byte keeps only the module last loaded; no budget keeps all.
+    const Outcome tight = Collect(true, "Administrator", "P@ssw0rd", 1);
+    const Outcome unbounded = Collect(true, "Administrator", "P@ssw0rd", UINT64_MAX);
+    EXPECT_GT(tight.rows.size(), 400u);
+    EXPECT_TRUE(SameRows(tight.rows, unbounded.rows));
+    EXPECT_EQ(tight.report, unbounded.report);
+    EXPECT_EQ(tight.trace, unbounded.trace);
 }
 
 }  // namespace
