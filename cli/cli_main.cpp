@@ -181,7 +181,7 @@ int Main(int argc, char** argv) {
     std::string error;
     if ((!o.csv.empty() && !csvFile.Open(o.csv, error)) || (!o.report.empty() && !reportFile.Open(o.report, error)) ||
         (!o.trace.empty() && !traceFile.Open(o.trace, error)))
-        return Fail(error);
+        return Fail(error, kOutputFailed);
     TraceOutput trace(traceFile);
 
     // Rows and report lines leave as they come: the run keeps neither.

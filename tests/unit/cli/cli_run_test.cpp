@@ -136,6 +136,10 @@ TEST_F(CliRun, OutputsThatCannotBeWrittenFailTheRun) {
     EXPECT_EQ(Run(args, "/dev/full"), 1);
     EXPECT_NE(Read("stderr").find("standard output"), std::string::npos);
     EXPECT_EQ(Run(args + " --csv '" + (out_ / "e.csv").string() + "'", "stdout", "/dev/full"), 1);
+    // An output that cannot be created fails before the run.
+    EXPECT_EQ(Run(args + " --report '" + (out_ / "no" / "r.txt").string() + "'"), 1);
+    EXPECT_NE(Read("stderr").find("cannot create"), std::string::npos);
+    EXPECT_EQ(Run(args + " --report '" + out_.string() + "'"), 1);  // a folder
     // Written to a device, the outputs are good.
     EXPECT_EQ(Run(args + " --csv /dev/null --report /dev/null --trace /dev/null"), 0);
 }
