@@ -17,9 +17,6 @@ namespace {
 constexpr int kRootImage = 0;
 constexpr int kComputerImage = 1;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-// A list file is a few hundred names; a file beyond this size is no list
-// file and is refused as unreadable rather than read into memory.
-constexpr std::size_t kMostImportBytes = 64u << 20;
 }  // namespace
 
 bool ComputerTree::Create(HWND parent, int id) {
@@ -142,18 +139,26 @@ void ComputerTree::SaveListFile() {
 void ComputerTree::ImportListFile() {
     const std::wstring path = ui::AskFileName(Owner(), {false, kListFileFilter, "", ""});
     if (path.empty()) return;
-    std::string file;
-    if (ui::ReadWholeFile(path, file, kMostImportBytes) != 0) {
+    ui::FileReader file;
+    if (file.Open(path) != 0) {
         ui::ShowMessage(Owner(), ImportOpenFailedMessage(ui::LoadText(IDS_APP_TITLE)));
         return;
     }
-    if (!list_.Empty() && ui::ShowMessage(Owner(), OverwriteQuestion()) == IDYES) {
+    const bool overwrite = !list_.Empty() && ui::ShowMessage(Owner(), OverwriteQuestion()) == IDYES;
+    // The file is read as a stream before the list changes: a file that
+    // fails half way (or never ends) leaves the list as it was.
+    ImportResult result;
+    if (!computers::ReadListFile([&file](char* buffer, std::size_t size) { return file.Read(buffer, size); },
+                                 overwrite ? 0 : list_.Size(), settings_.MaxComputer, result)) {
+        ui::ShowMessage(Owner(), ImportOpenFailedMessage(ui::LoadText(IDS_APP_TITLE)));
+        return;
+    }
+    if (overwrite) {
         list_.Clear();
         items_.clear();
         Tree().DeleteAll();
         InsertRoot();
     }
-    const ImportResult result = computers::ImportListFile(file, list_.Size(), settings_.MaxComputer);
     for (const std::string& name : result.names) {
         list_.Append(name);
         AppendItem(name);

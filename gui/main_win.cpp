@@ -1,10 +1,15 @@
 // Entry point of quorvin.exe: the application object's whole life.
 
 #include "gui/quorvin_app.h"
+#include "ui/message_box.h"
 
+#include <exception>
+#include <new>
 #include <shellapi.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+namespace {
+
+int RunApplication() {
     std::vector<std::wstring> arguments;
     int count = 0;
     if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
@@ -14,4 +19,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     quorvin::app::QuorvinApp application;
     return application.Run(arguments);
+}
+
+// An exception that reaches the entry point ends the program with a message
+// and exit code 1, never with the runtime's abort.
+int Stopped(const std::string& what) {
+    quorvin::ui::ShowMessage(nullptr, {"予期しないｴﾗｰのため終了します。(" + what + ")", "ｴﾗｰ",
+                                       quorvin::app::MessageIcon::Error, quorvin::app::MessageButtons::Ok});
+    return 1;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    try {
+        return RunApplication();
+    } catch (const std::bad_alloc&) {
+        return Stopped("ﾒﾓﾘ不足");
+    } catch (const std::exception& e) {
+        return Stopped(e.what());
+    } catch (...) {
+        return Stopped("?");
+    }
 }

@@ -106,4 +106,22 @@ platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes, std:
     return result;
 }
 
+FileReader::~FileReader() {
+    // A file only read from has nothing to lose when its handle does not close.
+    if (file_ != INVALID_HANDLE_VALUE) static_cast<void>(CloseHandle(file_));
+}
+
+platform::Error FileReader::Open(const std::wstring& path) {
+    file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file_ == INVALID_HANDLE_VALUE ? win32::LastError() : 0;
+}
+
+long long FileReader::Read(char* buffer, std::size_t size) {
+    DWORD read = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, kChunk));
+    if (file_ == INVALID_HANDLE_VALUE || !ReadFile(file_, buffer, wanted, &read, nullptr)) return -1;
+    return static_cast<long long>(read);
+}
+
 }  // namespace quorvin::ui

@@ -18,4 +18,22 @@ platform::Error WriteWholeFile(const std::wstring& path, std::string_view bytes)
 // than `maxBytes` is not read: 8 (not enough memory).
 platform::Error ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t maxBytes);
 
+// A file read from start to end in pieces of the caller's size.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // 0 or the Win32 error of opening `path` for reading.
+    platform::Error Open(const std::wstring& path);
+    // Fills up to `size` bytes of `buffer`: how many, 0 at the end of the
+    // file, -1 when the read failed.
+    long long Read(char* buffer, std::size_t size);
+
+private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+};
+
 }  // namespace quorvin::ui
