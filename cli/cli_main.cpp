@@ -2,6 +2,7 @@
 // scheduled tasks; on Linux against a simulated network.
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -210,6 +211,11 @@ int Main(int argc, char** argv) {
 
     std::atomic<int> stopRequested{0};
     StopOnInterrupt(stopRequested);
+#ifndef _WIN32
+    // A reader that goes away is a failed write, reported at the end, not
+    // the end of the program with its new files left half written.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const engine::RunOptions options = run::RunOptionsFrom(settings);
     engine::Collector collector(engine::RunEnvironment{*services, options, report, stopRequested, view,
                                                        o.trace.empty() ? nullptr : &trace, [] {}});
