@@ -161,3 +161,31 @@ TEST(NetworkConfig, ServerLines) {
     EXPECT_FALSE(ParseServerLine("PC", "5.1,", server, error));
     EXPECT_FALSE(ParseServerLine("PC", "5.1,-1", server, error));
 }
+
+TEST(NetworkConfig, LargeFilesWithinTheirLimitsLoadWhole) {
+    // 160,000 accounts in a computer.ini under 1 MiB, 40,000 browse lines;
+    // a repeat at the very end is still found.
+    const auto name = [](std::size_t i) {
+        std::string s;
+        do {
+            s += "0123456789abcdefghijklmnopqrstuvwxyz"[i % 36];
+            i /= 36;
+        } while (i != 0);
+        return s;
+    };
+    std::string accounts = "[accounts]\n", browse = "[local]\ncomputer=PC\n[browse:D]\n";
+    for (std::size_t i = 0; i < 160000; ++i) accounts += name(i) + "=\n";
+    for (std::size_t i = 0; i < 40000; ++i) browse += name(i) + "=5.0,3\n";
+    ASSERT_LT(accounts.size(), 1u << 20);
+    TempFolder temp;
+    temp.Write("network.ini", browse);
+    temp.Write("PC/computer.ini", accounts);
+    NetworkConfig config;
+    std::string error;
+    ASSERT_TRUE(LoadNetworkConfig(temp.Path(), config, error)) << error;
+    EXPECT_EQ(config.computers[0].accounts.size(), 160000u);
+    EXPECT_EQ(config.browse[0].servers.size(), 40000u);
+
+    temp.Write("PC/computer.ini", accounts + "ZZZ=\n");  // "zzz" is account 46655
+    EXPECT_TRUE(Contains(LoadError(temp), "key \"ZZZ\" already given on line 46657"));
+}
