@@ -46,7 +46,7 @@ std::string UnreadableStoredList(platform::RegistryKey& root) {
     if (app::ReadRegistryValue(root, app::kSettingsKey, "ComputerListToSave", platform::regtype::kSz, readable) == 1)
         return {};
     std::unique_ptr<platform::RegistryKey> key;
-    if (root.OpenKey(app::kSettingsKey, key) != platform::error::kSuccess || !key) return {};
+    if (root.OpenKeyToQuery(app::kSettingsKey, key) != platform::error::kSuccess || !key) return {};
     std::uint32_t type = 0, size = 0;
     if (key->QueryValue("ComputerListToSave", type, nullptr, size) != platform::error::kSuccess) return {};
     if ((type != platform::regtype::kSz && type != platform::regtype::kExpandSz) || size == 0) return {};

@@ -83,7 +83,7 @@ int ReadRegistryValue(platform::RegistryKey& root, const std::string& subKey, co
                       std::uint32_t kind, std::string& out) {
     out.clear();
     std::unique_ptr<platform::RegistryKey> key;
-    if (root.OpenKey(subKey, key) != platform::error::kSuccess || !key) return 0;
+    if (root.OpenKeyToQuery(subKey, key) != platform::error::kSuccess || !key) return 0;
 
     // The caller's buffer. `type` starts as the kind asked for and becomes
     // the value's actual type after every successful query, so a flag

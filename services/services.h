@@ -51,6 +51,12 @@ public:
     virtual ~RegistryKey() = default;
     // RegOpenKeyExA with read access.
     virtual Error OpenKey(const std::string& subKey, std::unique_ptr<RegistryKey>& key) = 0;
+    // RegOpenKeyExA with query-value access only (KEY_QUERY_VALUE): the key
+    // can be read value by value, not enumerated. Keys that know no access
+    // rights open it as OpenKey does.
+    virtual Error OpenKeyToQuery(const std::string& subKey, std::unique_ptr<RegistryKey>& key) {
+        return OpenKey(subKey, key);
+    }
     // RegCreateKeyExA with write access: opens the key, making it and its parents when missing.
     virtual Error CreateKey(const std::string& subKey, std::unique_ptr<RegistryKey>& key) = 0;
     // RegQueryValueExA: `type` receives the value's type and `size` its size

@@ -30,12 +30,11 @@ public:
     }
 
     platform::Error OpenKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
-        key.reset();
-        HKEY opened = nullptr;
-        const LONG r = RegOpenKeyExW(key_, Wide(subKey).c_str(), 0, KEY_READ, &opened);
-        if (r != ERROR_SUCCESS) return static_cast<platform::Error>(r);
-        key = std::make_unique<RegistryKey>(opened, true);
-        return error::kSuccess;
+        return Open(subKey, KEY_READ, key);
+    }
+
+    platform::Error OpenKeyToQuery(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        return Open(subKey, KEY_QUERY_VALUE, key);
     }
 
     platform::Error CreateKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
@@ -48,6 +47,17 @@ public:
         return error::kSuccess;
     }
 
+private:
+    platform::Error Open(const std::string& subKey, REGSAM access, std::unique_ptr<platform::RegistryKey>& key) {
+        key.reset();
+        HKEY opened = nullptr;
+        const LONG r = RegOpenKeyExW(key_, Wide(subKey).c_str(), 0, access, &opened);
+        if (r != ERROR_SUCCESS) return static_cast<platform::Error>(r);
+        key = std::make_unique<RegistryKey>(opened, true);
+        return error::kSuccess;
+    }
+
+public:
     // RegQueryValueExA through the W function: texts are converted whole,
     // terminators included, so sizes are CP932 byte counts. A text stored
     // without a terminator gets one after the data when the buffer has room,

@@ -24,6 +24,8 @@ struct FakeHive {
     platform::Error createError = 0;  // returned by every CreateKey, without a key, when non-zero
     std::map<std::string, platform::Error> setErrors;  // by value name
     std::vector<std::string> written;                   // names of values set, in order
+    int readOpens = 0;   // keys opened with read access (OpenKey)
+    int queryOpens = 0;  // keys opened with query-value access only (OpenKeyToQuery)
 
     static std::string Fold(std::string s) {
         for (char& c : s)
@@ -61,6 +63,14 @@ public:
     FakeKey(FakeHive& hive, std::string path) : hive_(hive), path_(std::move(path)) {}
 
     platform::Error OpenKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        ++hive_.readOpens;
+        return Open(subKey, key);
+    }
+    platform::Error OpenKeyToQuery(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        ++hive_.queryOpens;
+        return Open(subKey, key);
+    }
+    platform::Error Open(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) {
         if (hive_.openError) return hive_.openError;
         const std::string path = Join(subKey);
         if (!hive_.keys.count(FakeHive::Fold(path))) return platform::error::kFileNotFound;

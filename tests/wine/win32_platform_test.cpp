@@ -208,6 +208,17 @@ TEST_F(Registry, MissingValuesKeysAndMachinesGiveTheirCodes) {
     EXPECT_EQ(machine_->OpenKey("SOFTWARE\\QuorvinTest\\win\\無い", missing), error::kFileNotFound);
     EXPECT_EQ(missing, nullptr);
 
+    // Query-value access reads the values and nothing more: no write through it.
+    std::unique_ptr<RegistryKey> queried;
+    ASSERT_EQ(machine_->OpenKeyToQuery("SOFTWARE\\QuorvinTest\\win\\有る", queried), error::kSuccess);
+    ASSERT_NE(queried, nullptr);
+    std::uint32_t queriedType = 0;
+    EXPECT_EQ(Query(*queried, "値", queriedType), std::string("x") + '\0');
+    EXPECT_EQ(queriedType, regtype::kSz);
+    EXPECT_EQ(queried->SetValue("値", regtype::kSz, Bytes(std::string("y") + '\0'), 2), error::kAccessDenied);
+    std::unique_ptr<RegistryKey> queriedMissing;
+    EXPECT_EQ(machine_->OpenKeyToQuery("SOFTWARE\\QuorvinTest\\win\\無い", queriedMissing), error::kFileNotFound);
+
     std::unique_ptr<RegistryKey> remote;
     EXPECT_EQ(platform_.Get().registry.ConnectLocalMachine("\\\\SV1", remote), error::kBadNetPath);
     EXPECT_EQ(remote, nullptr);

@@ -128,6 +128,8 @@ TEST(ComputerList, AnOverlongStoredListIsKeptForTheExitWhileTheListStaysEmpty) {
     hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", overlong);
     ASSERT_EQ(LoadComputerList(root), Names{});
     EXPECT_EQ(UnreadableStoredList(root), overlong);
+    EXPECT_EQ(hive.readOpens, 0);  // the settings key is only ever opened to query values
+    EXPECT_GT(hive.queryOpens, 0);
     // The exit stores the kept text while the list is empty, else the list.
     EXPECT_EQ(ListToStore("", overlong), overlong);
     EXPECT_EQ(ListToStore("PC1;", overlong), "PC1;");

@@ -108,6 +108,16 @@ TEST(SettingsStore, SavedValuesLoadBackAndDatesAndOpenEndsAreNotRead) {
     EXPECT_EQ(back.StartTime, kNow + 500 - 7 * 86400);
 }
 
+TEST(SettingsStore, TheSettingsKeyIsOpenedOnlyToQueryValues) {
+    Store store;
+    store.Text("ComputerListToSave", "SV1;");
+    store.Load();
+    EXPECT_GT(store.hive.queryOpens, 0);
+    EXPECT_EQ(store.hive.readOpens, 0);
+    EXPECT_EQ(store.Read("ComputerListToSave", regtype::kSz), "SV1;");
+    EXPECT_EQ(store.hive.readOpens, 0);
+}
+
 TEST(SettingsStore, FlagsLoadOnlyFromTheTextOne) {
     Store store;
     store.Dword("Filter_System", 0);
