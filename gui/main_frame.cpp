@@ -23,6 +23,12 @@ constexpr UINT_PTR kIndicatorTimer = 1;
 constexpr UINT kIndicatorPeriodMs = 250;
 // Width of the splitter's left column at creation.
 constexpr int kTreeWidth = 120;
+// How near an edge of the client area a dropped toolbar docks there.
+constexpr int kDockReach = 32;
+// A row wide enough for every button.
+constexpr int kOneRow = 1 << 20;
+// The floating toolbar's caption: the View menu's item without its key.
+const char kFloatingTitle[] = "ツールバー";
 
 // The toolbar's buttons in order; 0 is a separator.
 const std::vector<int> kToolbarButtons = {
@@ -79,15 +85,100 @@ bool MainFrame::CreateChildren(const std::string& storedComputerList) {
 }
 
 bool MainFrame::CreateToolbar() {
-    rebar_ = ui::Rebar(ui::Rebar::Create(Handle(), IDW_REBAR));
-    if (!rebar_.Handle()) return false;
-    toolbar_ = ui::Toolbar(ui::Toolbar::Create(rebar_.Handle(), IDW_TOOLBAR));
+    if (!dockBar_.Create(Handle(), IDW_DOCKBAR)) return false;
+    toolbar_ = ui::Toolbar(ui::Toolbar::Create(dockBar_.Handle(), IDW_TOOLBAR));
     if (!toolbar_.Handle()) return false;
     // Button images are 46 x 30 pixels; light grey shows the button face.
     if (!toolbarImages_.Create(46, 30, 8, 0) || !toolbarImages_.AddBitmap(IDR_MAINFRAME, RGB(192, 192, 192)))
         return false;
     if (!toolbar_.SetButtons(toolbarImages_.Handle(), kToolbarButtons, Handle())) return false;
-    return rebar_.AddBand(toolbar_.Handle(), toolbar_.Size());
+    dockBar_.SetContent(toolbar_.Handle());
+    WrapToolbar(kOneRow);
+    return floating_.Create(Handle(), kFloatingTitle);
+}
+
+SIZE MainFrame::WrapToolbar(int width) {
+    // A row break the control refuses leaves its shape off; its buttons still work.
+    static_cast<void>(toolbar_.SetRowBreaks(RowBreaks(toolbar_.ItemWidths(), width)));
+    return toolbar_.Extent();
+}
+
+SIZE MainFrame::StandToolbarUpright() {
+    // As in WrapToolbar: a refused break leaves the shape off, not the buttons.
+    static_cast<void>(toolbar_.SetRowBreaks(ColumnBreaks(toolbar_.Separators())));
+    return toolbar_.Extent();
+}
+
+DockSide MainFrame::SideAt(POINT screen) const {
+    RECT client{};
+    POINT origin{0, 0};
+    if (!GetClientRect(Handle(), &client) || !ClientToScreen(Handle(), &origin)) return DockSide::Floating;
+    const DockRect area{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    return DockSideAt(area, {screen.x, screen.y}, kDockReach);
+}
+
+void MainFrame::GripperDropped(POINT screen) {
+    const DockSide side = SideAt(screen);
+    if (side == DockSide::Floating)
+        FloatToolbar(screen);
+    else
+        DockToolbar(side);
+}
+
+void MainFrame::FloatingMoved(POINT screen) {
+    const DockSide side = SideAt(screen);
+    if (side != DockSide::Floating) DockToolbar(side);
+}
+
+void MainFrame::DockToolbar(DockSide side) {
+    if (side == DockSide::Floating) return;
+    if (side_ == DockSide::Floating) {
+        // A bar that cannot come back stays floating.
+        if (!SetParent(dockBar_.Handle(), Handle())) return;
+        floating_.SetChild(nullptr);
+        ShowWindow(floating_.Handle(), SW_HIDE);
+    }
+    side_ = side;
+    dockBar_.SetUpright(IsUpright(side));
+    if (IsUpright(side))
+        StandToolbarUpright();
+    else
+        WrapToolbar(kOneRow);
+    Layout();
+}
+
+void MainFrame::FloatToolbar(POINT screen) {
+    if (side_ == DockSide::Floating) {
+        // A window that will not move stays where it was: nothing else changes.
+        static_cast<void>(SetWindowPos(floating_.Handle(), nullptr, screen.x, screen.y, 0, 0,
+                                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+        return;
+    }
+    if (!SetParent(dockBar_.Handle(), floating_.Handle())) return;
+    side_ = DockSide::Floating;
+    dockBar_.SetUpright(false);
+    floating_.SetChild(dockBar_.Handle());
+    floating_.ShowAt(screen, dockBar_.SizeAround(WrapToolbar(kOneRow)));
+    Layout();
+}
+
+SIZE MainFrame::FloatingClientSize(int width) {
+    if (side_ != DockSide::Floating) {
+        RECT client{};
+        if (!GetClientRect(floating_.Handle(), &client)) return {width, 0};
+        return {width, client.bottom};
+    }
+    const SIZE around = dockBar_.SizeAround({0, 0});
+    return dockBar_.SizeAround(WrapToolbar(width - around.cx));
+}
+
+void MainFrame::ToggleToolbar() {
+    toolbarShown_ = !toolbarShown_;
+    if (side_ == DockSide::Floating)
+        ShowWindow(floating_.Handle(), toolbarShown_ ? SW_SHOWNA : SW_HIDE);
+    else
+        ShowWindow(dockBar_.Handle(), toolbarShown_ ? SW_SHOW : SW_HIDE);
+    Layout();
 }
 
 bool MainFrame::CreateStatusBar() {
@@ -99,15 +190,17 @@ void MainFrame::Layout() const {
     // The system sizes the window while it is being made, before its children exist.
     RECT client{};
     if (!splitter_.Handle() || !GetClientRect(Handle(), &client)) return;
-    SendMessageW(rebar_.Handle(), WM_SIZE, 0, 0);
     status_.FitToParent();
     std::vector<int> widths;
     for (const Indicator& indicator : kIndicators)
         widths.push_back(status_.TextWidth(ui::LoadText(indicator.text)) + 12);
     status_.SetPanes(widths);
-    const int top = rebar_.Height();
-    const int bottom = client.bottom - status_.Height();
-    ui::Place(splitter_.Handle(), 0, top, client.right, std::max(0, bottom - top));
+    const SIZE bar = dockBar_.SizeAround(toolbar_.Extent());
+    const FrameLayout layout = LayOutFrame({0, 0, client.right, client.bottom}, side_, toolbarShown_,
+                                           IsUpright(side_) ? bar.cx : bar.cy, status_.Height());
+    if (side_ != DockSide::Floating && toolbarShown_)
+        ui::Place(dockBar_.Handle(), layout.bar.left, layout.bar.top, layout.bar.Width(), layout.bar.Height());
+    ui::Place(splitter_.Handle(), layout.panes.left, layout.panes.top, layout.panes.Width(), layout.panes.Height());
 }
 
 bool MainFrame::PreTranslate(MSG& message) {
@@ -145,8 +238,8 @@ void MainFrame::UpdateIndicators() {
     }
 }
 
-void MainFrame::ToggleBar(HWND bar) {
-    ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOW);
+void MainFrame::ToggleStatusBar() {
+    ShowWindow(status_.Handle(), IsWindowVisible(status_.Handle()) ? SW_HIDE : SW_SHOW);
     Layout();
 }
 
@@ -216,8 +309,8 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
     case ID_HELP_CONTENTS: app::RunHelpViewer(); return true;
     case ID_APP_EXIT: ExitCommand(); return true;
-    case ID_VIEW_TOOLBAR: ToggleBar(rebar_.Handle()); return true;
-    case ID_VIEW_STATUS_BAR: ToggleBar(status_.Handle()); return true;
+    case ID_VIEW_TOOLBAR: ToggleToolbar(); return true;
+    case ID_VIEW_STATUS_BAR: ToggleStatusBar(); return true;
     case ID_NEXT_PANE:
     case ID_PREV_PANE: NextPane(); return true;
     case ID_START_COLLECTION: StartCollectionCommand(); return true;
@@ -251,9 +344,6 @@ bool MainFrame::OnNotify(int id, NMHDR& header, LRESULT& result) {
         result = 0;
         return true;
     }
-    case RBN_HEIGHTCHANGE:
-        Layout();
-        return true;
     default:
         return false;
     }
@@ -274,7 +364,7 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         HMENU menu = reinterpret_cast<HMENU>(wParam);
         // Other popups lack these items: CheckMenuItem then changes nothing.
         static_cast<void>(CheckMenuItem(menu, ID_VIEW_TOOLBAR,
-                                        MF_BYCOMMAND | (IsWindowVisible(rebar_.Handle()) ? MF_CHECKED : 0)));
+                                        MF_BYCOMMAND | (toolbarShown_ ? MF_CHECKED : 0)));
         static_cast<void>(CheckMenuItem(menu, ID_VIEW_STATUS_BAR,
                                         MF_BYCOMMAND | (IsWindowVisible(status_.Handle()) ? MF_CHECKED : 0)));
         return 0;

@@ -1,8 +1,10 @@
 #pragma once
 // The main window: the computer tree on the left and the event list on the
-// right of a splitter, the toolbar in a rebar band at the top, the status
-// bar at the bottom; the program's commands. Windows build only.
+// right of a splitter, the toolbar docked on one of the four edges (at the
+// top at start) or floating in a tool window of its own, the status bar at
+// the bottom; the program's commands. Windows build only.
 
+#include "ui/dock_bar.h"
 #include "ui/image_list.h"
 #include "ui/splitter.h"
 #include "ui/status_bar.h"
@@ -13,6 +15,7 @@
 #include "gui/event_list.h"
 #include "rules/quick_start.h"
 #include "rules/run_state.h"
+#include "rules/toolbar_dock.h"
 #include "rules/settings.h"
 #include "services/services.h"
 
@@ -25,10 +28,16 @@ namespace quorvin::run {
 class MainFrame final : public ui::Window,
                         private computers::ComputerTreeHost,
                         private views::EventListHost,
-                        private app::QuickStartHost {
+                        private app::QuickStartHost,
+                        private ui::DockHost {
 public:
     MainFrame(app::AppSettings& settings, app::RunState& state)
-        : settings_(settings), state_(state), tree_(*this, settings), events_(*this, settings) {}
+        : settings_(settings),
+          state_(state),
+          tree_(*this, settings),
+          events_(*this, settings),
+          dockBar_(*this),
+          floating_(*this) {}
 
     // Creates the window, hidden, with its bars and panes, and runs the
     // panes' initial updates: the tree shows `storedComputerList`
@@ -73,11 +82,29 @@ private:
     void ShowMessage(const app::UserMessage& message) override;
     void StartCollection() override { StartCollectionCommand(); }
 
+    // DockHost: the toolbar's gripper and its floating window.
+    void GripperDropped(POINT screen) override;
+    void FloatingCaptionDoubleClicked() override { DockToolbar(DockSide::Top); }
+    void FloatingMoved(POINT screen) override;
+    void FloatingClosed() override { ToggleToolbar(); }
+    SIZE FloatingClientSize(int width) override;
+
+    // The edge a point on the screen docks the toolbar to, or Floating.
+    DockSide SideAt(POINT screen) const;
+    void DockToolbar(DockSide side);
+    // Floats the toolbar with its window's top-left corner at `screen`.
+    void FloatToolbar(POINT screen);
+    // Breaks the toolbar's rows to fit `width` pixels; its size afterwards.
+    SIZE WrapToolbar(int width);
+    // One button a row, each separator after the button before it; its size afterwards.
+    SIZE StandToolbarUpright();
+    void ToggleToolbar();
+
     bool CreateChildren(const std::string& storedComputerList);
     bool CreateToolbar();
     bool CreateStatusBar();
     void Layout() const;
-    void ToggleBar(HWND bar);
+    void ToggleStatusBar();
     void UpdateIndicators();
     void ShowPrompt(int command);
     void EndPrompt();
@@ -96,8 +123,12 @@ private:
     ui::Splitter splitter_;
     computers::ComputerTree tree_;
     views::EventList events_;
-    ui::Rebar rebar_;
+    ui::DockBar dockBar_;
+    ui::FloatingWindow floating_;
     ui::Toolbar toolbar_;
+    // Where the toolbar is; each start docks it at the top.
+    DockSide side_ = DockSide::Top;
+    bool toolbarShown_ = true;
     ui::ImageList toolbarImages_;
     ui::StatusBar status_;
     Pane active_ = Pane::Tree;

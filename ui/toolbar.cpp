@@ -40,31 +40,60 @@ SIZE Toolbar::Size() const {
 
 int Toolbar::ButtonCount() const { return static_cast<int>(SendMessageW(handle_, TB_BUTTONCOUNT, 0, 0)); }
 
-HWND Rebar::Create(HWND parent, int id) {
-    return CreateWindowExW(WS_EX_TOOLWINDOW, REBARCLASSNAMEW, L"",
-                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT |
-                               RBS_BANDBORDERS | CCS_NODIVIDER | CCS_TOP,
-                           0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
-                           nullptr);
+std::vector<int> Toolbar::ItemWidths() const {
+    std::vector<int> widths;
+    const int count = ButtonCount();
+    for (int i = 0; i < count; ++i) {
+        RECT rect{};
+        widths.push_back(SendMessageW(handle_, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rect))
+                             ? static_cast<int>(rect.right - rect.left)
+                             : 0);
+    }
+    return widths;
 }
 
-bool Rebar::AddBand(HWND child, SIZE size) const {
-    REBARBANDINFOW band{};
-    band.cbSize = sizeof band;
-    band.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE;
-    band.fStyle = RBBS_GRIPPERALWAYS | RBBS_CHILDEDGE;
-    band.hwndChild = child;
-    band.cxMinChild = 0;
-    band.cyMinChild = size.cy;
-    band.cx = size.cx + 16;
-    return SendMessageW(handle_, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band)) != FALSE;
+bool Toolbar::SetRowBreaks(const std::vector<bool>& breaks) const {
+    bool all = true;
+    for (std::size_t i = 0; i < breaks.size(); ++i) {
+        TBBUTTON button{};
+        if (!SendMessageW(handle_, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button))) {
+            all = false;
+            continue;
+        }
+        const BYTE state = breaks[i] ? (button.fsState | TBSTATE_WRAP) : (button.fsState & ~TBSTATE_WRAP);
+        if (state == button.fsState) continue;
+        // By index: the separators all have command 0.
+        TBBUTTONINFOW info{};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_BYINDEX | TBIF_STATE;
+        info.fsState = state;
+        if (!SendMessageW(handle_, TB_SETBUTTONINFOW, i, reinterpret_cast<LPARAM>(&info))) all = false;
+    }
+    // The control lays its items out again for the new rows.
+    SendMessageW(handle_, TB_AUTOSIZE, 0, 0);
+    return all;
 }
 
-int Rebar::Height() const {
-    if (!IsWindowVisible(handle_)) return 0;
-    RECT rect{};
-    if (!GetWindowRect(handle_, &rect)) return 0;
-    return rect.bottom - rect.top;
+std::vector<bool> Toolbar::Separators() const {
+    std::vector<bool> separators;
+    const int count = ButtonCount();
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button{};
+        separators.push_back(SendMessageW(handle_, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)) &&
+                             (button.fsStyle & BTNS_SEP) != 0);
+    }
+    return separators;
+}
+
+SIZE Toolbar::Extent() const {
+    RECT all{};
+    const int count = ButtonCount();
+    for (int i = 0; i < count; ++i) {
+        RECT rect{};
+        if (!SendMessageW(handle_, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rect))) continue;
+        if (!UnionRect(&all, &all, &rect)) all = rect;
+    }
+    return {all.right, all.bottom};
 }
 
 }  // namespace quorvin::ui

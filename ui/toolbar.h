@@ -1,6 +1,6 @@
 #pragma once
-// The toolbar common control in a rebar band: the band's gripper lets the
-// user move the toolbar along the top of the window.
+// The toolbar common control: flat buttons with tooltips, in rows of its
+// owner's choosing (ui/dock_bar.h holds it docked or floating).
 
 #include "ui/window.h"
 
@@ -13,7 +13,7 @@ public:
     explicit Toolbar(HWND control = nullptr) : handle_(control) {}
     HWND Handle() const { return handle_; }
 
-    // A flat toolbar with tooltips, laid out by its rebar band; null on failure.
+    // A flat toolbar with tooltips, sized and placed by its parent; null on failure.
     static HWND Create(HWND parent, int id);
 
     // Buttons in order, each taking the next image of `images`; command 0 is
@@ -22,25 +22,19 @@ public:
     // The size of all buttons together.
     SIZE Size() const;
     int ButtonCount() const;
+    // The width of each button and separator, in order.
+    std::vector<int> ItemWidths() const;
+    // Starts a new row after every item marked true (TBSTATE_WRAP), none
+    // after the others. False when the control refused one.
+    bool SetRowBreaks(const std::vector<bool>& breaks) const;
+    // Which items are separators, in order.
+    std::vector<bool> Separators() const;
+    // The size of the items as they are laid out now (rows included).
+    SIZE Extent() const;
 
 private:
     HWND handle_;
 };
 
-class Rebar {
-public:
-    explicit Rebar(HWND control = nullptr) : handle_(control) {}
-    HWND Handle() const { return handle_; }
-
-    // A rebar along the top of `parent`; null on failure.
-    static HWND Create(HWND parent, int id);
-    // One band with a gripper holding `child` of `size`.
-    bool AddBand(HWND child, SIZE size) const;
-    // Height in pixels (0 when hidden).
-    int Height() const;
-
-private:
-    HWND handle_;
-};
 
 }  // namespace quorvin::ui

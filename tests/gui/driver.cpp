@@ -263,8 +263,8 @@ bool App::Ready(std::string& error) {
     list = FindDescendant(frame, "SysListView32");
     status = FindDescendant(frame, "msctls_statusbar32");
     toolbar = FindDescendant(frame, "ToolbarWindow32");
-    rebar = FindDescendant(frame, "ReBarWindow32");
-    if (!tree || !list || !status || !toolbar || !rebar) {
+    dockBar = FindDescendant(frame, "QuorvinDockBar");
+    if (!tree || !list || !status || !toolbar || !dockBar) {
         error = "a child window of the frame is missing";
         return false;
     }

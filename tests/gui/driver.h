@@ -90,7 +90,7 @@ public:
     bool Ready(std::string& error);
     Program& Process() { return program_; }
 
-    HWND frame = nullptr, tree = nullptr, list = nullptr, status = nullptr, toolbar = nullptr, rebar = nullptr;
+    HWND frame = nullptr, tree = nullptr, list = nullptr, status = nullptr, toolbar = nullptr, dockBar = nullptr;
 
     // Lets the program's thread handle everything posted to it so far.
     void Settle() const;

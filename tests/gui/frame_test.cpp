@@ -128,7 +128,7 @@ TEST(Frame, ViewMenuHidesAndShowsTheBars) {
     RECT treeBefore{};
     GetWindowRect(app.tree, &treeBefore);
     app.Command(ID_VIEW_TOOLBAR);
-    EXPECT_FALSE(IsWindowVisible(app.rebar));
+    EXPECT_FALSE(IsWindowVisible(app.dockBar));
     RECT treeAfter{};
     GetWindowRect(app.tree, &treeAfter);
     EXPECT_LT(treeAfter.top, treeBefore.top);
@@ -138,7 +138,7 @@ TEST(Frame, ViewMenuHidesAndShowsTheBars) {
     EXPECT_GT(treeAfter.bottom, treeBefore.bottom);
     app.Command(ID_VIEW_TOOLBAR);
     app.Command(ID_VIEW_STATUS_BAR);
-    EXPECT_TRUE(IsWindowVisible(app.rebar));
+    EXPECT_TRUE(IsWindowVisible(app.dockBar));
     EXPECT_TRUE(IsWindowVisible(app.status));
     GetWindowRect(app.tree, &treeAfter);
     EXPECT_EQ(treeAfter.top, treeBefore.top);
