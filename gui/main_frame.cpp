@@ -99,7 +99,7 @@ bool MainFrame::CreateToolbar() {
 
 SIZE MainFrame::WrapToolbar(int width) {
     // A row break the control refuses leaves its shape off; its buttons still work.
-    static_cast<void>(toolbar_.SetRowBreaks(RowBreaks(toolbar_.ItemWidths(), width)));
+    static_cast<void>(toolbar_.SetRowBreaks(RowBreaks(toolbar_.ItemWidths(), toolbar_.Separators(), width)));
     return toolbar_.Extent();
 }
 

@@ -72,11 +72,18 @@ FrameLayout LayOutFrame(const DockRect& client, DockSide side, bool barShown, in
     return layout;
 }
 
-std::vector<bool> RowBreaks(const std::vector<int>& widths, int rowWidth) {
+std::vector<bool> RowBreaks(const std::vector<int>& widths, const std::vector<bool>& separators, int rowWidth) {
     std::vector<bool> breaks(widths.size(), false);
     int used = 0;
     for (std::size_t i = 0; i < widths.size(); ++i) {
+        const bool separator = i < separators.size() && separators[i];
         if (used > 0 && used + widths[i] > rowWidth) {
+            if (separator) {
+                // It ends this row instead of starting the next.
+                breaks[i] = i + 1 < widths.size();
+                used = 0;
+                continue;
+            }
             breaks[i - 1] = true;
             used = 0;
         }

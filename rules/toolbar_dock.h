@@ -46,8 +46,9 @@ FrameLayout LayOutFrame(const DockRect& client, DockSide side, bool barShown, in
 // Row breaks of items of `widths` laid out from left to right in rows at
 // most `rowWidth` wide: true after an item that ends a row (never after
 // the last). Every row holds at least one item, so a width smaller than
-// every item gives one item per row.
-std::vector<bool> RowBreaks(const std::vector<int>& widths, int rowWidth);
+// every item gives one item per row. A separator (marked in `separators`)
+// never starts a row: one that does not fit ends the row before it.
+std::vector<bool> RowBreaks(const std::vector<int>& widths, const std::vector<bool>& separators, int rowWidth);
 
 // Row breaks of an upright bar, one button a row: a separator ends the row
 // of the button before it (it keeps its place after that button, so the

@@ -319,6 +319,8 @@ TEST(Screenshot, ToolbarDockedLeftAndFloating) {
     SetWindowPos(floating, nullptr, 0, 0, (wide.right - wide.left) * 4 / 10, wide.bottom - wide.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     app.Settle();
+    RedrawWindow(floating, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    app.Settle();
     HoldForPicture(prefix + L"-floating");
     EXPECT_EQ(app.Close(), 0);
 }

@@ -83,20 +83,31 @@ TEST(ToolbarDock, TinyWindowsGiveNoNegativeSizes) {
 TEST(ToolbarDock, ButtonsWrapIntoRowsOfTheGivenWidth) {
     // Buttons of 50 and separators of 8, as the main window's toolbar has them.
     const std::vector<int> widths = {50, 50, 50, 8, 50, 8, 50, 50, 8, 50, 8, 50};
+    const std::vector<bool> separators = {false, false, false, true,  false, true,
+                                          false, false, true,  false, true,  false};
     using B = std::vector<bool>;
     // Wide enough: one row.
-    EXPECT_EQ(RowBreaks(widths, 1000), B(12, false));
-    EXPECT_EQ(RowBreaks(widths, 482), B(12, false));  // exactly the sum
-    // Two rows.
-    EXPECT_EQ(RowBreaks(widths, 300), (B{false, false, false, false, false, false, true, false, false, false, false,
-                                          false}));
-    // Narrower than a button: one item per row, none after the last.
+    EXPECT_EQ(RowBreaks(widths, separators, 1000), B(12, false));
+    EXPECT_EQ(RowBreaks(widths, separators, 482), B(12, false));  // exactly the sum
+    // Two rows: the seventh button does not fit.
+    EXPECT_EQ(RowBreaks(widths, separators, 300),
+              (B{false, false, false, false, false, false, true, false, false, false, false, false}));
+    // A separator that does not fit ends its row rather than starting the next one.
+    EXPECT_EQ(RowBreaks(widths, separators, 150),
+              (B{false, false, false, true, false, false, true, false, false, false, true, false}));
+    EXPECT_EQ(RowBreaks(widths, separators, 100),
+              (B{false, true, false, true, false, true, false, false, true, false, true, false}));
+    // Narrower than a button: one button per row, each separator after the button before it.
+    EXPECT_EQ(RowBreaks(widths, separators, 1), (B{true, true, false, true, false, true, true, false, true, false,
+                                                    true, false}));
+    // Without separators every item may start a row; none after the last.
     B column(12, true);
     column.back() = false;
-    EXPECT_EQ(RowBreaks(widths, 1), column);
-    EXPECT_EQ(RowBreaks(widths, 0), column);
-    EXPECT_EQ(RowBreaks({}, 100), B{});
-    EXPECT_EQ(RowBreaks({200}, 100), B{false});
+    EXPECT_EQ(RowBreaks(widths, {}, 1), column);
+    EXPECT_EQ(RowBreaks(widths, {}, 0), column);
+    EXPECT_EQ(RowBreaks({}, {}, 100), B{});
+    EXPECT_EQ(RowBreaks({200}, {false}, 100), B{false});
+    EXPECT_EQ(RowBreaks({50, 8}, {false, true}, 50), (B{false, false}));  // a last separator ends nothing
 }
 
 TEST(ToolbarDock, AnUprightBarHasOneButtonARowAndSeparatorsBetweenRows) {
