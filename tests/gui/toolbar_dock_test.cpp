@@ -71,9 +71,32 @@ void ClickButton(App& app, int index) {
     app.Settle();
 }
 
-// The add button opens its dialog and the delete button removes the current computer.
+// The mouse leaves the toolbar (which looks where the cursor is when told so).
+void LeaveToolbar(App& app) {
+    const RECT bar = ScreenRect(app.toolbar);
+    SetCursorPos(bar.right + 20 < 1000 ? bar.right + 20 : bar.left - 20, bar.top + 5);
+    PostMessageW(app.toolbar, WM_MOUSELEAVE, 0, 0);
+    app.Settle();
+}
+
+bool WaitForStatus(App& app, const std::string& text) {
+    for (int i = 0; i < 100; ++i) {
+        if (app.StatusText(0) == text) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// The add button opens its dialog and the delete button removes the current
+// computer; hovering the start button shows its prompt.
 void ExpectButtonsCommand(App& app, const char* where) {
     SCOPED_TRACE(where);
+    const std::string shown = app.StatusText(0);
+    const RECT start = ButtonRect(app, 2);
+    PostMessageW(app.toolbar, WM_MOUSEMOVE, 0, MAKELPARAM((start.left + start.right) / 2, (start.top + start.bottom) / 2));
+    EXPECT_TRUE(WaitForStatus(app, "イベントログの取得を開始"));
+    LeaveToolbar(app);
+    EXPECT_TRUE(WaitForStatus(app, shown)) << "[" << app.StatusText(0) << "] instead of [" << shown << "]";
     ClickButton(app, 0);
     HWND dialog = app.WaitForDialog("コンピュータの追加");
     ASSERT_NE(dialog, nullptr);
@@ -84,6 +107,7 @@ void ExpectButtonsCommand(App& app, const char* where) {
     app.ClickTree(app.Entry(0));
     ClickButton(app, 1);
     EXPECT_EQ(app.TreeNames().size(), before - 1);
+    LeaveToolbar(app);
 }
 
 // The bar on `edge`, the splitter beside it and the status bar along the bottom.
