@@ -296,7 +296,11 @@ TEST(Toolbar, FloatsInAToolWindowThatWrapsAndDocksAgain) {
     // And from the left edge straight to the bottom.
     DragGripper(app, NearEdge(app, Edge::Bottom));
     ExpectDockedOn(app, Edge::Bottom);
+    // The program ends as usual with the toolbar floating.
+    DragGripper(app, middle);
+    EXPECT_TRUE(IsWindowVisible(floating));
     EXPECT_EQ(app.Close(), 0);
+    EXPECT_FALSE(IsWindow(floating));
 }
 
 namespace {
