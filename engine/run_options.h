@@ -2,7 +2,8 @@
 // What one run collects and how it reaches the computers' shares: the job
 // of the start dialog and the alternate account, as the engine reads them.
 // The application fills it from its settings record before the run
-// (rules/run_options.h); the fields carry the settings' names and values.
+// (rules/run_options.h): the settings record is made of these fields and
+// the windows' own.
 
 #include <cstdint>
 

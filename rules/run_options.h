@@ -6,6 +6,7 @@
 
 namespace quorvin::run {
 
-engine::RunOptions RunOptionsFrom(const app::AppSettings& settings);
+// The job and account fields of `settings`, as the engine reads them.
+inline engine::RunOptions RunOptionsFrom(const app::AppSettings& settings) { return settings; }
 
 }  // namespace quorvin::run
