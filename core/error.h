@@ -27,12 +27,18 @@ constexpr Error kBadExeFormat = 193;
 constexpr Error kMoreData = 234;
 constexpr Error kMessageNotFound = 317;  // ERROR_MR_MID_NOT_FOUND
 constexpr Error kResourceTypeNotFound = 1813;
+constexpr Error kSessionCredentialConflict = 1219;
 constexpr Error kLogonFailure = 1326;
 constexpr Error kFileCorrupt = 1392;
 constexpr Error kRpcServerUnavailable = 1722;
 constexpr Error kEventLogFileCorrupt = 1500;
+constexpr Error kEventLogFileChanged = 1503;
 constexpr Error kNoBrowserServers = 6118;
 constexpr Error kInvalidComputerName = 2351;  // NERR_InvalidComputer
+
+// The most bytes one ReadEventLog call may ask for: the event log protocol
+// declares the read size with this range, and a larger request is refused.
+constexpr std::uint32_t kLargestEventLogRead = 0x7FFFF;
 }  // namespace error
 
 // Registry value types.

@@ -15,9 +15,6 @@ namespace quorvin::engine {
 namespace {
 
 constexpr std::uint32_t kReadBufferSize = 320000;
-// A single record never needs more; a larger request from the service is
-// answered like a failed allocation.
-constexpr std::uint32_t kLargestReadBuffer = 64u << 20;
 constexpr std::size_t kSystemDirectoryMax = 260;
 
 // SystemTimeToFileTime accepts years 1601 to 30827 and valid fields only.
@@ -188,13 +185,13 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
 
         if (error == platform::error::kInsufficientBuffer) {
             // A service that asks for no more than it has is broken: growing
-            // would not end.
-            if (bytesNeeded <= buffer.size()) {
+            // would not end. A record larger than one read may ask for
+            // cannot be read at all: the service refuses such a read.
+            if (bytesNeeded <= buffer.size() || bytesNeeded > platform::error::kLargestEventLogRead) {
                 report_.ReadFailed(computer_, log_, lastSource, error);
                 return kLogFailed;
             }
             try {
-                if (bytesNeeded > kLargestReadBuffer) throw std::bad_alloc();
                 buffer.assign(bytesNeeded, 0);
             } catch (const std::bad_alloc&) {
                 report_.LargerBufferMemory(computer_, log_, lastSource);

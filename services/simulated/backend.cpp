@@ -17,6 +17,12 @@ public:
     explicit FileLog(evt::BackwardReader reader) : reader_(std::move(reader)) {}
     platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
                          std::uint32_t& bytesNeeded) override {
+        // The service refuses reads larger than the protocol allows.
+        if (size > platform::error::kLargestEventLogRead) {
+            bytesRead = 0;
+            bytesNeeded = 0;
+            return platform::error::kInvalidParameter;
+        }
         return reader_.Read(buffer, size, bytesRead, bytesNeeded);
     }
 

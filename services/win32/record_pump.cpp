@@ -36,7 +36,8 @@ platform::Error ConvertBatch(const std::uint8_t* data, std::size_t size,
 }
 
 RecordPump::RecordPump(WideRead read, std::uint32_t firstBatchSize)
-    : read_(std::move(read)), batchSize_(std::max<std::uint32_t>(firstBatchSize, evt::kShortestRecord)) {}
+    : read_(std::move(read)),
+      batchSize_(std::min(std::max<std::uint32_t>(firstBatchSize, evt::kShortestRecord), kLargestBatchSize)) {}
 
 platform::Error RecordPump::Fill() {
     if (batch_.size() < batchSize_) batch_.resize(batchSize_);
@@ -51,7 +52,7 @@ platform::Error RecordPump::Fill() {
         if (e == error::kInsufficientBuffer) {
             // A service that asks for no more than it was given would make this loop forever.
             if (needed <= batch_.size()) return error::kInvalidData;
-            if (needed > kLargestBatchSize) return error::kNotEnoughMemory;
+            if (needed > kLargestBatchSize) return error::kInsufficientBuffer;
             batch_.resize(needed);
             continue;
         }

@@ -31,10 +31,11 @@ platform::Error ConvertBatch(const std::uint8_t* data, std::size_t size,
 
 class RecordPump {
 public:
-    // The first wide batch buffer; it grows when the service asks for more.
-    static constexpr std::uint32_t kFirstBatchSize = 0x80000;
-    // No record of a real log comes near this; a larger request is refused with 8.
-    static constexpr std::uint32_t kLargestBatchSize = 64u << 20;
+    // Each batch asks for as much as the event log service allows at once.
+    static constexpr std::uint32_t kFirstBatchSize = platform::error::kLargestEventLogRead;
+    // Never more: a record that needs a larger buffer cannot be read at all
+    // and ends the log with 122 (bytesNeeded 0).
+    static constexpr std::uint32_t kLargestBatchSize = platform::error::kLargestEventLogRead;
 
     explicit RecordPump(WideRead read, std::uint32_t firstBatchSize = kFirstBatchSize);
 

@@ -20,6 +20,8 @@ public:
     platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
                          std::uint32_t& bytesNeeded) override {
         bytesRead = bytesNeeded = 0;
+        // Windows refuses larger reads.
+        if (size > platform::error::kLargestEventLogRead) return platform::error::kInvalidParameter;
         if (raw_ < log_.rawReads.size()) {
             const auto& chunk = log_.rawReads[raw_++];
             std::memcpy(buffer, chunk.data(), std::min<std::size_t>(chunk.size(), size));

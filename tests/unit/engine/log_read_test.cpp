@@ -137,6 +137,15 @@ TEST_F(LogReadTest, RecordLargerThanTheReadBufferGrowsIt) {
     EXPECT_EQ(Read(), kLogRead);
     EXPECT_EQ(Ids(), (std::vector<std::string>{"8", "7", "6"}));
     EXPECT_EQ(report, "");
+
+    // A record larger than one read may ask for (0x7FFFF bytes) is a read
+    // failure with the service's code; the rows before it stay.
+    big.strings = {std::string(0x7FFFF, 'x')};
+    Log().newestFirst = {Event(LocalTime(2023, 5, 1, 9, 0, 0), 8), big, Event(LocalTime(2023, 5, 1, 7, 0, 0), 6)};
+    rows.rows.clear();
+    EXPECT_EQ(Read(), kLogFailed);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"8"}));
+    EXPECT_EQ(report, "ｴﾗｰ 015:[\\\\SV1][system][Svc]:ｲﾍﾞﾝﾄの読み込みに失敗しました。\r\n原因 016:T122\r\n");
 }
 
 TEST_F(LogReadTest, StopRequestEndsTheLogAtTheNextRecordAndClearsTheFlag) {

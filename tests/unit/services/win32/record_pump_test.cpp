@@ -209,7 +209,8 @@ TEST(RecordPump, MisbehavingServiceNeitherLoopsNorOverreads) {
     const Case cases[] = {
         {"asks for no more than it has", error::kInsufficientBuffer, 0, 0x40, error::kInvalidData},
         {"asks for less", error::kInsufficientBuffer, 0, 4, error::kInvalidData},
-        {"asks for too much", error::kInsufficientBuffer, 0, 0xFFFFFFFF, error::kNotEnoughMemory},
+        {"asks for more than one read may", error::kInsufficientBuffer, 0, 0x80000, error::kInsufficientBuffer},
+        {"asks for far too much", error::kInsufficientBuffer, 0, 0xFFFFFFFF, error::kInsufficientBuffer},
         {"reads more than the buffer", error::kSuccess, 0x41, 0, error::kInvalidData},
         {"succeeds with nothing", error::kSuccess, 0, 0, error::kHandleEof},
         {"passes on its own code", error::kAccessDenied, 0, 0, error::kAccessDenied},
@@ -243,6 +244,43 @@ TEST(RecordPump, MisbehavingServiceNeitherLoopsNorOverreads) {
     Bytes buffer(1000);
     EXPECT_EQ(growing.Read(buffer.data(), 1000, read, needed), error::kInvalidData);
     EXPECT_LT(ask, 0x40u + 4 * 20);
+}
+
+// Windows refuses a ReadEventLogW of more than 0x7FFFF bytes: the pump never
+// asks for more, and a record that would need more ends the log with 122 and
+// no size to grow to, so that the caller reports it instead of growing.
+TEST(RecordPump, NeverAsksTheServiceForMoreThanOneReadMayHold) {
+    auto events = SampleEvents();
+    Service service(events);
+    auto strict = [&service, inner = service.Reader()](std::uint8_t* buffer, std::uint32_t size,
+                                                        std::uint32_t& bytesRead, std::uint32_t& bytesNeeded) {
+        if (size > 0x7FFFF) {
+            ++service.calls;
+            return error::kInvalidParameter;
+        }
+        return inner(buffer, size, bytesRead, bytesNeeded);
+    };
+    for (std::uint32_t asked : {0u, 0x7FFFFu, 0x80000u, 0xFFFFFFFFu}) {
+        service.next = 0;
+        RecordPump pump(strict, asked == 0 ? RecordPump::kFirstBatchSize : asked);
+        Error last = 0;
+        EXPECT_EQ(Drain(pump, 100000, last), events) << asked;
+        EXPECT_EQ(last, error::kHandleEof) << asked;
+    }
+    for (std::uint32_t size : service.sizesAsked) EXPECT_LE(size, 0x7FFFFu);
+
+    // One record of 600,000 bytes: more than any read may ask for.
+    events.insert(events.begin() + 1, MakeEvent(9, "Huge", {std::string(300000, 'h')}));
+    Service huge(events);
+    RecordPump pump(huge.Reader());
+    Bytes buffer(0x7FFFF);
+    std::uint32_t read = 0, needed = 0;
+    ASSERT_EQ(pump.Read(buffer.data(), 0x7FFFF, read, needed), error::kSuccess);
+    EXPECT_EQ(quorvin::evt::ParseAnsiRecord(buffer.data(), read), events[0]);
+    EXPECT_EQ(pump.Read(buffer.data(), 0x7FFFF, read, needed), error::kInsufficientBuffer);
+    EXPECT_EQ(read, 0u);
+    EXPECT_EQ(needed, 0u);
+    for (std::uint32_t size : huge.sizesAsked) EXPECT_LE(size, 0x7FFFFu);
 }
 
 TEST(ConvertBatch, WalksRecordsByTheirLengthsAndStopsAtABrokenOne) {
