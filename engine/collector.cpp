@@ -52,6 +52,7 @@ private:
 Collector::Collector(RunEnvironment environment)
     : env_(std::move(environment)),
       report_(env_.report, [this](std::uint32_t code) { return messages_->SystemErrorText(code); }),
+      connections_(env_.platform.connections),
       messages_(&env_.platform.messages),
       system_(&env_.platform.system) {
     if (!env_.finalPause) env_.finalPause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); };
@@ -70,35 +71,30 @@ int Collector::Run() {
     while (more) {
         int items = env_.view.TreeItemCount();
         if (items < 1) items = 1;
-        const std::string share = "\\\\" + name + "\\admin$";
-        bool connected = false;
         if (s.AnotherLoginName) {
-            const platform::Error error = env_.platform.connections.AddConnection(share, s.Username, s.Password);
-            if (error == platform::error::kSuccess)
-                connected = true;
-            else
-                report_.AlternateLoginFailed(name, s.Username, error);
+            const platform::Error error = connections_.Connect(name, s.Username, s.Password);
+            if (error != platform::error::kSuccess) report_.AlternateLoginFailed(name, s.Username, error);
         }
 
         if (!env_.stopRequested) env_.view.SetProgressPosition(progress / 3 / items);
         if (!ReadLogStep(name, "system", LogKind::System, typeMask, s.Filter_System))
-            return StopPath(name, connected, share);
+            return StopPath(name);
 
-        if (env_.stopRequested) return StopPath(name, connected, share);
+        if (env_.stopRequested) return StopPath(name);
         progress += 1000;
         env_.view.SetProgressPosition(progress / 3 / items);
         if (!ReadLogStep(name, "security", LogKind::Security, typeMask, s.Filter_Security))
-            return StopPath(name, connected, share);
+            return StopPath(name);
 
-        if (env_.stopRequested) return StopPath(name, connected, share);
+        if (env_.stopRequested) return StopPath(name);
         progress += 1000;
         env_.view.SetProgressPosition(progress / 3 / items - 10);
         if (!ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application) ||
             env_.stopRequested)
-            return StopPath(name, connected, share);
+            return StopPath(name);
 
         progress += 1000;
-        if (connected) env_.platform.connections.CancelConnection(share);
+        connections_.CancelAll();
         more = env_.view.NextComputer(name);
     }
 
@@ -121,10 +117,10 @@ bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKin
     return result != kLogStopped;
 }
 
-int Collector::StopPath(const std::string& name, bool connected, const std::string& share) {
+int Collector::StopPath(const std::string& name) {
     report_.Cancelled(name);
     env_.stopRequested = 0;
-    if (connected) env_.platform.connections.CancelConnection(share);
+    connections_.CancelAll();
     env_.view.EndProgress();
     return 1;
 }
@@ -149,6 +145,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         report_.OpenFailed(computer_, log_, openError);
         return kLogFailed;
     }
+    connections_.Use("IPC$");
 
     if (env_.cacheWithinLog) {
         cachedMessages_ = std::make_unique<CachedMessages>(env_.platform.messages, env_.moduleCacheBytes);

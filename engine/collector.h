@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/collection_view.h"
+#include "engine/connections.h"
 #include "engine/log_cache.h"
 #include "engine/log_record.h"
 #include "engine/report.h"
@@ -59,7 +60,7 @@ public:
 private:
     struct Substitute;
 
-    int StopPath(const std::string& name, bool connected, const std::string& share);
+    int StopPath(const std::string& name);
     bool ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
                      bool enabled);
     void PrepareRegistry();
@@ -75,6 +76,8 @@ private:
 
     RunEnvironment env_;
     Report report_;
+    // The connections made to the computer at hand.
+    ComputerConnections connections_;
     std::uint32_t eventCount_ = 0;
 
     // Per log.

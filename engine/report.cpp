@@ -1,5 +1,7 @@
 #include "engine/report.h"
 
+#include "core/error.h"
+
 namespace quorvin::engine {
 
 namespace {
@@ -30,6 +32,10 @@ void Report::AlternateLoginFailed(const std::string& n, const std::string& user,
     Append("注意 803:[" + n + "][" + user + "]:別名でのﾛｸﾞｲﾝに失敗しました。\r\n");
     Append("          現在ログオン中のアカウントで接続を試みます。\r\n");
     Cause("原因:", error);
+    // Windows keeps one account per computer while any connection to it
+    // remains: the user has to end the other connection first.
+    if (error == platform::error::kSessionCredentialConflict)
+        Append("          このｺﾝﾋﾟｭｰﾀへは既に別のｱｶｳﾝﾄで接続しています。その接続を切断してから(net use で確認できます)、もう一度実行してください。\r\n");
 }
 
 void Report::LogStarted(const std::string& n, LogKind log) {

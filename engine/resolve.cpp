@@ -75,7 +75,9 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
         const bool severalFiles = list.find(';') != std::string::npos;
         for (const std::string& name : SplitFileList(list)) {
             std::unique_ptr<platform::MessageModule> module;
-            error = messages.LoadDataFile(MapToShare(computer_, name), module);
+            const std::string path = MapToShare(computer_, name);
+            connections_.UsePath(path);
+            error = messages.LoadDataFile(path, module);
             if (error == platform::error::kSuccess && module) {
                 TraceLine("リモートファイルの読み込み成功\n");
                 std::string text;
@@ -86,7 +88,9 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
                 // Only the last file of the list is tried after the first that loads.
                 if (severalFiles) {
                     std::unique_ptr<platform::MessageModule> last;
-                    if (messages.LoadDataFile(MapToShare(computer_, LastFileOfList(list)), last) ==
+                    const std::string lastPath = MapToShare(computer_, LastFileOfList(list));
+                    connections_.UsePath(lastPath);
+                    if (messages.LoadDataFile(lastPath, last) ==
                             platform::error::kSuccess &&
                         last &&
                         messages.FormatMessage(last.get(), record.eventId, &table, text) == platform::error::kSuccess)
@@ -122,6 +126,7 @@ void Collector::CategoryStep(const LogRecord& record) {
     const std::string list = ExpandSystemRoot(value, systemRoot_, *system_);
     for (const std::string& name : SplitFileList(list)) {
         const std::string path = MapToShare(computer_, name);
+        connections_.UsePath(path);
         std::unique_ptr<platform::MessageModule> module;
         platform::Error error = messages.LoadDataFile(path, module);
         if (error != platform::error::kSuccess || !module) {
@@ -145,6 +150,7 @@ void Collector::ParameterStep(const LogRecord& record, platform::RegistryKey& so
     const std::string list = ExpandSystemRoot(value, systemRoot_, *system_);
     for (const std::string& name : SplitFileList(list)) {
         const std::string path = MapToShare(computer_, name);
+        connections_.UsePath(path);
         std::unique_ptr<platform::MessageModule> module;
         const platform::Error error = messages.LoadDataFile(path, module);
         if (error != platform::error::kSuccess || !module) {

@@ -40,9 +40,13 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
     if (!valid) return error::kLogonFailure;
 
     std::lock_guard<std::mutex> lock(state_.mutex);
-    std::vector<std::string>& connected = state_.shares[static_cast<std::size_t>(index)];
+    SimulatedNetwork::State::Session& session = state_.sessions[static_cast<std::size_t>(index)];
+    // One account per computer while any of its connections remains.
+    if (!session.shares.empty() && !Equal(session.user, userName)) return error::kSessionCredentialConflict;
+    session.user = std::string(userName);
     const std::string upper = UpperAscii(share);
-    if (std::find(connected.begin(), connected.end(), upper) == connected.end()) connected.push_back(upper);
+    if (std::find(session.shares.begin(), session.shares.end(), upper) == session.shares.end())
+        session.shares.push_back(upper);
     return error::kSuccess;
 }
 
@@ -52,10 +56,11 @@ platform::Error Connections::CancelConnection(const std::string& remoteName) {
     const int index = state_.config.FindComputer(server);
     if (index < 0) return kNotConnected;
     std::lock_guard<std::mutex> lock(state_.mutex);
-    std::vector<std::string>& connected = state_.shares[static_cast<std::size_t>(index)];
-    const auto it = std::find(connected.begin(), connected.end(), UpperAscii(share));
-    if (it == connected.end()) return kNotConnected;
-    connected.erase(it);
+    SimulatedNetwork::State::Session& session = state_.sessions[static_cast<std::size_t>(index)];
+    const auto it = std::find(session.shares.begin(), session.shares.end(), UpperAscii(share));
+    if (it == session.shares.end()) return kNotConnected;
+    session.shares.erase(it);
+    if (session.shares.empty()) session.user.clear();
     return error::kSuccess;
 }
 

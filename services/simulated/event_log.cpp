@@ -18,6 +18,7 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     }
     const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
     if (!computer.eventLog) return error::kRpcServerUnavailable;
+    if (!name.empty()) state_.UseShare(index, "IPC$");
 
     // A log without a file has no records yet. The service opens the
     // Application log for a name that is no log of its own.

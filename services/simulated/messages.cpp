@@ -42,6 +42,7 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
     if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) ||
         !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root, &state_.folders))
         return parsed.kind == WindowsPath::Kind::kUnc ? error::kBadNetName : error::kPathNotFound;
+    if (parsed.kind == WindowsPath::Kind::kUnc) state_.UseShare(index, parsed.share);
 
     std::vector<std::string> components;
     if (const platform::Error e = NormalizeComponents(pieces, components)) return e;

@@ -112,7 +112,7 @@ private:
 
 struct SimulatedNetwork::State {
     explicit State(NetworkConfig c)
-        : config(std::move(c)), shares(config.computers.size()), hives(config.computers.size()) {}
+        : config(std::move(c)), sessions(config.computers.size()), hives(config.computers.size()) {}
 
     struct HiveSlot {
         bool loaded = false;
@@ -131,10 +131,23 @@ struct SimulatedNetwork::State {
     std::string SystemRootOf(int index);
     // Whether computer `index` has a connection made with one of its accounts.
     bool Connected(int index);
+    // The event log and registry (share "IPC$") and the message files
+    // (share "X$") of a computer that has a connection: as the redirector
+    // does, the share is then connected too, with the same account, and
+    // stays connected until it is cancelled by name.
+    void UseShare(int index, std::string_view share);
+
+    // The connections to one computer: the account they were made with
+    // and the upper-case names of the connected shares. Windows keeps one
+    // account per computer while any connection to it remains.
+    struct Session {
+        std::string user;
+        std::vector<std::string> shares;
+    };
 
     NetworkConfig config;
-    std::mutex mutex;                             // guards shares and hives
-    std::vector<std::vector<std::string>> shares;  // per computer: upper-case names of the connected shares
+    std::mutex mutex;               // guards sessions and hives
+    std::vector<Session> sessions;  // per computer
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time

@@ -29,6 +29,7 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
     }
     const int index = state_.config.FindComputer(name);
     if (index < 0 || !state_.config.computers[static_cast<std::size_t>(index)].registry) return error::kBadNetPath;
+    state_.UseShare(index, "IPC$");
     const platform::Error e = state_.HiveOf(index, hive);
     if (e != error::kSuccess) return e;
     key = backend::ReadOnlyRoot(hive);

@@ -1,5 +1,7 @@
 #include "services/simulated/network_state.h"
 
+#include <algorithm>
+
 namespace quorvin::network {
 
 std::string UpperAscii(std::string_view s) {
@@ -74,7 +76,15 @@ std::string SimulatedNetwork::State::SystemRootOf(int index) {
 
 bool SimulatedNetwork::State::Connected(int index) {
     std::lock_guard<std::mutex> lock(mutex);
-    return !shares[static_cast<std::size_t>(index)].empty();
+    return !sessions[static_cast<std::size_t>(index)].shares.empty();
+}
+
+void SimulatedNetwork::State::UseShare(int index, std::string_view share) {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<std::string>& shares = sessions[static_cast<std::size_t>(index)].shares;
+    if (shares.empty()) return;
+    const std::string upper = UpperAscii(share);
+    if (std::find(shares.begin(), shares.end(), upper) == shares.end()) shares.push_back(upper);
 }
 
 // ---- The network ----------------------------------------------------------------------
@@ -105,7 +115,7 @@ platform::Platform SimulatedNetwork::Services() {
 
 void SimulatedNetwork::Reset() {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    for (auto& connected : state_->shares) connected.clear();
+    for (auto& session : state_->sessions) session = State::Session{};
 }
 
 const NetworkConfig& SimulatedNetwork::Config() const { return state_->config; }

@@ -157,10 +157,10 @@ TEST_F(CollectorTest, WrongAlternatePasswordIsReportedOncePerComputerAndTheLogsA
               std::string::npos);
     EXPECT_EQ(report.find("注意 803:[SV2]"), std::string::npos);
     EXPECT_EQ(view.rows.size(), 1u);
-    // Only the connection that succeeded is cancelled.
+    // Only the computer that was connected has connections to cancel.
     EXPECT_EQ(platform.connectionLog,
               (std::vector<std::string>{"add \\\\SV1\\admin$ admin", "add \\\\SV2\\admin$ admin",
-                                        "cancel \\\\SV2\\admin$"}));
+                                        "cancel \\\\SV2\\IPC$", "cancel \\\\SV2\\admin$"}));
 }
 
 TEST_F(CollectorTest, StopDuringSecurityLogOfSecondComputerEndsTheRun) {

@@ -155,6 +155,7 @@ platform::Error FakePlatform::ConnectLocalMachine(const std::string& machine,
 platform::Error FakePlatform::AddConnection(const std::string& remote, const std::string& user,
                                             const std::string& password) {
     connectionLog.push_back("add " + remote + " " + user);
+    if (auto failure = connectionErrors.find(remote); failure != connectionErrors.end()) return failure->second;
     auto it = passwords.find(remote);
     if (it == passwords.end()) return platform::error::kBadNetPath;
     return it->second == password ? 0 : platform::error::kLogonFailure;

@@ -67,6 +67,7 @@ public:
     std::map<std::string, platform::Error, Less> fileErrors;
     std::map<std::uint32_t, std::string> systemMessages;   // the system's table (FROM_SYSTEM)
     std::map<std::string, std::string, Less> passwords;    // "\\NAME\admin$" -> password
+    std::map<std::string, platform::Error, Less> connectionErrors;  // remote name -> failure
     std::vector<std::string> connectionLog;
     std::vector<std::string> loads;
     std::string systemDirectory = "C:\\WINNT\\System32";
