@@ -15,6 +15,8 @@ namespace quorvin::engine {
 namespace {
 
 constexpr std::uint32_t kReadBufferSize = 320000;
+// A log that keeps changing under the read is given up after this many reopenings.
+constexpr int kMostReopens = 16;
 constexpr std::size_t kSystemDirectoryMax = 260;
 
 // SystemTimeToFileTime accepts years 1601 to 30827 and valid fields only.
@@ -175,10 +177,32 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     std::string lastSource;
     LogRecord record;
     DayCache days;
+    // The last record walked, and whether the log is being read on after it
+    // changed: records from `last.recordNumber` up were walked already.
+    LogRecord last;
+    bool walked = false;
+    bool resuming = false;
+    int reopens = 0;
     for (;;) {
         std::uint32_t bytesRead = 0, bytesNeeded = 0;
         const platform::Error error =
             eventLog->Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), bytesRead, bytesNeeded);
+
+        // The log was cleared or overwritten since the last read: the
+        // handle is of no more use, but the older records may still be
+        // there. It is opened again and read on below the last record.
+        if (error == platform::error::kEventLogFileChanged && reopens < kMostReopens) {
+            ++reopens;
+            report_.LogReopened(computer_, log_, lastSource, walked ? last.recordNumber : 0);
+            eventLog.reset();
+            const platform::Error again = env_.platform.eventLog.Open(computer_, log_, eventLog);
+            if (again != platform::error::kSuccess || !eventLog) {
+                report_.ReadFailed(computer_, log_, lastSource, error);
+                return kLogFailed;
+            }
+            resuming = walked;
+            continue;
+        }
 
         if (error == platform::error::kInsufficientBuffer) {
             // A service that asks for no more than it has is broken: growing
@@ -196,7 +220,14 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             }
             continue;
         }
-        if (error == platform::error::kHandleEof) return kLogRead;
+        if (error == platform::error::kHandleEof) {
+            // Nothing older than the last record walked is left: it went with the change.
+            if (resuming) {
+                report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileChanged);
+                return kLogFailed;
+            }
+            return kLogRead;
+        }
         if (error != platform::error::kSuccess || bytesRead == 0 || bytesRead > buffer.size()) {
             // A successful read that returns nothing or more than the buffer
             // holds cannot be walked; it fails the log like a read error.
@@ -216,7 +247,27 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                 report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileCorrupt);
                 return kLogFailed;
             }
+            if (resuming) {
+                // Records from the last one walked up were read before the
+                // change, or are newer than the read: passed over. The next
+                // must be the one before it, written no later (a cleared log
+                // numbers its new records from 1 again); otherwise the older
+                // records are gone.
+                if (record.recordNumber >= last.recordNumber) {
+                    left -= record.length;
+                    offset += record.length;
+                    continue;
+                }
+                if (record.recordNumber != last.recordNumber - 1 || record.timeWritten > last.timeWritten) {
+                    report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileChanged);
+                    return kLogFailed;
+                }
+                resuming = false;
+            }
             lastSource = record.source;
+            last.recordNumber = record.recordNumber;
+            last.timeWritten = record.timeWritten;
+            walked = true;
 
             std::tm local{};
             const bool converted = app::ToLocalCalendar(record.timeGenerated, local);

@@ -141,4 +141,10 @@ void Report::NoLocalMessageFile(const std::string& c, const std::string& l, cons
     Append("情報 251:" + Fields(c, l, s) + "ﾚｼﾞｽﾄﾘ内で指定されたﾒｯｾｰｼﾞﾌｧｲﾙが見つかりませんでした。\r\n");
 }
 
+void Report::LogReopened(const std::string& c, const std::string& l, const std::string& s, std::uint32_t number) {
+    const std::string from = number != 0 ? "ﾚｺｰﾄﾞ番号 " + std::to_string(number) + " より前のｲﾍﾞﾝﾄから" : "最新のｲﾍﾞﾝﾄから";
+    Append("情報 053:" + Fields(c, l, s) + "読み込み中にｲﾍﾞﾝﾄﾛｸﾞがｸﾘｱまたは上書きされました。ｲﾍﾞﾝﾄﾛｸﾞを開き直し、" + from +
+           "読み込みを続けます。\r\n");
+}
+
 }  // namespace quorvin::engine

@@ -52,6 +52,10 @@ public:
     void NoEventMessageFile(const std::string& c, const std::string& l, const std::string& s,
                             std::uint32_t error);  // 051, 052
     void NoLocalMessageFile(const std::string& c, const std::string& l, const std::string& s);  // 251
+    // 053: the log was cleared or overwritten while it was read; it is
+    // opened again and read on from the record before `number` (0: from
+    // its newest record, when none had been read yet).
+    void LogReopened(const std::string& c, const std::string& l, const std::string& s, std::uint32_t number);
 
 private:
     void Append(const std::string& line) { text_ += line; }

@@ -90,7 +90,9 @@ std::optional<Event> ParseAnsiRecord(const std::uint8_t* data, std::size_t size)
 // client does. Texts are CP932.
 struct ServiceRecord {
     std::uint32_t length = 0;
+    std::uint32_t recordNumber = 0;
     std::uint32_t timeGenerated = 0;
+    std::uint32_t timeWritten = 0;
     std::uint32_t eventId = 0;
     std::uint16_t eventType = 0;
     std::uint16_t eventCategory = 0;

@@ -199,7 +199,9 @@ bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord
     if (length < kFixedRecordSize || length % 4 != 0 || length > size) return false;
 
     record.length = length;
+    record.recordNumber = LoadU32(data + kRecordNumber);
     record.timeGenerated = LoadU32(data + kTimeGenerated);
+    record.timeWritten = LoadU32(data + kTimeWritten);
     record.eventId = LoadU32(data + kEventId);
     record.eventType = LoadU16(data + kEventType);
     record.eventCategory = LoadU16(data + kEventCategory);

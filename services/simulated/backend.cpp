@@ -1,5 +1,8 @@
 #include "services/simulated/backend.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "formats/evt/evt.h"
 #include "formats/messages/format_message.h"
 #include "formats/messages/message_table.h"
@@ -41,6 +44,90 @@ platform::Error OpenLogFile(const std::uint8_t* data, std::size_t size, std::uni
 }
 
 std::unique_ptr<platform::EventLog> EmptyLog() { return std::make_unique<FileLog>(evt::BackwardReader({})); }
+
+namespace {
+
+constexpr platform::Error kEventLogFileChanged = 1503;
+
+std::vector<evt::Event> Changed(std::vector<evt::Event> oldestFirst, const Change& change) {
+    evt::Event model;
+    if (!oldestFirst.empty()) model = oldestFirst.back();
+    if (change.cleared) {
+        oldestFirst.clear();
+        model.recordNumber = 0;
+    } else {
+        oldestFirst.erase(oldestFirst.begin(),
+                          oldestFirst.begin() + std::min<std::size_t>(change.count, oldestFirst.size()));
+    }
+    for (std::uint32_t i = 1; i <= change.count; ++i) {
+        evt::Event added = model;
+        added.recordNumber = model.recordNumber + i;
+        added.timeGenerated = model.timeGenerated + i;
+        added.timeWritten = model.timeWritten + i;
+        added.eventId = model.eventId + i;
+        oldestFirst.push_back(std::move(added));
+    }
+    return oldestFirst;
+}
+
+// Hands out whole records newest first as BackwardReader does, but no more
+// than `left` of them before the log changes under the handle.
+class ChangingLog final : public platform::EventLog {
+public:
+    ChangingLog(std::vector<std::vector<std::uint8_t>> newestFirst, std::uint32_t left,
+                std::shared_ptr<std::atomic<bool>> changed)
+        : records_(std::move(newestFirst)), left_(left), changed_(std::move(changed)) {}
+
+    platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
+                         std::uint32_t& bytesNeeded) override {
+        bytesRead = bytesNeeded = 0;
+        if (size > platform::error::kLargestEventLogRead) return platform::error::kInvalidParameter;
+        if (buffer == nullptr) size = 0;
+        if (left_ == 0 && next_ < records_.size()) *changed_ = true;
+        if (*changed_) return kEventLogFileChanged;
+        if (next_ == records_.size()) return platform::error::kHandleEof;
+        if (records_[next_].size() > size) {
+            bytesNeeded = static_cast<std::uint32_t>(records_[next_].size());
+            return platform::error::kInsufficientBuffer;
+        }
+        while (next_ < records_.size() && left_ > 0 && records_[next_].size() <= size - bytesRead) {
+            std::memcpy(buffer + bytesRead, records_[next_].data(), records_[next_].size());
+            bytesRead += static_cast<std::uint32_t>(records_[next_].size());
+            ++next_;
+            --left_;
+        }
+        return platform::error::kSuccess;
+    }
+
+private:
+    std::vector<std::vector<std::uint8_t>> records_;
+    std::size_t next_ = 0;
+    std::uint32_t left_;
+    std::shared_ptr<std::atomic<bool>> changed_;
+};
+
+}  // namespace
+
+platform::Error OpenChangingLogFile(const std::uint8_t* data, std::size_t size, const Change& change,
+                                    std::shared_ptr<std::atomic<bool>> changed,
+                                    std::unique_ptr<platform::EventLog>& log) {
+    log.reset();
+    const evt::ParsedLog parsed = evt::ParseLogFile(data, size);
+    if (parsed.error != platform::error::kSuccess) return platform::error::kEventLogFileCorrupt;
+    std::vector<evt::Event> events;
+    for (const evt::LogRecord& record : parsed.records) events.push_back(record.event);
+    const bool already = *changed;
+    if (already) events = Changed(std::move(events), change);
+    std::vector<std::vector<std::uint8_t>> newestFirst;
+    for (auto it = events.rbegin(); it != events.rend(); ++it) newestFirst.push_back(evt::ToAnsiRecord(*it));
+    if (already) {
+        std::reverse(newestFirst.begin(), newestFirst.end());
+        log = std::make_unique<FileLog>(evt::BackwardReader(std::move(newestFirst)));
+    } else {
+        log = std::make_unique<ChangingLog>(std::move(newestFirst), change.afterRecords, std::move(changed));
+    }
+    return platform::error::kSuccess;
+}
 
 // ---- Registry ---------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 
 #include "services/services.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,25 @@ platform::Error OpenLogFile(const std::uint8_t* data, std::size_t size, std::uni
 
 // An open log without records.
 std::unique_ptr<platform::EventLog> EmptyLog();
+
+// The records of a log file after a change (wrapped: `count` newer records
+// overwrite the `count` oldest; cleared: `count` new records numbered from 1)
+// as a log that reads them. Each new record repeats the newest one, numbered,
+// timed and identified (event id) one after the other.
+struct Change {
+    std::uint32_t afterRecords = 0;
+    bool cleared = false;
+    std::uint32_t count = 0;
+};
+
+// An open log over the bytes of an .evt file that changes while it is read:
+// when `*changed` is already set, the changed log; otherwise the file's log
+// until `afterRecords` records have been handed out from this handle, then
+// `*changed` is set and every read fails with 1503
+// (ERROR_EVENTLOG_FILE_CHANGED), as a handle does after its log changed.
+platform::Error OpenChangingLogFile(const std::uint8_t* data, std::size_t size, const Change& change,
+                                    std::shared_ptr<std::atomic<bool>> changed,
+                                    std::unique_ptr<platform::EventLog>& log);
 
 // ---- Registry ---------------------------------------------------------------
 

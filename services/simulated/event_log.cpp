@@ -42,6 +42,19 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
         log = backend::EmptyLog();
         return error::kSuccess;
     }
+    const LogChange& change = computer.logChange;
+    if (!change.log.empty() && Equal(change.log, logName)) {
+        std::shared_ptr<std::atomic<bool>> changed;
+        {
+            std::lock_guard<std::mutex> lock(state_.mutex);
+            auto& slot = state_.changedLogs[index];
+            if (!slot) slot = std::make_shared<std::atomic<bool>>(false);
+            changed = slot;
+        }
+        return backend::OpenChangingLogFile(data.data(), data.size(),
+                                            backend::Change{change.afterRecords, change.cleared, change.count},
+                                            std::move(changed), log);
+    }
     return backend::OpenLogFile(data.data(), data.size(), log);
 }
 

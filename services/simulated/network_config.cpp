@@ -104,6 +104,39 @@ bool ReadIni(std::string_view data, const std::string& file, IniFile& ini, std::
     return false;
 }
 
+// "LOG,AFTER,wrapped,COUNT" or "LOG,AFTER,cleared[,COUNT]".
+bool ParseLogChange(const IniEntry& entry, const std::string& file, LogChange& change, std::string& error) {
+    std::vector<std::string_view> parts;
+    std::string_view rest = entry.value;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        parts.push_back(Trim(rest.substr(0, comma)));
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    auto number = [](std::string_view text, std::uint32_t& value) {
+        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
+            return false;
+        value = static_cast<std::uint32_t>(std::stoul(std::string(text)));
+        return true;
+    };
+    LogChange parsed;
+    bool good = parts.size() >= 3 && parts.size() <= 4 && !parts[0].empty() && number(parts[1], parsed.afterRecords);
+    if (good) {
+        parsed.log = std::string(parts[0]);
+        parsed.cleared = Equal(parts[2], "cleared");
+        good = (parsed.cleared || Equal(parts[2], "wrapped")) &&
+               (parts.size() == 4 ? number(parts[3], parsed.count) : parsed.cleared);
+    }
+    if (!good) {
+        error = Where(file, entry.line) + "LogChanges=" + entry.value +
+                ": expected LOG,AFTER,wrapped,COUNT or LOG,AFTER,cleared[,COUNT]";
+        return false;
+    }
+    change = parsed;
+    return true;
+}
+
 bool ParseComputerIni(std::string_view data, const std::string& file, ComputerConfig& computer, std::string& error) {
     IniFile ini;
     if (!ReadIni(data, file, ini, error)) return false;
@@ -153,6 +186,14 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
             }
         } else if (Equal(section.name, "environment")) {
             for (const IniEntry& entry : section.entries) computer.environment.emplace_back(entry.key, entry.value);
+        } else if (Equal(section.name, "faults")) {
+            for (const IniEntry& entry : section.entries) {
+                if (!Equal(entry.key, "LogChanges")) {
+                    error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [faults]";
+                    return false;
+                }
+                if (!ParseLogChange(entry, file, computer.logChange, error)) return false;
+            }
         } else {
             error = Where(file, section.line) + "unknown section [" + section.name + "]";
             return false;

@@ -14,6 +14,18 @@ namespace quorvin::network {
 
 enum class Shares { kOn, kAuth, kOff };
 
+// A log that changes while it is read (computer.ini, [faults] LogChanges):
+// once `afterRecords` of its records have been handed out, newer records
+// overwrite the `count` oldest (wrapped), or the log is cleared and `count`
+// new records are written (cleared). The read that comes next fails with
+// 1503 and every later open sees the changed log.
+struct LogChange {
+    std::string log;  // empty: none
+    std::uint32_t afterRecords = 0;
+    bool cleared = false;
+    std::uint32_t count = 0;
+};
+
 struct ComputerConfig {
     std::string name;  // the folder's name (CP932)
     std::filesystem::path folder;
@@ -23,6 +35,7 @@ struct ComputerConfig {
     std::vector<std::pair<std::string, std::string>> accounts;  // user, password
     std::vector<std::string> addresses;                         // other names it answers to (IP addresses)
     Environment environment;                                    // used when it plays this machine
+    LogChange logChange;
 };
 
 struct BrowseList {

@@ -151,6 +151,8 @@ struct SimulatedNetwork::State {
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time
+    // Logs that have changed while they were read ([faults] LogChanges), by computer index.
+    std::map<int, std::shared_ptr<std::atomic<bool>>> changedLogs;  // guarded by mutex
     FolderCache folders;   // the network's folders as first listed
 
     // A message file's outcome, by computer, drive and path as resolved:
