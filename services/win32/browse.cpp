@@ -10,8 +10,9 @@ namespace quorvin::win32 {
 
 namespace {
 
-// The browser is asked for this much at once; a list that does not fit is a failure (234).
-constexpr DWORD kPreferredLength = 24000;
+// The whole list at once: with a fixed size the browser of a domain of a
+// few hundred machines answers 234 (more data) and a part of the list.
+constexpr DWORD kPreferredLength = MAX_PREFERRED_LENGTH;
 
 std::string NarrowZ(const wchar_t* text) { return text != nullptr ? Narrow(text, std::wcslen(text)) : std::string(); }
 
@@ -31,8 +32,9 @@ platform::Error BrowseService::EnumServers(const std::string& domain, std::vecto
     BYTE* buffer = nullptr;
     DWORD read = 0;
     DWORD total = 0;
+    // No domain text: the primary domain of this machine (a null domain).
     const NET_API_STATUS status = NetServerEnum(nullptr, 101, &buffer, kPreferredLength, &read, &total, SV_TYPE_ALL,
-                                                wideDomain.c_str(), nullptr);
+                                                domain.empty() ? nullptr : wideDomain.c_str(), nullptr);
     if (status != NERR_Success) return Free(buffer, status);
     const auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buffer);
     for (DWORD i = 0; entries != nullptr && i < read; ++i) {

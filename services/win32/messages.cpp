@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "services/win32/path_rules.h"
 #include "services/win32/win32_platform.h"
 
 namespace quorvin::win32 {
@@ -26,18 +27,47 @@ constexpr std::size_t kShortestArgumentArray = 102;
 
 class MessageModule final : public platform::MessageModule {
 public:
-    explicit MessageModule(HMODULE module) : module_(module) {}
+    // `copy`: the temporary copy the module was loaded from, or empty.
+    MessageModule(HMODULE module, std::wstring copy) : module_(module), copy_(std::move(copy)) {}
     MessageModule(const MessageModule&) = delete;
     MessageModule& operator=(const MessageModule&) = delete;
 
-    // A module that cannot be freed has nobody left to tell: it stays mapped.
-    ~MessageModule() override { static_cast<void>(FreeLibrary(module_)); }
+    // A module that cannot be freed has nobody left to tell: it stays
+    // mapped, and its copy (which cannot be deleted while mapped) stays in
+    // the temporary folder.
+    ~MessageModule() override {
+        if (FreeLibrary(module_) && !copy_.empty()) static_cast<void>(DeleteFileW(copy_.c_str()));
+    }
 
     HMODULE Handle() const { return module_; }
 
 private:
     HMODULE module_;
+    std::wstring copy_;
 };
+
+// Copies `source` to a new file of the temporary folder; its name in `copy`.
+platform::Error CopyToTemporary(const std::wstring& source, std::wstring& copy) {
+    // GetTempPathW: at most MAX_PATH characters and the terminator; the
+    // count without it, or the size needed (with it) when the buffer is short.
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0) return LastError();
+    if (length > MAX_PATH) return ERROR_BUFFER_OVERFLOW;
+    // GetTempFileNameW makes the file (folder up to MAX_PATH - 14 characters).
+    wchar_t name[MAX_PATH] = {};
+    if (GetTempFileNameW(folder, L"qvm", 0, name) == 0) return LastError();
+    // CopyFileW carries the source's attributes over: a read-only copy
+    // could not be deleted afterwards.
+    if (!CopyFileW(source.c_str(), name, FALSE) || !SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL)) {
+        const platform::Error e = LastError();
+        static_cast<void>(SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL));
+        static_cast<void>(DeleteFileW(name));
+        return e;
+    }
+    copy = name;
+    return error::kSuccess;
+}
 
 // Takes over a buffer FormatMessageW allocated: its text in CP932, or the
 // failure of giving the buffer back.
@@ -49,11 +79,42 @@ platform::Error TakeText(wchar_t* buffer, DWORD length, std::string& text) {
 
 }  // namespace
 
+bool RunsUnderWow64() {
+    // IsWow64Process: Windows XP SP2 and later; false on a 32-bit system.
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+MessageService::MessageService(FormatFunction format, Copy copy)
+    : format_(format), copy_(copy), wow64_(RunsUnderWow64()) {
+    if (wow64_) systemDirectory_ = SystemService().SystemDirectory();
+}
+
 platform::Error MessageService::LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
     module.reset();
-    HMODULE handle = LoadLibraryExW(Wide(path).c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
-    if (handle == nullptr) return LastError();
-    module = std::make_unique<MessageModule>(handle);
+    if (wow64_ && !systemDirectory_.empty() && !IsNetworkPath(path)) {
+        const std::string native = NativeSystemPath(path, systemDirectory_);
+        // Without the file there (or without the alias, on 64-bit Windows XP
+        // and Server 2003 without their update), the 32-bit one as before.
+        if (native != path && Load(native, module) == error::kSuccess) return error::kSuccess;
+    }
+    return Load(path, module);
+}
+
+platform::Error MessageService::Load(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
+    const std::wstring wide = Wide(path);
+    std::wstring copy;
+    if (copy_ == Copy::kEveryFile || IsNetworkPath(path)) {
+        if (const platform::Error e = CopyToTemporary(wide, copy)) return e;
+    }
+    HMODULE handle = LoadLibraryExW(copy.empty() ? wide.c_str() : copy.c_str(), nullptr,
+                                    DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
+    if (handle == nullptr) {
+        const platform::Error e = LastError();
+        if (!copy.empty()) static_cast<void>(DeleteFileW(copy.c_str()));
+        return e;
+    }
+    module = std::make_unique<MessageModule>(handle, std::move(copy));
     return error::kSuccess;
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "services/win32/path_rules.h"
 #include "services/win32/win32_platform.h"
 
 namespace quorvin::win32 {
@@ -14,8 +15,20 @@ constexpr int kMostAttempts = 4;
 
 }  // namespace
 
+namespace {
+
+// Under WOW64 with the native folders in the environment (Windows 7 and
+// later set ProgramW6432 and CommonProgramW6432 for 32-bit programs).
+bool ExpandsNativeFolders() {
+    static const bool native = RunsUnderWow64() && GetEnvironmentVariableW(L"ProgramW6432", nullptr, 0) != 0 &&
+                               GetEnvironmentVariableW(L"CommonProgramW6432", nullptr, 0) != 0;
+    return native;
+}
+
+}  // namespace
+
 std::string SystemService::ExpandEnvironmentStrings(const std::string& text) {
-    const std::wstring source = Wide(text);
+    const std::wstring source = Wide(ExpandsNativeFolders() ? NativeEnvironmentReferences(text) : text);
     std::vector<wchar_t> buffer(source.size() + 256);
     for (int attempt = 0; attempt < kMostAttempts; ++attempt) {
         // The count includes the terminator.

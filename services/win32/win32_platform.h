@@ -38,13 +38,26 @@ public:
     platform::Error CancelConnection(const std::string& remoteName) override;
 };
 
+// Whether this is a 32-bit process on 64-bit Windows (WOW64).
+bool RunsUnderWow64();
+
 // LoadLibraryExW as a data file / FormatMessageW / FreeLibrary.
+//
+// A message file on another computer is copied to this machine's temporary
+// folder and loaded from there: a file mapped over the network raises an
+// in-page error at the next lookup when the computer goes away, which would
+// end the program. The copy is deleted when the module is freed.
+// Under WOW64 a file of the system folder is loaded from the real one
+// (path_rules.h), and from the 32-bit one when it is not there.
 class MessageService final : public platform::MessageService {
 public:
     // FormatMessageW's signature: the system's own, or a test's stand-in
     // that checks the calls.
     using FormatFunction = DWORD(WINAPI*)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
-    explicit MessageService(FormatFunction format = ::FormatMessageW) : format_(format) {}
+    // Which files are copied before they are loaded: those on other
+    // computers, or (for tests on one machine) every file.
+    enum class Copy { kNetworkFiles, kEveryFile };
+    explicit MessageService(FormatFunction format = ::FormatMessageW, Copy copy = Copy::kNetworkFiles);
 
     platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
     // `module` must come from LoadDataFile of this service (6 otherwise);
@@ -54,10 +67,17 @@ public:
     std::string SystemErrorText(platform::Error code) override;
 
 private:
+    platform::Error Load(const std::string& path, std::unique_ptr<platform::MessageModule>& module);
+
     FormatFunction format_;
+    Copy copy_;
+    bool wow64_;
+    std::string systemDirectory_;
 };
 
 // ExpandEnvironmentStringsW / GetSystemDirectoryW; empty texts on failure.
+// Under WOW64, %ProgramFiles% and %CommonProgramFiles% expand to the native
+// folders (path_rules.h): the paths are those of 64-bit computers' files.
 class SystemService final : public platform::SystemService {
 public:
     std::string ExpandEnvironmentStrings(const std::string& text) override;
