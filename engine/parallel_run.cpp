@@ -31,7 +31,7 @@ struct HeldRun {
     // run's thread; the others hold at most kHeldBytes together and then
     // wait until they are first in line. Bounds the memory of a run
     // whatever the logs' sizes.
-    static constexpr std::size_t kHeadSteps = 1024;
+    static constexpr std::size_t kHeadSteps = 256;
     static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
 
     std::mutex mutex;
@@ -146,6 +146,14 @@ int Collector::RunParallel() {
     const std::size_t count = names.size();
     int items = count > 0 ? env_.view.TreeItemCount() : 1;
     if (items < 1) items = 1;
+    if (count == 1) {
+        // Nothing to share out: the one computer goes straight to the view.
+        if (!CollectComputer(names[0], 1000, items)) return StopPath(names[0]);
+        env_.finalPause();
+        report_.Total(eventCount_);
+        env_.view.EndProgress();
+        return 1;
+    }
 
     HeldRun run;
     std::mutex& mutex = run.mutex;
