@@ -35,7 +35,7 @@ struct RunOptions {
 // Computers a run collects at the same time: the default when nothing is
 // set (docs/performance.md, "Many computers at once", tells how it was
 // chosen) and the most a run takes.
-constexpr int kDefaultParallel = 8;
+constexpr int kDefaultParallel = 16;
 constexpr int kMostParallel = 64;
 
 // The event types a run keeps: 1 error, 2 warning, 4 information, 8 audit
