@@ -217,8 +217,10 @@ int Main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     const engine::RunOptions options = run::RunOptionsFrom(settings);
-    engine::Collector collector(engine::RunEnvironment{*services, options, report, stopRequested, view,
-                                                       o.trace.empty() ? nullptr : &trace, [] {}});
+    engine::RunEnvironment environment{*services, options, report, stopRequested, view,
+                                       o.trace.empty() ? nullptr : &trace, [] {}};
+    environment.parallel = o.parallel;
+    engine::Collector collector(std::move(environment));
     collector.Run();
     writeReport();
     if (o.report.empty()) WriteText(stderr, "\r\n");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/cp932.h"
+#include "engine/run_options.h"
 
 namespace quorvin::cli {
 
@@ -68,12 +69,14 @@ const char* UsageText() {
            "                   [--logs system,security,application]\n"
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-           "                   [--user NAME --password PASSWORD] [--csv FILE] [--report FILE] [--trace FILE]\n";
+           "                   [--user NAME --password PASSWORD] [--csv FILE] [--report FILE] [--trace FILE]\n"
+           "                   [--parallel N]\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine result;
     CliOptions& o = result.options;
+    o.parallel = engine::kDefaultParallel;
     bool haveComputers = false, haveList = false, havePassword = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -89,7 +92,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
                                                  "--from", "--to", "--user", "--password", "--csv", "--report",
-                                                 "--trace"};
+                                                 "--trace", "--parallel"};
         bool known = false;
         for (const char* name : kWithValue) known = known || option == name;
         if (!known) {
@@ -148,6 +151,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             o.report = PathOf(value);
         } else if (option == "--trace") {
             o.trace = PathOf(value);
+        } else if (option == "--parallel") {
+            const bool digits = !value.empty() && value.size() <= 3 &&
+                                value.find_first_not_of("0123456789") == std::string::npos;
+            const int n = digits ? std::stoi(value) : 0;
+            if (n < 1 || n > engine::kMostParallel)
+                error = "--parallel: '" + value + "' is no number from 1 to " + std::to_string(engine::kMostParallel);
+            else
+                o.parallel = n;
         }
         if (!error.empty()) {
             result.error = error;

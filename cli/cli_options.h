@@ -23,6 +23,8 @@ struct CliOptions {
     std::optional<std::string> user;           // CP932
     std::string password;                      // CP932
     std::filesystem::path csv, report, trace;
+    // Computers collected at the same time (1 to engine::kMostParallel).
+    int parallel = 0;  // set by ParseCommandLine: engine::kDefaultParallel unless given
 };
 
 struct ParsedCommandLine {

@@ -61,42 +61,19 @@ Collector::Collector(RunEnvironment environment)
 }
 
 int Collector::Run() {
-    const RunOptions& s = env_.options;
+    if (env_.parallel > 1) return RunParallel();
     env_.view.ClearRows();
     report_.RunStarted();
 
     std::string name;
     bool more = env_.view.FirstComputer(name);
-    const std::uint32_t typeMask = TypeMask(s);
     int progress = 1000;
 
     while (more) {
         int items = env_.view.TreeItemCount();
         if (items < 1) items = 1;
-        if (s.AnotherLoginName) {
-            const platform::Error error = connections_.Connect(name, s.Username, s.Password);
-            if (error != platform::error::kSuccess) report_.AlternateLoginFailed(name, s.Username, error);
-        }
-
-        if (!env_.stopRequested) env_.view.SetProgressPosition(progress / 3 / items);
-        if (!ReadLogStep(name, "system", LogKind::System, typeMask, s.Filter_System))
-            return StopPath(name);
-
-        if (env_.stopRequested) return StopPath(name);
-        progress += 1000;
-        env_.view.SetProgressPosition(progress / 3 / items);
-        if (!ReadLogStep(name, "security", LogKind::Security, typeMask, s.Filter_Security))
-            return StopPath(name);
-
-        if (env_.stopRequested) return StopPath(name);
-        progress += 1000;
-        env_.view.SetProgressPosition(progress / 3 / items - 10);
-        if (!ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application) ||
-            env_.stopRequested)
-            return StopPath(name);
-
-        progress += 1000;
-        connections_.CancelAll();
+        if (!CollectComputer(name, progress, items)) return StopPath(name);
+        progress += 3000;
         more = env_.view.NextComputer(name);
     }
 
@@ -104,6 +81,34 @@ int Collector::Run() {
     report_.Total(eventCount_);
     env_.view.EndProgress();
     return 1;
+}
+
+bool Collector::CollectComputer(const std::string& name, int progress, int items) {
+    const RunOptions& s = env_.options;
+    const std::uint32_t typeMask = TypeMask(s);
+    if (s.AnotherLoginName) {
+        const platform::Error error = connections_.Connect(name, s.Username, s.Password);
+        if (error != platform::error::kSuccess) report_.AlternateLoginFailed(name, s.Username, error);
+    }
+    // The connections are given back however the computer ends.
+    struct EndOfComputer {
+        ComputerConnections& connections;
+        ~EndOfComputer() { connections.CancelAll(); }
+    } endOfComputer{connections_};
+
+    if (!env_.stopRequested) env_.view.SetProgressPosition(progress / 3 / items);
+    if (!ReadLogStep(name, "system", LogKind::System, typeMask, s.Filter_System)) return false;
+
+    if (env_.stopRequested) return false;
+    progress += 1000;
+    env_.view.SetProgressPosition(progress / 3 / items);
+    if (!ReadLogStep(name, "security", LogKind::Security, typeMask, s.Filter_Security)) return false;
+
+    if (env_.stopRequested) return false;
+    progress += 1000;
+    env_.view.SetProgressPosition(progress / 3 / items - 10);
+    return ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application) &&
+           !env_.stopRequested;
 }
 
 // False when the log read was stopped by the user.
@@ -122,7 +127,6 @@ bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKin
 int Collector::StopPath(const std::string& name) {
     report_.Cancelled(name);
     env_.stopRequested = 0;
-    connections_.CancelAll();
     env_.view.EndProgress();
     return 1;
 }
@@ -325,10 +329,18 @@ void Collector::TraceInsert(const char* which, const std::string& source) {
 }
 
 void Collector::AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText) {
-    env_.view.AppendRow(MakeEventRow(record.eventType, computer_, record.source, message, log_, timeText,
-                                     record.eventId));
+    EventRow row = MakeEventRow(record.eventType, computer_, record.source, message, log_, timeText, record.eventId);
+    if (held_) {
+        HoldRow(std::move(row));
+        return;
+    }
+    ShowRow(row, computer_.substr(2), log_);
+}
+
+void Collector::ShowRow(const EventRow& row, const std::string& name, const std::string& logName) {
+    env_.view.AppendRow(row);
     ++eventCount_;
-    env_.view.SetProgressText(ProgressText(computer_.substr(2), log_, eventCount_));
+    env_.view.SetProgressText(ProgressText(name, logName, eventCount_));
 }
 
 }  // namespace quorvin::engine

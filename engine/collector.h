@@ -39,6 +39,14 @@ struct RunEnvironment {
     // The message modules that cache keeps, by their sizes (the least
     // recently used are loaded again beyond it).
     std::uint64_t moduleCacheBytes = CachedMessages::kModuleBudget;
+    // Computers collected at the same time. 1: one after another on the
+    // run's thread, walking the list as it goes. More: the list is read
+    // whole at the start and that many threads collect, each with its own
+    // Collector (caches and connections); every computer's rows, report
+    // lines, trace lines and progress positions are held until the
+    // computers before it are out, so everything reaches the view, the
+    // report and the trace as a run of one computer after another gives it.
+    int parallel = 1;
 };
 
 // Results of GetLog.
@@ -59,6 +67,20 @@ public:
 
 private:
     struct Substitute;
+    struct HeldStep;
+    struct HeldComputer;
+    class HeldView;
+    class HeldTrace;
+
+    // The whole work of one computer: the alternate account, its chosen
+    // logs, the progress positions of the list's `progress` base (1000 +
+    // 3000 per computer before it) over `items`. False when it was stopped;
+    // its connections are given back either way.
+    bool CollectComputer(const std::string& name, int progress, int items);
+    // Run with env_.parallel > 1 (engine/parallel_run.cpp).
+    int RunParallel();
+    // Hands out what another Collector collected of computer `name`, in its order.
+    void Release(std::vector<HeldStep>& steps, const std::string& name);
 
     int StopPath(const std::string& name);
     bool ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
@@ -71,6 +93,9 @@ private:
     void LocalParameterTable(const LogRecord& record, const Substitute& substitute);
     bool ReadLocalValue(const std::string& subKey, const std::string& name, std::string& text);
     void AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText);
+    // A row into the list: counted, and the progress text names it.
+    void ShowRow(const EventRow& row, const std::string& name, const std::string& logName);
+    void HoldRow(EventRow row);
     void TraceLine(const std::string& line);
     void TraceInsert(const char* which, const std::string& source);
 
@@ -79,6 +104,9 @@ private:
     // The connections made to the computer at hand.
     ComputerConnections connections_;
     std::uint32_t eventCount_ = 0;
+    // Set when this Collector collects one computer of a parallel run: its
+    // rows go there instead of the view.
+    HeldComputer* held_ = nullptr;
 
     // Per log.
     std::string computer_;  // "\\NAME"

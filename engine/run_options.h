@@ -32,6 +32,12 @@ struct RunOptions {
     char Password[32] = {};
 };
 
+// Computers a run collects at the same time: the default when nothing is
+// set (docs/performance.md, "Many computers at once", tells how it was
+// chosen) and the most a run takes.
+constexpr int kDefaultParallel = 16;
+constexpr int kMostParallel = 64;
+
 // The event types a run keeps: 1 error, 2 warning, 4 information, 8 audit
 // success, 16 audit failure, each when its filter is non-zero.
 inline std::uint32_t TypeMask(const RunOptions& o) {

@@ -79,6 +79,8 @@ struct Worker {
     // Set before the thread is resumed: the progress dialog, or null when
     // the dialog could not be shown and the thread is to end at once.
     HWND progress = nullptr;
+    // Computers collected at the same time (settings ParallelComputers).
+    int parallel = 1;
 };
 
 DWORD WINAPI WorkerThread(void* parameter) {
@@ -88,6 +90,7 @@ DWORD WINAPI WorkerThread(void* parameter) {
     engine::RunEnvironment environment{worker.network, worker.options, worker.state.RunReport,
                                        worker.state.StopRequested, view, worker.trace.get(), nullptr};
     environment.finalPause = [] { SleepEx(1000, FALSE); };
+    environment.parallel = worker.parallel;
     const int result = engine::Collector(std::move(environment)).Run();
     worker.trace.reset();
     return static_cast<DWORD>(result);
@@ -132,6 +135,7 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
     if (!JobAccepted(StartDialog(settings).Run(windows.frame))) return;
 
     Worker worker{windows, run::RunOptionsFrom(settings), state, network, OpenTrace(windows.frame, settings), nullptr};
+    worker.parallel = settings.ParallelComputers;
     HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &worker, CREATE_SUSPENDED, nullptr);
     if (!thread) {
         ui::ShowMessage(windows.frame, NoWorkerMessage());

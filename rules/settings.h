@@ -20,6 +20,10 @@ struct AppSettings : engine::RunOptions {
     std::uint32_t MaxComputer = 0;
     std::int32_t ShowOnlyServer = 0;
     std::int32_t bDebugTrace = 0;
+    // Computers a run collects at the same time, 1 to engine::kMostParallel.
+    // Read from the value ParallelComputers when set there (an administrator
+    // sets it; the program never writes it), else engine::kDefaultParallel.
+    std::int32_t ParallelComputers = engine::kDefaultParallel;
     // The computer list: each name followed by ";". Composed when the main
     // window closes; read by the computer tree itself at start-up.
     std::string ComputerListToSave;

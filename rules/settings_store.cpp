@@ -227,6 +227,14 @@ void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64
     if (read("Password", regtype::kBinary)) UnscramblePassword(text, settings.Password);
 
     settings.bDebugTrace = read("bDebugTrace", regtype::kDword) ? ParseNumber(text) : 0;
+
+    // Read after the stored record, so a missing or odd value changes none of it.
+    if (read("ParallelComputers", regtype::kDword)) {
+        const std::int32_t stored = ParseNumber(text);
+        settings.ParallelComputers = stored < 1 ? 1 : stored > engine::kMostParallel ? engine::kMostParallel : stored;
+    } else {
+        settings.ParallelComputers = engine::kDefaultParallel;
+    }
 }
 
 void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, RegistryMessages& messages,

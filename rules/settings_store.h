@@ -68,8 +68,8 @@ void UnscramblePassword(std::string_view block, char (&password)[32]);
 void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now);
 
 // Writes the 26 values of the record, one WriteRegistryValue each, in the
-// order of the store; a failing value shows its message and the save goes
-// on. `now` seeds the password scramble.
+// order of the store (ParallelComputers is only read, never written); a
+// failing value shows its message and the save goes on. `now` seeds the password scramble.
 void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, RegistryMessages& messages,
                   std::int64_t now);
 

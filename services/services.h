@@ -4,6 +4,10 @@
 // simulated Windows network (both builds). Every text is CP932; every
 // failure is a Win32 error code carried as a value, never a thread-global
 // last error.
+//
+// Threads: every service may be called from several threads at once (a run
+// reads several computers at the same time); a log, key or module a service
+// hands out is used by one thread at a time.
 
 #include <cstdint>
 #include <memory>

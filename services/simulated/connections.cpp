@@ -24,7 +24,11 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
     std::string server, share;
     if (!ParseRemoteName(remoteName, server, share)) return error::kBadNetName;
     const int index = state_.config.FindComputer(server);
-    if (index < 0) return error::kBadNetPath;
+    if (index < 0) {
+        state_.Unreachable(index);
+        return error::kBadNetPath;
+    }
+    state_.RoundTrip(index);
     const ComputerConfig& computer = state_.config.computers[static_cast<std::size_t>(index)];
     const char drive = DriveShareLetter(share);
     fs::path drives, driveFolder;

@@ -4,6 +4,27 @@
 
 namespace quorvin::network {
 
+namespace {
+
+// A log of a computer far away: every read is a round trip.
+class DistantLog final : public platform::EventLog {
+public:
+    DistantLog(std::unique_ptr<platform::EventLog> log, const SimulatedNetwork::State& state, int index)
+        : log_(std::move(log)), state_(state), index_(index) {}
+    platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
+                         std::uint32_t& bytesNeeded) override {
+        state_.RoundTrip(index_);
+        return log_->Read(buffer, size, bytesRead, bytesNeeded);
+    }
+
+private:
+    std::unique_ptr<platform::EventLog> log_;
+    const SimulatedNetwork::State& state_;
+    int index_;
+};
+
+}  // namespace
+
 platform::Error EventLogs::Open(const std::string& server, const std::string& source,
                                 std::unique_ptr<platform::EventLog>& log) {
     log.reset();
@@ -12,14 +33,31 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     const int index = name.empty() ? config.localComputer : config.FindComputer(name);
     if (index < 0) {
         // This machine without a folder of its own has logs without records.
-        if (!name.empty()) return error::kRpcServerUnavailable;
+        if (!name.empty()) {
+            state_.Unreachable(index);
+            return error::kRpcServerUnavailable;
+        }
         log = backend::EmptyLog();
         return error::kSuccess;
     }
     const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
-    if (!computer.eventLog) return error::kRpcServerUnavailable;
-    if (!name.empty()) state_.UseShare(index, "IPC$");
+    if (!computer.eventLog) {
+        state_.Unreachable(index);
+        return error::kRpcServerUnavailable;
+    }
+    const bool remote = !name.empty();
+    if (remote) {
+        state_.UseShare(index, "IPC$");
+        state_.RoundTrip(index);
+    }
+    const platform::Error opened = OpenLog(index, source, log);
+    if (opened == error::kSuccess && remote && config.LatencyOf(index) > 0)
+        log = std::make_unique<DistantLog>(std::move(log), state_, index);
+    return opened;
+}
 
+platform::Error EventLogs::OpenLog(int index, const std::string& source, std::unique_ptr<platform::EventLog>& log) {
+    const ComputerConfig& computer = state_.config.computers[static_cast<std::size_t>(index)];
     // A log without a file has no records yet. The service opens the
     // Application log for a name that is no log of its own.
     const std::string logName(CString(source));

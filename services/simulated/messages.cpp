@@ -13,7 +13,11 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
     std::vector<std::string> pieces;
     if (parsed.kind == WindowsPath::Kind::kUnc) {
         index = config.FindComputer(parsed.server);
-        if (index < 0) return error::kBadNetPath;
+        if (index < 0) {
+            state_.Unreachable(index);
+            return error::kBadNetPath;
+        }
+        state_.RoundTrip(index);
         const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
         if (computer.shares == Shares::kOff) return error::kAccessDenied;
         if (computer.shares == Shares::kAuth && !state_.Connected(index)) return error::kAccessDenied;

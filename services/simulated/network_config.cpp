@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::uint64_t kIniLimit = 1u << 20;
 constexpr std::string_view kBrowsePrefix = "browse:";
+constexpr std::uint32_t kLongestWaitMs = 3600000;
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -35,6 +36,18 @@ bool ParseOnOff(const IniEntry& entry, const std::string& file, bool& value, std
         error = Where(file, entry.line) + entry.key + "=" + entry.value + ": expected on or off";
         return false;
     }
+    return true;
+}
+
+// A wait in milliseconds: 0 to one hour.
+bool ParseMilliseconds(const IniEntry& entry, const std::string& file, int& value, std::string& error) {
+    std::uint32_t ms = 0;
+    if (!ParseU32(entry.value, ms) || ms > kLongestWaitMs) {
+        error = Where(file, entry.line) + entry.key + "=" + entry.value + ": expected milliseconds from 0 to " +
+                std::to_string(kLongestWaitMs);
+        return false;
+    }
+    value = static_cast<int>(ms);
     return true;
 }
 
@@ -60,6 +73,18 @@ int NetworkConfig::FindComputer(std::string_view name) const {
         for (const std::string& address : computers[i].addresses)
             if (Equal(address, name)) return static_cast<int>(i);
     return -1;
+}
+
+int NetworkConfig::LatencyOf(int index) const {
+    if (index >= 0 && computers[static_cast<std::size_t>(index)].latencyMs >= 0)
+        return computers[static_cast<std::size_t>(index)].latencyMs;
+    return latencyMs;
+}
+
+int NetworkConfig::TimeoutOf(int index) const {
+    if (index >= 0 && computers[static_cast<std::size_t>(index)].timeoutMs >= 0)
+        return computers[static_cast<std::size_t>(index)].timeoutMs;
+    return timeoutMs;
 }
 
 const BrowseList* NetworkConfig::FindBrowse(std::string_view domain) const {
@@ -167,6 +192,12 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
             for (const IniEntry& entry : section.entries) computer.accounts.emplace_back(entry.key, entry.value);
         } else if (Equal(section.name, "network")) {
             for (const IniEntry& entry : section.entries) {
+                if (Equal(entry.key, "latency") || Equal(entry.key, "timeout")) {
+                    if (!ParseMilliseconds(entry, file, Equal(entry.key, "latency") ? computer.latencyMs : computer.timeoutMs,
+                                           error))
+                        return false;
+                    continue;
+                }
                 if (!Equal(entry.key, "address")) {
                     error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [network]";
                     return false;
@@ -218,6 +249,16 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
                     error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [local]";
                     return false;
                 }
+            }
+        } else if (Equal(section.name, "network")) {
+            for (const IniEntry& entry : section.entries) {
+                if (!Equal(entry.key, "latency") && !Equal(entry.key, "timeout")) {
+                    error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [network]";
+                    return false;
+                }
+                if (!ParseMilliseconds(entry, file, Equal(entry.key, "latency") ? config.latencyMs : config.timeoutMs,
+                                       error))
+                    return false;
             }
         } else if (section.name.size() >= kBrowsePrefix.size() &&
                    Equal(std::string_view(section.name).substr(0, kBrowsePrefix.size()), kBrowsePrefix)) {

@@ -36,6 +36,9 @@ struct ComputerConfig {
     std::vector<std::string> addresses;                         // other names it answers to (IP addresses)
     Environment environment;                                    // used when it plays this machine
     LogChange logChange;
+    // Milliseconds; -1: the network's default (NetworkConfig).
+    int latencyMs = -1;
+    int timeoutMs = -1;
 };
 
 struct BrowseList {
@@ -50,6 +53,15 @@ struct NetworkConfig {
     std::string lanGroup = "WORKGROUP";
     std::vector<BrowseList> browse;
     std::vector<ComputerConfig> computers;  // in byte order of their names
+    // The round trip of every call to a computer and the wait before a
+    // computer that does not answer is given up, in milliseconds, for the
+    // computers that set none of their own and for unknown names.
+    int latencyMs = 0;
+    int timeoutMs = 0;
+
+    // What a call to computer `index` waits (-1: an unknown name).
+    int LatencyOf(int index) const;
+    int TimeoutOf(int index) const;
 
     // The computer a server name or address names (MbsICmp), or -1.
     int FindComputer(std::string_view name) const;

@@ -3,6 +3,12 @@
 // services themselves, one file each (event_log.cpp, registry.cpp,
 // connections.cpp, messages.cpp, system.cpp, browse.cpp). Only the files
 // of this folder include it.
+//
+// Threads: the services are called from several threads at once (one per
+// computer a run collects at the same time). The configuration is read only;
+// everything filled later (connections, hives, folder listings, message
+// files) is behind a mutex of the state, and the hives behind their own.
+// Logs, keys and modules handed out belong to the caller's thread.
 
 #include "services/simulated/simulated_network.h"
 
@@ -49,6 +55,9 @@ public:
                          std::unique_ptr<platform::EventLog>& log) override;
 
 private:
+    // The log file of computer `index`, which answers.
+    platform::Error OpenLog(int index, const std::string& source, std::unique_ptr<platform::EventLog>& log);
+
     SimulatedNetwork::State& state_;
 };
 
@@ -145,7 +154,13 @@ struct SimulatedNetwork::State {
         std::vector<std::string> shares;
     };
 
-    NetworkConfig config;
+    // Real waiting, as the network makes a caller wait: one round trip of a
+    // call to computer `index`, and the connect timeout of a computer that
+    // does not answer (-1: an unknown name). No wait when they are 0.
+    void RoundTrip(int index) const;
+    void Unreachable(int index) const;
+
+    NetworkConfig config;  // never changed once open
     std::mutex mutex;               // guards sessions and hives
     std::vector<Session> sessions;  // per computer
     std::vector<HiveSlot> hives;

@@ -4,6 +4,51 @@
 
 namespace quorvin::network {
 
+namespace {
+
+// A key of a computer far away: every call is a round trip, and so are the
+// calls of the keys opened below it.
+class DistantKey final : public platform::RegistryKey {
+public:
+    DistantKey(std::unique_ptr<platform::RegistryKey> key, const SimulatedNetwork::State& state, int index)
+        : key_(std::move(key)), state_(state), index_(index) {}
+
+    platform::Error OpenKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        state_.RoundTrip(index_);
+        return Wrap(key_->OpenKey(subKey, key), key);
+    }
+    platform::Error OpenKeyToQuery(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        state_.RoundTrip(index_);
+        return Wrap(key_->OpenKeyToQuery(subKey, key), key);
+    }
+    platform::Error CreateKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) override {
+        state_.RoundTrip(index_);
+        return Wrap(key_->CreateKey(subKey, key), key);
+    }
+    platform::Error QueryValue(const std::string& name, std::uint32_t& type, std::uint8_t* data,
+                               std::uint32_t& size) override {
+        state_.RoundTrip(index_);
+        return key_->QueryValue(name, type, data, size);
+    }
+    platform::Error SetValue(const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                             std::uint32_t size) override {
+        state_.RoundTrip(index_);
+        return key_->SetValue(name, type, data, size);
+    }
+
+private:
+    platform::Error Wrap(platform::Error e, std::unique_ptr<platform::RegistryKey>& key) const {
+        if (key) key = std::make_unique<DistantKey>(std::move(key), state_, index_);
+        return e;
+    }
+
+    std::unique_ptr<platform::RegistryKey> key_;
+    const SimulatedNetwork::State& state_;
+    int index_;
+};
+
+}  // namespace
+
 platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::unique_ptr<platform::RegistryKey>& key) {
     key.reset();
     const std::string name = ServerName(machine);
@@ -28,11 +73,16 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
         return error::kSuccess;
     }
     const int index = state_.config.FindComputer(name);
-    if (index < 0 || !state_.config.computers[static_cast<std::size_t>(index)].registry) return error::kBadNetPath;
+    if (index < 0 || !state_.config.computers[static_cast<std::size_t>(index)].registry) {
+        state_.Unreachable(index);
+        return error::kBadNetPath;
+    }
     state_.UseShare(index, "IPC$");
+    state_.RoundTrip(index);
     const platform::Error e = state_.HiveOf(index, hive);
     if (e != error::kSuccess) return e;
     key = backend::ReadOnlyRoot(hive);
+    if (state_.config.LatencyOf(index) > 0) key = std::make_unique<DistantKey>(std::move(key), state_, index);
     return error::kSuccess;
 }
 

@@ -1,6 +1,8 @@
 #include "services/simulated/network_state.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace quorvin::network {
 
@@ -86,6 +88,18 @@ void SimulatedNetwork::State::UseShare(int index, std::string_view share) {
     const std::string upper = UpperAscii(share);
     if (std::find(shares.begin(), shares.end(), upper) == shares.end()) shares.push_back(upper);
 }
+
+namespace {
+
+void WaitMilliseconds(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+void SimulatedNetwork::State::RoundTrip(int index) const { WaitMilliseconds(config.LatencyOf(index)); }
+
+void SimulatedNetwork::State::Unreachable(int index) const { WaitMilliseconds(config.TimeoutOf(index)); }
 
 // ---- The network ----------------------------------------------------------------------
 

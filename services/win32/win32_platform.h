@@ -4,6 +4,12 @@
 // so the results are those of the A functions on a Japanese system whatever
 // the ANSI code page of the machine. Failures carry GetLastError() values
 // (or the status a function returns).
+//
+// Threads: the services keep nothing between calls (their only member, the
+// message service's format function, is fixed when it is made), the
+// functions they call may be called from any thread, and the last error is
+// read on the thread that failed; so they may be called from several
+// threads at once. A handle (log, key, module) is used by one thread.
 
 #include <memory>
 #include <string>

@@ -77,6 +77,12 @@ bool WriteNetworkIni(const NetworkDescription& d, const fs::path& out, std::stri
         if (!d.localComputer.empty()) lines.push_back("computer=" + d.localComputer);
         if (!d.lanGroup.empty()) lines.push_back("lan_group=" + d.lanGroup);
     }
+    if (d.latencyMs >= 0 || d.timeoutMs >= 0) {
+        if (!lines.empty()) lines.push_back("");
+        lines.push_back("[network]");
+        if (d.latencyMs >= 0) lines.push_back("latency=" + std::to_string(d.latencyMs));
+        if (d.timeoutMs >= 0) lines.push_back("timeout=" + std::to_string(d.timeoutMs));
+    }
     for (const BrowseList& list : d.browse) {
         lines.push_back("");
         lines.push_back("[browse:" + list.domain + "]");
@@ -110,13 +116,17 @@ bool WriteComputerIni(const DescribedComputer& c, const fs::path& folder, std::s
             lines.push_back(user + "=" + password);
         }
     }
+    if (!c.addresses.empty() || c.latencyMs >= 0 || c.timeoutMs >= 0) {
+        lines.push_back("");
+        lines.push_back("[network]");
+    }
     if (!c.addresses.empty()) {
         std::string list;
         for (const std::string& address : c.addresses) list += (list.empty() ? "" : ",") + address;
-        lines.push_back("");
-        lines.push_back("[network]");
         lines.push_back("address=" + list);
     }
+    if (c.latencyMs >= 0) lines.push_back("latency=" + std::to_string(c.latencyMs));
+    if (c.timeoutMs >= 0) lines.push_back("timeout=" + std::to_string(c.timeoutMs));
     if (!c.environment.empty()) {
         lines.push_back("");
         lines.push_back("[environment]");

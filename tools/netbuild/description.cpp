@@ -244,6 +244,8 @@ private:
     bool Server();
     bool NewComputer();
     bool Services();
+    // "latency=MS timeout=MS", either or both.
+    bool Waits(const char* usage, int& latencyMs, int& timeoutMs);
     bool Value();
     bool Source();
     bool File();
@@ -268,10 +270,12 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     const std::string& keyword = tokens[0].text;
 
     // Lines that stand on their own close every block.
-    if (keyword == "now" || keyword == "local" || keyword == "lan_group" || keyword == "browse" || keyword == "computer") {
+    if (keyword == "now" || keyword == "local" || keyword == "lan_group" || keyword == "browse" || keyword == "computer" ||
+        keyword == "network") {
         browse_ = computer_ = log_ = -1;
         haveKey_ = false;
         if (keyword == "now") return Now();
+        if (keyword == "network") return Waits("network latency=MS timeout=MS", d_.latencyMs, d_.timeoutMs);
         if (keyword == "local") {
             if (!Arguments(1, 1, "local NAME")) return false;
             d_.localComputer = Arg(1);
@@ -305,6 +309,7 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     log_ = -1;
     DescribedComputer& computer = *Computer();
     if (keyword == "services") return Services();
+    if (keyword == "timing") return Waits("timing latency=MS timeout=MS", computer.latencyMs, computer.timeoutMs);
     if (keyword == "account") {
         if (!Arguments(2, 2, "account USER PASSWORD")) return false;
         for (const auto& account : computer.accounts)
@@ -434,6 +439,21 @@ bool Parser::NewComputer() {
     computer.line = line_;
     d_.computers.push_back(std::move(computer));
     computer_ = static_cast<int>(d_.computers.size()) - 1;
+    return true;
+}
+
+bool Parser::Waits(const char* usage, int& latencyMs, int& timeoutMs) {
+    if (!Arguments(1, 2, usage)) return false;
+    for (std::size_t i = 1; i < tokens_->size(); ++i) {
+        const std::string& option = Arg(i);
+        const std::size_t equals = option.find('=');
+        const std::string name = option.substr(0, equals);
+        std::uint32_t ms = 0;
+        if ((name != "latency" && name != "timeout") || equals == std::string::npos ||
+            !ParseU32(std::string_view(option).substr(equals + 1), ms) || ms > 3600000)
+            return Fail("bad wait \"" + option + "\" (milliseconds from 0 to 3600000)");
+        (name == "latency" ? latencyMs : timeoutMs) = static_cast<int>(ms);
+    }
     return true;
 }
 

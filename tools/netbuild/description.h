@@ -58,6 +58,9 @@ struct DescribedComputer {
     std::vector<RegistryStep> registrySteps;
     std::vector<DescribedLog> logs;
     std::vector<DescribedFile> files;
+    // Milliseconds of computer.ini [network] latency= and timeout=; -1: not written.
+    int latencyMs = -1;
+    int timeoutMs = -1;
     std::size_t line = 0;
 };
 
@@ -67,6 +70,9 @@ struct NetworkDescription {
     std::time_t now = 0;
     std::vector<BrowseList> browse;
     std::vector<DescribedComputer> computers;
+    // Milliseconds of network.ini [network] latency= and timeout=; -1: not written.
+    int latencyMs = -1;
+    int timeoutMs = -1;
 };
 
 // Parses a description. `now` is the time relative times count from until a

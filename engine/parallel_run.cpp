@@ -1,0 +1,317 @@
+// A run that collects several computers at the same time. Threads take the
+// computers in list order, each with a Collector of its own that holds what
+// it collects; the run's thread hands out the first computer's results as
+// they come and every later computer's once the ones before it are out, so
+// the view, the report and the trace get the same calls in the same order
+// as from a run of one computer after another.
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "core/cp932.h"
+#include "engine/collector.h"
+
+namespace quorvin::engine {
+
+// One call of a computer's collection to the report, the trace or the view.
+struct Collector::HeldStep {
+    enum class Kind { kReport, kTrace, kRow, kPosition } kind = Kind::kReport;
+    std::string text;  // report or trace text; the log name of a row
+    EventRow row;
+    int position = 0;
+};
+
+// What the computers of a run share: the run's lock and how much is held.
+struct HeldRun {
+    // The first computer's thread runs at most this many steps ahead of the
+    // run's thread; the others hold at most kHeldBytes together and then
+    // wait until they are first in line. Bounds the memory of a run
+    // whatever the logs' sizes.
+    static constexpr std::size_t kHeadSteps = 256;
+    static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
+
+    std::mutex mutex;
+    std::condition_variable changed;   // a computer has new steps or has ended
+    std::condition_variable released;  // steps handed out, a new first computer, or a stop
+    std::size_t head = 0;              // the computer being handed out
+    std::size_t heldBytes = 0;
+};
+
+// One computer's results, held until the run hands them out.
+struct Collector::HeldComputer {
+    using Step = HeldStep;
+    enum class State { kWaiting, kRunning, kDone, kStopped, kFailed };
+
+    HeldComputer(HeldRun& r, std::size_t i) : run(r), index(i) {}
+
+    // A step in the computer's order, after the report text written before
+    // it. Waits while the computer holds more than its share.
+    void Add(Step step) {
+        std::unique_lock<std::mutex> lock(run.mutex);
+        FlushReport();
+        Push(std::move(step));
+        if (index == run.head && steps.size() == 1) run.changed.notify_all();
+        while (!unbounded && !stop) {
+            if (index == run.head ? steps.size() < HeldRun::kHeadSteps : run.heldBytes <= HeldRun::kHeldBytes) break;
+            run.released.wait(lock);
+        }
+    }
+    // The report text not yet a step becomes one; the run's mutex is held.
+    void FlushReport() {
+        if (report.empty()) return;
+        Step text;
+        text.text = std::move(report);
+        report.clear();
+        Push(std::move(text));
+    }
+    static std::size_t Size(const Step& step) {
+        std::size_t size = sizeof(Step) + step.text.size();
+        for (const std::string& column : step.row.columns) size += column.size();
+        return size;
+    }
+
+    HeldRun& run;
+    const std::size_t index;
+    std::vector<Step> steps;        // guarded by run.mutex
+    State state = State::kWaiting;  // guarded by run.mutex
+    bool unbounded = false;         // collected by the run's own thread: never waits
+    std::exception_ptr failure;     // kFailed: what the computer's thread threw
+    std::string report;             // the computer's thread only
+    std::atomic<int> stop{0};       // its stop button, pressed by the run
+
+private:
+    void Push(Step step) {
+        run.heldBytes += Size(step);
+        steps.push_back(std::move(step));
+    }
+};
+
+class Collector::HeldView : public CollectionView {
+public:
+    explicit HeldView(HeldComputer& held) : held_(held) {}
+    bool FirstComputer(std::string&) override { return false; }
+    bool NextComputer(std::string&) override { return false; }
+    int TreeItemCount() override { return 1; }
+    void ClearRows() override {}
+    // Rows come through Collector::HoldRow, which keeps their log's name.
+    void AppendRow(const EventRow&) override {}
+    void SetProgressPosition(int position) override {
+        HeldComputer::Step step;
+        step.kind = HeldComputer::Step::Kind::kPosition;
+        step.position = position;
+        held_.Add(std::move(step));
+    }
+    void SetProgressText(const std::string&) override {}
+    void EndProgress() override {}
+
+private:
+    HeldComputer& held_;
+};
+
+class Collector::HeldTrace : public Trace {
+public:
+    explicit HeldTrace(HeldComputer& held) : held_(held) {}
+    void Write(const std::string& line) override {
+        HeldComputer::Step step;
+        step.kind = HeldComputer::Step::Kind::kTrace;
+        step.text = line;
+        held_.Add(std::move(step));
+    }
+
+private:
+    HeldComputer& held_;
+};
+
+void Collector::HoldRow(EventRow row) {
+    HeldComputer::Step step;
+    step.kind = HeldComputer::Step::Kind::kRow;
+    step.text = log_;
+    step.row = std::move(row);
+    held_->Add(std::move(step));
+}
+
+int Collector::RunParallel() {
+    using State = HeldComputer::State;
+    env_.view.ClearRows();
+    report_.RunStarted();
+
+    // The list is read once: the threads cannot walk the view.
+    std::vector<std::string> names;
+    std::string name;
+    for (bool more = env_.view.FirstComputer(name); more; more = env_.view.NextComputer(name)) names.push_back(name);
+    const std::size_t count = names.size();
+    int items = count > 0 ? env_.view.TreeItemCount() : 1;
+    if (items < 1) items = 1;
+    if (count == 1) {
+        // Nothing to share out: the one computer goes straight to the view.
+        if (!CollectComputer(names[0], 1000, items)) return StopPath(names[0]);
+        env_.finalPause();
+        report_.Total(eventCount_);
+        env_.view.EndProgress();
+        return 1;
+    }
+
+    HeldRun run;
+    std::mutex& mutex = run.mutex;
+    std::condition_variable& changed = run.changed;
+    std::vector<std::unique_ptr<HeldComputer>> held;
+    held.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) held.push_back(std::make_unique<HeldComputer>(run, k));
+    std::size_t next = 0;   // the first computer no thread has taken
+    bool stopping = false;  // no computer is started any more
+
+    // Computer k on the calling thread, with a Collector of its own.
+    const auto collect = [&](std::size_t k) {
+        HeldComputer& h = *held[k];
+        HeldView view(h);
+        HeldTrace trace(h);
+        RunEnvironment environment{env_.platform, env_.options, h.report, h.stop, view,
+                                   env_.trace ? &trace : nullptr, [] {}};
+        environment.cacheWithinLog = env_.cacheWithinLog;
+        environment.moduleCacheBytes = env_.moduleCacheBytes;
+        State end = State::kFailed;
+        try {
+            Collector collector(std::move(environment));
+            collector.held_ = &h;
+            const int progress = 1000 + 3000 * static_cast<int>(k);
+            end = collector.CollectComputer(names[k], progress, items) ? State::kDone : State::kStopped;
+        } catch (...) {
+            h.failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        h.FlushReport();
+        h.state = end;
+        changed.notify_all();
+    };
+    // The same name twice in the list: the later one waits until the earlier
+    // is done, so that one's connection is not given back under the other.
+    const auto nameBusy = [&](std::size_t k) {
+        for (std::size_t j = 0; j < k; ++j)
+            if ((held[j]->state == State::kWaiting || held[j]->state == State::kRunning) &&
+                text::MbsICmp(names[j], names[k]) == 0)
+                return true;
+        return false;
+    };
+    const auto work = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!stopping && next < count) {
+            const std::size_t k = next++;
+            changed.wait(lock, [&] { return stopping || !nameBusy(k); });
+            if (stopping) return;  // the run collects k itself when it is first in line
+            held[k]->state = State::kRunning;
+            lock.unlock();
+            collect(k);
+            lock.lock();
+        }
+    };
+    const auto stopAll = [&] {
+        stopping = true;
+        for (auto& h : held) h->stop = 1;
+        changed.notify_all();
+        run.released.notify_all();
+    };
+
+    std::vector<std::thread> threads;
+    // However the run ends, the threads are stopped and waited for: they use
+    // the platform and these locals.
+    struct Threads {
+        std::vector<std::thread>& threads;
+        std::mutex& mutex;
+        const std::function<void()> stop;
+        ~Threads() {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                stop();
+            }
+            for (std::thread& t : threads)
+                if (t.joinable()) t.join();
+        }
+    } joinAtEnd{threads, mutex, stopAll};
+    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(env_.parallel), count);
+    try {
+        for (std::size_t i = 0; i < wanted; ++i) threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads: the run collects what no thread takes itself.
+    }
+
+    std::vector<HeldStep> steps;
+    for (std::size_t k = 0; k < count; ++k) {
+        HeldComputer& h = *held[k];
+        for (;;) {
+            State state;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (env_.stopRequested && !stopping) stopAll();
+                if (h.state == State::kWaiting && (k >= next || stopping)) {
+                    // Nobody collects it (too few threads, or stopped before
+                    // it began): the run does, as it would one after another.
+                    if (k >= next) next = k + 1;
+                    h.state = State::kRunning;
+                    h.unbounded = true;
+                    lock.unlock();
+                    collect(k);
+                    continue;
+                }
+                if (h.steps.empty() && (h.state == State::kWaiting || h.state == State::kRunning))
+                    changed.wait_for(lock, std::chrono::milliseconds(20));
+                steps.swap(h.steps);
+                state = h.state;
+            }
+            Release(steps, names[k]);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                for (const HeldStep& step : steps) run.heldBytes -= HeldComputer::Size(step);
+                if (state == State::kDone) run.head = k + 1;
+                run.released.notify_all();
+            }
+            steps.clear();
+            if (state == State::kDone) break;
+            if (state == State::kFailed) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    stopAll();
+                }
+                for (std::thread& t : threads)
+                    if (t.joinable()) t.join();
+                std::rethrow_exception(h.failure);
+            }
+            if (state == State::kStopped) {
+                report_.Cancelled(names[k]);
+                env_.stopRequested = 0;
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    stopAll();
+                }
+                for (std::thread& t : threads)
+                    if (t.joinable()) t.join();
+                env_.view.EndProgress();
+                return 1;
+            }
+        }
+    }
+    for (std::thread& t : threads)
+        if (t.joinable()) t.join();
+
+    env_.finalPause();
+    report_.Total(eventCount_);
+    env_.view.EndProgress();
+    return 1;
+}
+
+void Collector::Release(std::vector<HeldStep>& steps, const std::string& name) {
+    using Kind = HeldStep::Kind;
+    for (HeldStep& step : steps) {
+        switch (step.kind) {
+            case Kind::kReport: env_.report += step.text; break;
+            case Kind::kTrace: TraceLine(step.text); break;
+            case Kind::kRow: ShowRow(step.row, name, step.text); break;
+            case Kind::kPosition: env_.view.SetProgressPosition(step.position); break;
+        }
+    }
+}
+
+}  // namespace quorvin::engine

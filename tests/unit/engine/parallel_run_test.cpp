@@ -1,0 +1,171 @@
+// Several computers at once: over the demo network made slow (every call a
+// round trip, unknown names and stopped services a timeout), with a log
+// that cannot be read, the same names twice and the alternate account, a
+// run of 4 or 16 at a time gives the view, the report and the trace exactly
+// what a run of one after another gives; a stop ends it as a run of one
+// after another stopped at some point would end.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "engine/collector.h"
+#include "fake_platform.h"
+#include "services/simulated/simulated_network.h"
+#include "support/temp_folder.h"
+
+namespace quorvin::engine::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kComputers = {"ADMIN-PC", "DC01", "GHOST",  "FS01", "NT4SV",     "PC01", "pc01",
+                                             "PC02",     "PC03", "10.9.9.9", "DC01", "NT4SV", "BADLOG"};
+
+// Everything a run hands to the view, the report and the trace.
+struct Outcome {
+    std::vector<EventRow> rows;
+    std::vector<int> positions;
+    std::vector<std::string> texts;
+    int ended = 0;
+    std::string report;
+    std::string trace;
+    int stopLeft = 0;
+
+    bool operator==(const Outcome& o) const {
+        if (rows.size() != o.rows.size()) return false;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].image != o.rows[i].image || rows[i].columns != o.rows[i].columns) return false;
+        return positions == o.positions && texts == o.texts && ended == o.ended && report == o.report &&
+               trace == o.trace && stopLeft == o.stopLeft;
+    }
+};
+
+// A view that presses the stop button after its `stopAfter`-th call of
+// AppendRow, SetProgressPosition or TreeItemCount (0: never).
+class StoppingView : public RecordingView {
+public:
+    StoppingView(std::atomic<int>& stop, std::size_t stopAfter) : stop_(stop), stopAfter_(stopAfter) {}
+    std::size_t calls = 0;
+    int TreeItemCount() override {
+        Called();
+        return RecordingView::TreeItemCount();
+    }
+    void AppendRow(const EventRow& row) override {
+        RecordingView::AppendRow(row);
+        Called();
+    }
+    void SetProgressPosition(int position) override {
+        RecordingView::SetProgressPosition(position);
+        Called();
+    }
+
+private:
+    void Called() {
+        if (++calls == stopAfter_) stop_ = 1;
+    }
+    std::atomic<int>& stop_;
+    std::size_t stopAfter_;
+};
+
+class ParallelRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+        const fs::path demo = binary ? fs::u8path(binary) / "demo-network" : fs::path();
+        if (!fs::exists(demo / "network.ini")) GTEST_SKIP() << "the build made no demo network";
+        fs::copy(demo, folder_.Path() / "net", fs::copy_options::recursive);
+        // Every call a round trip of 1 ms; 4 ms before a computer that does not answer is given up.
+        std::ofstream(folder_.Path() / "net" / "network.ini", std::ios::app) << "\n[network]\nlatency=1\ntimeout=4\n";
+        // A computer whose System log is no log file.
+        folder_.Write("net/BADLOG/logs/System.evt", std::string(4096, 'x'));
+        std::string error;
+        network_ = network::SimulatedNetwork::Open(folder_.Path() / "net", error);
+        ASSERT_TRUE(network_) << error;
+    }
+
+    Outcome Collect(int parallel, const char* user, const char* password, std::size_t stopAfter = 0) {
+        network_->Reset();
+        platform::Platform services = network_->Services();
+        RunOptions settings;
+        settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
+        settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
+        settings.Filter_Securityok = settings.Filter_Securityng = 1;
+        settings.EnableStartDate = settings.EnableEndDate = 1;
+        if (user) {
+            settings.AnotherLoginName = 1;
+            std::strcpy(settings.Username, user);
+            std::strcpy(settings.Password, password);
+        }
+        Outcome outcome;
+        std::atomic<int> stop{0};
+        StoppingView view(stop, stopAfter);
+        view.computers = kComputers;
+        StringTrace trace;
+        RunEnvironment environment{services, settings, outcome.report, stop, view, &trace, [] {}};
+        environment.parallel = parallel;
+        Collector(std::move(environment)).Run();
+        outcome.rows = view.rows;
+        outcome.positions = view.positions;
+        outcome.texts = view.texts;
+        outcome.ended = view.ended;
+        outcome.trace = trace.text;
+        outcome.stopLeft = stop;
+        return outcome;
+    }
+
+    quorvin::network::test::TempFolder folder_;
+    std::unique_ptr<network::SimulatedNetwork> network_;
+};
+
+TEST_F(ParallelRun, GivesWhatOneAfterAnotherGives) {
+    const char* accounts[][2] = {{nullptr, nullptr}, {"Administrator", "P@ssw0rd"}, {"Administrator", "wrong"}};
+    for (const auto& account : accounts) {
+        const Outcome sequential = Collect(1, account[0], account[1]);
+        EXPECT_GT(sequential.rows.size(), 800u);
+        EXPECT_NE(sequential.report.find("ｴﾗｰ 002:[\\\\GHOST][system]:"), std::string::npos);
+        EXPECT_NE(sequential.report.find("[\\\\BADLOG][system]:"), std::string::npos);
+        if (account[1] && std::strcmp(account[1], "wrong") == 0) {
+            EXPECT_NE(sequential.report.find("注意 803:[DC01][Administrator]:"), std::string::npos);
+        }
+        for (int parallel : {4, 16}) {
+            const Outcome together = Collect(parallel, account[0], account[1]);
+            EXPECT_TRUE(together == sequential) << parallel << " at once, account " << (account[0] ? account[1] : "-");
+        }
+    }
+}
+
+TEST_F(ParallelRun, AStopEndsItAsOneAfterAnotherStoppedSomewhere) {
+    const Outcome whole = Collect(1, "Administrator", "P@ssw0rd");
+    const std::size_t calls = whole.rows.size() + whole.positions.size() + kComputers.size();
+    // Stops early, in the middle and near the end of the list.
+    for (std::size_t stopAfter : {std::size_t{3}, calls / 2, calls - 20}) {
+        const Outcome stopped = Collect(8, "Administrator", "P@ssw0rd", stopAfter);
+        EXPECT_EQ(stopped.ended, 1);
+        const std::size_t cancel = stopped.report.rfind("ｷｬﾝｾﾙ");
+        bool found = false;
+        if (cancel == std::string::npos) {
+            // Every computer was past its last look at the button: the run
+            // ends whole, the button still pressed, as one after another would.
+            Outcome late = whole;
+            late.stopLeft = 1;
+            found = stopped == late;
+        } else {
+            EXPECT_EQ(stopped.stopLeft, 0);
+            // The cancel line is the last line.
+            EXPECT_EQ(stopped.report.find("\r\n", cancel) + 2, stopped.report.size());
+            // A run of one after another stopped at one of the calls around
+            // where this one ended gives the same (it asks the tree's size
+            // once per computer, this run once).
+            const std::size_t reached = stopped.rows.size() + stopped.positions.size();
+            for (std::size_t at = reached; at < reached + kComputers.size() + 3 && !found; ++at)
+                found = Collect(1, "Administrator", "P@ssw0rd", at) == stopped;
+        }
+        EXPECT_TRUE(found) << "stopped after call " << stopAfter << ": " << stopped.rows.size() << " rows";
+    }
+}
+
+}  // namespace
+}  // namespace quorvin::engine::test
