@@ -19,7 +19,14 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
     if (!computer.eventLog) return error::kRpcServerUnavailable;
     if (!name.empty()) state_.UseShare(index, "IPC$");
+    const platform::Error e = OpenComputerLog(index, source, log);
+    if (e == error::kSuccess) log = FailingAfter(std::move(log), computer.faults.read);
+    return e;
+}
 
+platform::Error EventLogs::OpenComputerLog(int index, const std::string& source,
+                                           std::unique_ptr<platform::EventLog>& log) {
+    const ComputerConfig& computer = state_.config.computers[static_cast<std::size_t>(index)];
     // A log without a file has no records yet. The service opens the
     // Application log for a name that is no log of its own.
     const std::string logName(CString(source));

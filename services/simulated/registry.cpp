@@ -32,7 +32,7 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
     state_.UseShare(index, "IPC$");
     const platform::Error e = state_.HiveOf(index, hive);
     if (e != error::kSuccess) return e;
-    key = backend::ReadOnlyRoot(hive);
+    key = FailingAfter(backend::ReadOnlyRoot(hive), state_.config.computers[static_cast<std::size_t>(index)].faults.registry);
     return error::kSuccess;
 }
 
