@@ -51,6 +51,7 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
         state_.RoundTrip(index);
     }
     const platform::Error opened = OpenLog(index, source, log);
+    if (opened == error::kSuccess) log = FailingAfter(std::move(log), computer.faults.read);
     if (opened == error::kSuccess && remote && config.LatencyOf(index) > 0)
         log = std::make_unique<DistantLog>(std::move(log), state_, index);
     return opened;

@@ -21,6 +21,7 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
         const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
         if (computer.shares == Shares::kOff) return error::kAccessDenied;
         if (computer.shares == Shares::kAuth && !state_.Connected(index)) return error::kAccessDenied;
+        if (const platform::Error e = state_.ShareLoad(index)) return e;
         drive = DriveShareLetter(parsed.share);
         if (drive == 0 && Equal(parsed.share, "admin$")) {
             // admin$ is the system root folder.
@@ -69,6 +70,7 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
     }
     if (slot.error != error::kSuccess) return slot.error;
     module = backend::ModuleOf(slot.image);
+    if (parsed.kind == WindowsPath::Kind::kUnc) module = FromShare(std::move(module), index, config);
     return error::kSuccess;
 }
 

@@ -121,6 +121,28 @@ bool ParseServerLine(const std::string& name, std::string_view value, platform::
     return true;
 }
 
+bool ParseMidRunFault(std::string_view key, std::string_view value, MidRunFaults& faults, bool& known,
+                      std::string& error) {
+    ServiceFault* fault = nullptr;
+    if (Equal(key, "ReadFailsAfter"))
+        fault = &faults.read;
+    else if (Equal(key, "RegistryFailsAfter"))
+        fault = &faults.registry;
+    else if (Equal(key, "SharesFailAfter"))
+        fault = &faults.shares;
+    known = fault != nullptr;
+    if (!fault) return true;
+    const std::size_t comma = value.find(',');
+    ServiceFault parsed;
+    if (comma == std::string_view::npos || !ParseU32(Trim(value.substr(0, comma)), parsed.after) ||
+        !ParseU32(Trim(value.substr(comma + 1)), parsed.error) || parsed.error == 0) {
+        error = "expected N,CODE (a count and a non-zero error code)";
+        return false;
+    }
+    *fault = parsed;
+    return true;
+}
+
 // Parses one INI file; the error names the file.
 bool ReadIni(std::string_view data, const std::string& file, IniFile& ini, std::string& error) {
     std::string iniError;
@@ -219,11 +241,20 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
             for (const IniEntry& entry : section.entries) computer.environment.emplace_back(entry.key, entry.value);
         } else if (Equal(section.name, "faults")) {
             for (const IniEntry& entry : section.entries) {
-                if (!Equal(entry.key, "LogChanges")) {
+                if (Equal(entry.key, "LogChanges")) {
+                    if (!ParseLogChange(entry, file, computer.logChange, error)) return false;
+                    continue;
+                }
+                bool known = false;
+                std::string why;
+                if (!ParseMidRunFault(entry.key, entry.value, computer.faults, known, why)) {
+                    error = Where(file, entry.line) + entry.key + "=" + entry.value + ": " + why;
+                    return false;
+                }
+                if (!known) {
                     error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [faults]";
                     return false;
                 }
-                if (!ParseLogChange(entry, file, computer.logChange, error)) return false;
             }
         } else {
             error = Where(file, section.line) + "unknown section [" + section.name + "]";

@@ -26,6 +26,21 @@ struct LogChange {
     std::uint32_t count = 0;
 };
 
+// A service that fails part way: after `after` calls (records, for the event
+// log) every further one gives `error`. `error` 0: no such fault.
+struct ServiceFault {
+    std::uint32_t after = 0;
+    platform::Error error = 0;
+    bool Set() const { return error != 0; }
+};
+
+// The [faults] of a computer.ini that make services fail in the middle of a run.
+struct MidRunFaults {
+    ServiceFault read;      // ReadFailsAfter: records handed out per opened log
+    ServiceFault registry;  // RegistryFailsAfter: calls per registry connection
+    ServiceFault shares;    // SharesFailAfter: message file loads from its shares
+};
+
 struct ComputerConfig {
     std::string name;  // the folder's name (CP932)
     std::filesystem::path folder;
@@ -39,6 +54,7 @@ struct ComputerConfig {
     // Milliseconds; -1: the network's default (NetworkConfig).
     int latencyMs = -1;
     int timeoutMs = -1;
+    MidRunFaults faults;
 };
 
 struct BrowseList {
@@ -79,6 +95,12 @@ bool LoadNetworkConfig(const std::filesystem::path& folder, NetworkConfig& confi
 bool ParseComputerIni(std::string_view data, const std::string& file, ComputerConfig& computer, std::string& error);
 bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConfig& config,
                      std::string& localComputer, std::string& error);
+
+// One key of a [faults] section. `known` tells whether the key is one of
+// the mid-run faults; if so its value ("N,CODE") is set into `faults`, and
+// false comes back with `error` when the value is bad.
+bool ParseMidRunFault(std::string_view key, std::string_view value, MidRunFaults& faults, bool& known,
+                      std::string& error);
 
 // "5.0,0x00011003,comment" -> a browse entry named `name`. False with `error`
 // when the text does not have that form.

@@ -46,6 +46,18 @@ std::string UpperAscii(std::string_view s);
 // A REG_SZ or REG_EXPAND_SZ value as text, or false.
 bool QueryText(platform::RegistryKey& key, const std::string& name, std::string& value);
 
+// ---- Faults part way through a run (faults.cpp) -------------------------------
+
+// `log`, failing with the fault's error once its records are handed out.
+std::unique_ptr<platform::EventLog> FailingAfter(std::unique_ptr<platform::EventLog> log, ServiceFault fault);
+// A registry connection's root key, dropping after the fault's count of
+// calls through it or any key opened from it.
+std::unique_ptr<platform::RegistryKey> FailingAfter(std::unique_ptr<platform::RegistryKey> key, ServiceFault fault);
+// A module loaded from a share of computer `computer`; its texts fail once
+// that share is gone.
+std::unique_ptr<platform::MessageModule> FromShare(std::unique_ptr<platform::MessageModule> module, int computer,
+                                                   const NetworkConfig& config);
+
 // ---- The services -------------------------------------------------------------
 
 class EventLogs final : public platform::EventLogService {
@@ -55,7 +67,7 @@ public:
                          std::unique_ptr<platform::EventLog>& log) override;
 
 private:
-    // The log file of computer `index`, which answers.
+    // The log file of computer `index`, which answers, as its file gives it.
     platform::Error OpenLog(int index, const std::string& source, std::unique_ptr<platform::EventLog>& log);
 
     SimulatedNetwork::State& state_;
@@ -85,10 +97,9 @@ class Messages final : public platform::MessageService {
 public:
     explicit Messages(SimulatedNetwork::State& state) : state_(state) {}
     platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
+    // faults.cpp: a module from a share that went away gives the share's error.
     platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                                  const std::vector<std::string>* arguments, std::string& text) override {
-        return backend::FormatMessage(module, id, arguments, text);
-    }
+                                  const std::vector<std::string>* arguments, std::string& text) override;
     std::string SystemErrorText(platform::Error code) override { return backend::SystemErrorText(code); }
 
 private:
@@ -121,7 +132,10 @@ private:
 
 struct SimulatedNetwork::State {
     explicit State(NetworkConfig c)
-        : config(std::move(c)), sessions(config.computers.size()), hives(config.computers.size()) {}
+        : config(std::move(c)),
+          sessions(config.computers.size()),
+          shareLoads(config.computers.size()),
+          hives(config.computers.size()) {}
 
     struct HiveSlot {
         bool loaded = false;
@@ -145,6 +159,11 @@ struct SimulatedNetwork::State {
     // does, the share is then connected too, with the same account, and
     // stays connected until it is cancelled by name.
     void UseShare(int index, std::string_view share);
+    // One load of a message file from computer `index`'s shares: 0, or the
+    // error of its SharesFailAfter fault once the shares are gone.
+    platform::Error ShareLoad(int index);
+    // 0 while computer `index`'s shares are there, else the fault's error.
+    platform::Error ShareGone(int index);
 
     // The connections to one computer: the account they were made with
     // and the upper-case names of the connected shares. Windows keeps one
@@ -160,9 +179,10 @@ struct SimulatedNetwork::State {
     void RoundTrip(int index) const;
     void Unreachable(int index) const;
 
-    NetworkConfig config;  // never changed once open
-    std::mutex mutex;               // guards sessions and hives
-    std::vector<Session> sessions;  // per computer
+    NetworkConfig config;                   // never changed once open
+    std::mutex mutex;                       // guards sessions, shareLoads and hives
+    std::vector<Session> sessions;          // per computer
+    std::vector<std::uint32_t> shareLoads;  // per computer: message file loads from its shares
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time

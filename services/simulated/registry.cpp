@@ -81,7 +81,7 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
     state_.RoundTrip(index);
     const platform::Error e = state_.HiveOf(index, hive);
     if (e != error::kSuccess) return e;
-    key = backend::ReadOnlyRoot(hive);
+    key = FailingAfter(backend::ReadOnlyRoot(hive), state_.config.computers[static_cast<std::size_t>(index)].faults.registry);
     if (state_.config.LatencyOf(index) > 0) key = std::make_unique<DistantKey>(std::move(key), state_, index);
     return error::kSuccess;
 }

@@ -130,6 +130,7 @@ platform::Platform SimulatedNetwork::Services() {
 void SimulatedNetwork::Reset() {
     std::lock_guard<std::mutex> lock(state_->mutex);
     for (auto& session : state_->sessions) session = State::Session{};
+    for (std::uint32_t& loads : state_->shareLoads) loads = 0;
 }
 
 const NetworkConfig& SimulatedNetwork::Config() const { return state_->config; }

@@ -37,7 +37,8 @@ public:
     // The six services; they live as long as this object.
     platform::Platform Services();
 
-    // Drops every connection made through the connection service.
+    // Drops every connection made through the connection service and brings
+    // back the shares that went away ([faults] SharesFailAfter).
     void Reset();
 
     const NetworkConfig& Config() const;

@@ -34,7 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (in.at >= in.size) return quorvin::platform::error::kHandleEof;
             switch (in.Take(1) % 5) {
             case 0: return quorvin::platform::error::kHandleEof;
-            case 1: bytesNeeded = in.Take(3); return quorvin::platform::error::kInsufficientBuffer;
+            case 1: {
+                // Mostly sizes up to 64 KB; a shift byte of 0xF0 or more asks
+                // for up to 2 GB, past what the pump accepts. Sizes of many
+                // megabytes on every input made the target run at a few
+                // hundred executions a second.
+                bytesNeeded = in.Take(2);
+                const std::uint32_t shift = in.Take(1);
+                if (shift >= 0xF0) bytesNeeded <<= (shift - 0xF0);
+                return quorvin::platform::error::kInsufficientBuffer;
+            }
             case 2: return quorvin::platform::error::kRpcServerUnavailable;
             default: {
                 std::uint32_t n = in.Take(2);
@@ -48,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         },
         firstBatch);
-    std::vector<std::uint8_t> buffer(0x10000);
+    static std::vector<std::uint8_t> buffer(0x10000);
     for (int i = 0; i < 4096; ++i) {
         const std::uint32_t callerSize = in.Take(2);
         std::uint32_t read = 0;

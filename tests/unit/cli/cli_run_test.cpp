@@ -42,8 +42,9 @@ protected:
     // setting); its exit code.
     int Run(const std::string& arguments, const std::string& out = "stdout", const std::string& err = "stderr",
             const std::string& before = "") {
+        const fs::path network = network_.empty() ? build_ / "demo-network" : network_;
         const std::string command = before + "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
-                                    (build_ / "demo-network").string() + "' " + arguments + " >'" + Place(out) +
+                                    network.string() + "' " + arguments + " >'" + Place(out) +
                                     "' 2>'" + Place(err) + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -66,6 +67,7 @@ protected:
 
     fs::path build_;
     fs::path out_;
+    fs::path network_;  // empty: the demo network
 };
 
 TEST_F(CliRun, WritesTheExportFileAndTheReport) {
@@ -240,5 +242,44 @@ TEST_F(CliRun, RowsLeaveAsTheyCome) {
 #endif
 
 }  // namespace
+
+TEST_F(CliRun, ServicesFailingPartWayKeepTheRowsBeforeAndTheRunGoesOn) {
+    const std::string files = " --logs system,application --csv '" + (out_ / "e.csv").string() + "' --report '" +
+                              (out_ / "r.txt").string() + "'";
+    ASSERT_EQ(Run("--computers PC01,PC02" + files), 0);
+    const std::string whole = Read("e.csv");
+    network_ = out_ / "net";
+    fs::copy(build_ / "demo-network", network_, fs::copy_options::recursive);
+    std::ofstream(network_ / "PC01" / "computer.ini", std::ios::app | std::ios::binary)
+        << "\r\n[faults]\r\nReadFailsAfter=2,1726\r\nSharesFailAfter=1,64\r\n";
+    ASSERT_EQ(Run("--computers PC01,PC02" + files), 0);
+    const std::string csv = Read("e.csv");
+    const std::string report = Read("r.txt");
+    // Each of PC01's logs gives two rows, then fails; PC02 is read whole.
+    auto lines = [](const std::string& text, const std::string& part) {
+        std::vector<std::string> found;
+        std::size_t at = 0;
+        while (at < text.size()) {
+            const std::size_t end = text.find("\r\n", at);
+            const std::string line = text.substr(at, end - at);
+            if (line.find(part) != std::string::npos) found.push_back(line);
+            if (end == std::string::npos) break;
+            at = end + 2;
+        }
+        return found;
+    };
+    EXPECT_EQ(lines(csv, ",PC01,").size(), 4u);
+    EXPECT_EQ(lines(csv, ",PC02,"), lines(whole, ",PC02,"));
+    const auto before = lines(whole, ",ｼｽﾃﾑ,PC01,");
+    const auto after = lines(csv, ",ｼｽﾃﾑ,PC01,");
+    ASSERT_EQ(after.size(), 2u);
+    // The rows' own fields are those of the whole read (the text may differ: the share went away).
+    for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(after[i].substr(0, after[i].rfind(",")).substr(0, 40),
+                                                  before[i].substr(0, 40));
+    EXPECT_EQ(lines(report, "ｴﾗｰ 015:[\\\\PC01]").size(), 2u);
+    EXPECT_EQ(lines(report, "失敗:(PC01)").size(), 2u);
+    EXPECT_EQ(lines(report, "失敗:(PC02)").size(), 0u);
+    EXPECT_NE(report.find("ﾄｰﾀﾙ："), std::string::npos);
+}
 
 #endif

@@ -318,3 +318,58 @@ TEST(SettingsStore, DatesAreWrittenAsTheLocalCalendarDate) {
     EXPECT_EQ(store.hive.Dword(kSettingsKey, "EndTime_Day"), 14u);
     EXPECT_EQ(store.hive.Dword(kSettingsKey, "EndTime_Month"), 1u);
 }
+
+// Values made to hurt, one setting at a time: the wrong type, no bytes, a
+// huge text, invalid CP932, embedded zero bytes. Loading never reads past a
+// value; the other 25 settings load as if the bad one were missing; the
+// settings it gives save and load back unchanged.
+TEST(SettingsStore, HostileValuesOfEverySettingSpoilNothingElse) {
+    const std::vector<std::pair<std::uint32_t, std::string>> hostile = {
+        {regtype::kBinary, std::string(200, '\xFF')},
+        {regtype::kBinary, std::string()},
+        {regtype::kDword, std::string("\x01\x02", 2)},       // a DWORD two bytes long
+        {regtype::kDword, std::string("\xFF\xFF\xFF\xFF")},  // -1
+        {regtype::kSz, std::string(70000, 'a') + '\0'},
+        {regtype::kSz, std::string("\x81\x00\x82\xFF\x80\xA0\xFD", 7)},  // invalid CP932, a NUL inside
+        {regtype::kSz, std::string("12345678901234567890123456789012345\0junk", 40)},
+        {regtype::kMultiSz, std::string("a\0b\0\0", 5)},
+        {11, std::string(8, '\x7F')},  // REG_QWORD
+    };
+    Store clean;
+    const AppSettings defaults = clean.Load();
+    Store cleanSaved;
+    SaveSettings(cleanSaved.root, defaults, cleanSaved.messages, kNow);
+
+    for (const std::string& name : kSaveOrder) {
+        for (const auto& [type, data] : hostile) {
+            SCOPED_TRACE(name + " type " + std::to_string(type) + " size " + std::to_string(data.size()));
+            Store store;
+            store.hive.Set(kSettingsKey, name.c_str(), type, data);
+            const AppSettings loaded = store.Load();
+            EXPECT_LT(std::strlen(loaded.Username), sizeof(loaded.Username));
+
+            Store saved;
+            SaveSettings(saved.root, loaded, saved.messages, kNow);
+            EXPECT_TRUE(saved.messages.captions.empty());
+            for (const std::string& other : kSaveOrder) {
+                if (other == name) continue;
+                // The start date is DayBefore days before today.
+                if (name == "DayBefore" && other.rfind("StartTime_", 0) == 0) continue;
+                const auto* a = saved.hive.Get(kSettingsKey, other.c_str());
+                const auto* b = cleanSaved.hive.Get(kSettingsKey, other.c_str());
+                ASSERT_TRUE(a && b) << other;
+                EXPECT_EQ(a->type, b->type) << other;
+                EXPECT_EQ(a->data, b->data) << other;
+            }
+            Store again;
+            again.hive = saved.hive;
+            const AppSettings reloaded = again.Load();
+            Store savedAgain;
+            SaveSettings(savedAgain.root, reloaded, savedAgain.messages, kNow);
+            for (const std::string& other : kSaveOrder)
+                EXPECT_EQ(savedAgain.hive.Get(kSettingsKey, other.c_str())->data,
+                          saved.hive.Get(kSettingsKey, other.c_str())->data)
+                    << other;
+        }
+    }
+}

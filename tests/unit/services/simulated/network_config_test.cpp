@@ -92,6 +92,24 @@ TEST(NetworkConfig, MissingFolderOrNetworkIni) {
     EXPECT_EQ(config.lanGroup, "WORKGROUP");
 }
 
+TEST(NetworkConfig, FaultsPartWayThroughARun) {
+    ComputerConfig computer;
+    std::string error;
+    ASSERT_TRUE(ParseComputerIni("[faults]\nreadfailsafter = 0 , 1726\nRegistryFailsAfter=0x10,1722\n"
+                                 "SharesFailAfter=2,0x40\n",
+                                 "computer.ini", computer, error))
+        << error;
+    EXPECT_EQ(computer.faults.read.after, 0u);
+    EXPECT_EQ(computer.faults.read.error, 1726u);
+    EXPECT_EQ(computer.faults.registry.after, 16u);
+    EXPECT_EQ(computer.faults.registry.error, 1722u);
+    EXPECT_EQ(computer.faults.shares.after, 2u);
+    EXPECT_EQ(computer.faults.shares.error, 64u);
+    ComputerConfig plain;
+    ASSERT_TRUE(ParseComputerIni("[faults]\n", "computer.ini", plain, error));
+    EXPECT_FALSE(plain.faults.read.Set() || plain.faults.registry.Set() || plain.faults.shares.Set());
+}
+
 TEST(NetworkConfig, BrokenFilesNameFileAndLine) {
     struct Case {
         const char* network;
@@ -118,6 +136,12 @@ TEST(NetworkConfig, BrokenFilesNameFileAndLine) {
         {"", "[network]\nip=1.2.3.4\n", "unknown key \"ip\" in [network]"},
         {"", "[network]\naddress=1.2.3.4,,5.6.7.8\n", "holds an empty or bad address"},
         {"", "[network]\naddress=SV1\n", "address SV1 is also the name or address of another computer"},
+        {"", "[faults]\nReadFailsAfter=3\n", "computer.ini line 2: ReadFailsAfter=3: expected N,CODE"},
+        {"", "[faults]\nRegistryFailsAfter=1,0\n", "line 2: RegistryFailsAfter=1,0: expected N,CODE"},
+        {"", "[faults]\nSharesFailAfter=-1,53\n", "line 2: SharesFailAfter=-1,53: expected N,CODE"},
+        {"", "[faults]\nSharesFailAfter=4294967296,53\n", "expected N,CODE"},
+        {"", "[faults]\nReadFailsAfter=1,x\n", "expected N,CODE"},
+        {"", "[faults]\nDiskFailsAfter=1,5\n", "computer.ini line 2: unknown key \"DiskFailsAfter\" in [faults]"},
     };
     for (const Case& c : cases) {
         TempFolder temp;
