@@ -389,6 +389,72 @@ TEST(MessageService, TestDllUnderAJapanesePathFormatsAsTheWideCall) {
     EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
+// The temporary copies a message service loads from: "qvm*.tmp" files of
+// the temporary folder.
+int TemporaryCopies() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return -1;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((std::wstring(temp, n) + L"qvm*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 1;
+    while (FindNextFileW(search, &found)) ++count;
+    EXPECT_TRUE(FindClose(search));
+    return count;
+}
+
+// Message files of other computers are copied and loaded from the copy, so
+// that a computer going away cannot fault a lookup; the copy goes with the
+// module, and one that fails to load leaves nothing behind. (Under Wine
+// there is no network: the service is told to copy every file.)
+TEST(MessageService, CopiedModulesLeaveTheSourceFreeAndTheirCopyGoesWithThem) {
+    using quorvin::win32::MessageService;
+    const std::string built = quorvin::messages::test::TestDllPath("msgtest_bilingual");
+    ASSERT_FALSE(built.empty()) << "QUORVIN_BINARY_DIR is not set";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_GT(n, 0u);
+    const std::wstring source = std::wstring(temp, n) + W(u"クォーヴィン元.dll");
+    ASSERT_TRUE(CopyFileW(quorvin::win32::Wide(built).c_str(), source.c_str(), FALSE)) << built;
+    // A read-only source gives a read-only copy, which must still be deleted.
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string path = quorvin::win32::Narrow(source.data(), source.size());
+    const int before = TemporaryCopies();
+
+    MessageService messages(::FormatMessageW, MessageService::Copy::kEveryFile);
+    const std::vector<std::string> arguments = {"ソ表", "ｻｰﾋﾞｽ", "能力"};
+    {
+        std::unique_ptr<MessageModule> first, second;
+        ASSERT_EQ(messages.LoadDataFile(path, first), error::kSuccess);
+        ASSERT_EQ(messages.LoadDataFile(path, second), error::kSuccess);
+        EXPECT_EQ(TemporaryCopies(), before + 2);
+        // The source is not held: it can go while the modules still answer.
+        ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL));
+        ASSERT_TRUE(DeleteFileW(source.c_str()));
+        std::string text;
+        EXPECT_EQ(messages.FormatMessage(first.get(), 2, &arguments, text), error::kSuccess);
+        EXPECT_NE(text.find("ソ表"), std::string::npos) << text;
+        second.reset();
+        EXPECT_EQ(TemporaryCopies(), before + 1);
+    }
+    EXPECT_EQ(TemporaryCopies(), before);
+
+    // A missing source and a file that is no module leave no copy.
+    std::unique_ptr<MessageModule> module;
+    EXPECT_EQ(messages.LoadDataFile(path, module), static_cast<Error>(ERROR_FILE_NOT_FOUND));
+    const std::wstring text = std::wstring(temp, n) + L"quorvin-not-a-module.txt";
+    HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "plain text", 10, &written, nullptr));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_NE(messages.LoadDataFile(quorvin::win32::Narrow(text.data(), text.size()), module), error::kSuccess);
+    EXPECT_EQ(module, nullptr);
+    EXPECT_EQ(TemporaryCopies(), before);
+    EXPECT_TRUE(DeleteFileW(text.c_str()));
+}
+
 TEST(MessageService, ForeignModuleIsRefused) {
     struct Foreign : MessageModule {};
     Foreign foreign;
