@@ -96,25 +96,29 @@ bool Collector::CollectComputer(const std::string& name, int progress, int items
         ~EndOfComputer() { connections.CancelAll(); }
     } endOfComputer{connections_};
 
-    if (!env_.stopRequested) env_.view.SetProgressPosition(progress / 3 / items);
+    SystemStepPosition(progress / 3 / items);
     if (!ReadLogStep(name, "system", LogKind::System, typeMask, s.Filter_System)) return false;
 
+    HoldStopCheck(false);
     if (env_.stopRequested) return false;
     progress += 1000;
     env_.view.SetProgressPosition(progress / 3 / items);
     if (!ReadLogStep(name, "security", LogKind::Security, typeMask, s.Filter_Security)) return false;
 
+    HoldStopCheck(false);
     if (env_.stopRequested) return false;
     progress += 1000;
     env_.view.SetProgressPosition(progress / 3 / items - 10);
-    return ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application) &&
-           !env_.stopRequested;
+    if (!ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application)) return false;
+    HoldStopCheck(false);
+    return !env_.stopRequested;
 }
 
 // False when the log read was stopped by the user.
 bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
                             bool enabled) {
     if (!enabled) return true;
+    logKind_ = kind;
     report_.LogStarted(name, kind);
     const int result = GetLog(name, logName, typeMask);
     if (result == kLogFailed)
@@ -243,6 +247,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         std::size_t offset = 0;
         std::size_t left = bytesRead;
         while (left > 0) {
+            HoldStopCheck(true);
             if (env_.stopRequested) {
                 env_.stopRequested = 0;
                 return kLogStopped;

@@ -79,8 +79,17 @@ private:
     bool CollectComputer(const std::string& name, int progress, int items);
     // Run with env_.parallel > 1 (engine/parallel_run.cpp).
     int RunParallel();
-    // Hands out what another Collector collected of computer `name`, in its order.
-    void Release(std::vector<HeldStep>& steps, const std::string& name);
+    // Hands out what another Collector collected of computer `name`, in its
+    // order. True when a stop requested meanwhile ended the computer at one
+    // of its stop checks: what follows the check is dropped, and the lines a
+    // run of one computer after another writes there are written.
+    bool Release(std::vector<HeldStep>& steps, const std::string& name);
+    // Where a run of one computer after another looks at the stop request:
+    // before each record of a log (`inLog`) and between the logs. Held so
+    // that the run hands out a stop at the same point (parallel runs only).
+    void HoldStopCheck(bool inLog);
+    // The position before the System step, which a stop already requested skips.
+    void SystemStepPosition(int position);
 
     int StopPath(const std::string& name);
     bool ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
@@ -107,6 +116,8 @@ private:
     // Set when this Collector collects one computer of a parallel run: its
     // rows go there instead of the view.
     HeldComputer* held_ = nullptr;
+    // The log being read.
+    LogKind logKind_ = LogKind::System;
 
     // Per log.
     std::string computer_;  // "\\NAME"

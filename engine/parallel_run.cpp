@@ -19,10 +19,13 @@ namespace quorvin::engine {
 
 // One call of a computer's collection to the report, the trace or the view.
 struct Collector::HeldStep {
-    enum class Kind { kReport, kTrace, kRow, kPosition } kind = Kind::kReport;
+    // kRecordCheck and kLogCheck: a stop check before a record (of the log
+    // `position` names as a LogKind) and between logs.
+    enum class Kind { kReport, kTrace, kRow, kPosition, kRecordCheck, kLogCheck } kind = Kind::kReport;
     std::string text;  // report or trace text; the log name of a row
     EventRow row;
     int position = 0;
+    bool unlessStopped = false;  // a position a stop already requested skips
 };
 
 // What the computers of a run share: the run's lock and how much is held.
@@ -261,7 +264,8 @@ int Collector::RunParallel() {
                 steps.swap(h.steps);
                 state = h.state;
             }
-            Release(steps, names[k]);
+            const bool cut = Release(steps, names[k]);
+            if (cut) state = State::kStopped;
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 for (const HeldStep& step : steps) run.heldBytes -= HeldComputer::Size(step);
@@ -302,16 +306,47 @@ int Collector::RunParallel() {
     return 1;
 }
 
-void Collector::Release(std::vector<HeldStep>& steps, const std::string& name) {
+void Collector::HoldStopCheck(bool inLog) {
+    if (!held_) return;
+    HeldStep step;
+    step.kind = inLog ? HeldStep::Kind::kRecordCheck : HeldStep::Kind::kLogCheck;
+    step.position = static_cast<int>(logKind_);
+    held_->Add(std::move(step));
+}
+
+void Collector::SystemStepPosition(int position) {
+    if (!held_) {
+        if (!env_.stopRequested) env_.view.SetProgressPosition(position);
+        return;
+    }
+    HeldStep step;
+    step.kind = HeldStep::Kind::kPosition;
+    step.position = position;
+    step.unlessStopped = true;
+    held_->Add(std::move(step));
+}
+
+bool Collector::Release(std::vector<HeldStep>& steps, const std::string& name) {
     using Kind = HeldStep::Kind;
     for (HeldStep& step : steps) {
         switch (step.kind) {
             case Kind::kReport: env_.report += step.text; break;
             case Kind::kTrace: TraceLine(step.text); break;
             case Kind::kRow: ShowRow(step.row, name, step.text); break;
-            case Kind::kPosition: env_.view.SetProgressPosition(step.position); break;
+            case Kind::kPosition:
+                if (!(step.unlessStopped && env_.stopRequested)) env_.view.SetProgressPosition(step.position);
+                break;
+            case Kind::kRecordCheck:
+                if (!env_.stopRequested) break;
+                // The log read ends at this record: its end line, as a stopped log has.
+                report_.LogEnded(name, static_cast<LogKind>(step.position));
+                return true;
+            case Kind::kLogCheck:
+                if (env_.stopRequested) return true;
+                break;
         }
     }
+    return false;
 }
 
 }  // namespace quorvin::engine
