@@ -24,5 +24,7 @@ int CompareForColumn(std::string_view a, std::string_view b, int column);
 // empty text for column 0) are `keys`: element i is the index of the row
 // that goes to position i. Rows with equal keys keep their relative order.
 std::vector<std::size_t> SortOrder(const std::vector<std::string>& keys, int column);
+// The same over texts kept elsewhere.
+std::vector<std::size_t> SortOrderOfViews(const std::vector<std::string_view>& keys, int column);
 
 }  // namespace quorvin::views

@@ -1,0 +1,82 @@
+#include "rules/event_table.h"
+
+#include "core/cp932.h"
+#include "rules/sort.h"
+
+namespace quorvin::views {
+
+std::string AsListKeepsIt(std::string_view text) {
+    std::u16string wide = text::ToUtf16(text);
+    const std::size_t end = wide.find(u'\0');
+    if (end != std::u16string::npos) wide.resize(end);
+    return text::FromUtf16(wide);
+}
+
+const std::string& EventTable::Text(std::size_t row, int column) const {
+    static const std::string kEmpty;
+    if (row >= rows_.size() || column < 0 || column >= static_cast<int>(engine::EventRow{}.columns.size()))
+        return kEmpty;
+    return rows_[row].columns[static_cast<std::size_t>(column)];
+}
+
+int EventTable::Image(std::size_t row) const { return row < rows_.size() ? rows_[row].image : 0; }
+
+void EventTable::Append(std::vector<engine::EventRow>& rows) {
+    if (rows_.empty()) {
+        rows_.swap(rows);
+        rows.clear();
+        return;
+    }
+    rows_.reserve(rows_.size() + rows.size());
+    for (engine::EventRow& row : rows) rows_.push_back(std::move(row));
+    rows.clear();
+}
+
+std::size_t EventTable::Insert(std::size_t index, engine::EventRow row) {
+    if (index > rows_.size()) index = rows_.size();
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    return index;
+}
+
+bool EventTable::SetText(std::size_t row, int column, std::string text) {
+    if (row >= rows_.size() || column < 0 || column >= static_cast<int>(rows_[row].columns.size())) return false;
+    rows_[row].columns[static_cast<std::size_t>(column)] = std::move(text);
+    return true;
+}
+
+bool EventTable::SetImage(std::size_t row, int image) {
+    if (row >= rows_.size()) return false;
+    rows_[row].image = image;
+    return true;
+}
+
+bool EventTable::Erase(std::size_t row) {
+    if (row >= rows_.size()) return false;
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
+    return true;
+}
+
+std::vector<std::size_t> EventTable::SortByColumn(int column) {
+    std::vector<std::string_view> keys;
+    keys.reserve(rows_.size());
+    for (std::size_t row = 0; row < rows_.size(); ++row) keys.push_back(Text(row, column));
+    const std::vector<std::size_t> order = SortOrderOfViews(keys, column);
+    std::vector<engine::EventRow> sorted;
+    sorted.reserve(rows_.size());
+    std::vector<std::size_t> newPlace(rows_.size());
+    for (std::size_t place = 0; place < order.size(); ++place) {
+        sorted.push_back(std::move(rows_[order[place]]));
+        newPlace[order[place]] = place;
+    }
+    rows_.swap(sorted);
+    return newPlace;
+}
+
+std::vector<run::ExportRow> EventTable::ExportRows() const {
+    std::vector<run::ExportRow> rows;
+    rows.reserve(rows_.size());
+    for (const engine::EventRow& row : rows_) rows.push_back(row.columns);
+    return rows;
+}
+
+}  // namespace quorvin::views

@@ -1,0 +1,93 @@
+#include "rules/event_table.h"
+
+#include <gtest/gtest.h>
+
+#include "rules/sort.h"
+
+using namespace quorvin::views;
+using quorvin::engine::EventRow;
+
+namespace {
+
+EventRow Row(int image, const std::string& time, const std::string& computer, const std::string& message) {
+    EventRow row;
+    row.image = image;
+    row.columns = {"", "情報", time, "ｼｽﾃﾑ", computer, "src", "7", message};
+    return row;
+}
+
+std::vector<std::string> Column(const EventTable& table, int column) {
+    std::vector<std::string> texts;
+    for (std::size_t row = 0; row < table.Count(); ++row) texts.push_back(table.Text(row, column));
+    return texts;
+}
+
+}  // namespace
+
+TEST(EventTable, BatchesAppendInOrderAndMessagesEditRowsInPlace) {
+    EventTable table;
+    std::vector<EventRow> batch = {Row(0, "2003/01/15 10:00:00  ", "pc01", "one"),
+                                   Row(2, "2003/01/16 10:00:00  ", "pc02", "two")};
+    table.Append(batch);
+    EXPECT_TRUE(batch.empty());
+    batch = {Row(1, "2003/01/14 10:00:00  ", "pc03", "three")};
+    table.Append(batch);
+    EXPECT_EQ(Column(table, 7), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(table.Image(1), 2);
+
+    // What LVM_INSERTITEM / LVM_SETITEMTEXT ask: a row at an index, past the end at the end.
+    EXPECT_EQ(table.Insert(1, Row(4, "", "", "inserted")), 1u);
+    EXPECT_EQ(table.Insert(99, Row(3, "", "", "last")), 4u);
+    EXPECT_TRUE(table.SetText(4, 4, "pc09"));
+    EXPECT_TRUE(table.SetImage(4, 1));
+    EXPECT_EQ(Column(table, 7), (std::vector<std::string>{"one", "inserted", "two", "three", "last"}));
+    EXPECT_EQ(table.Text(4, 4), "pc09");
+    EXPECT_EQ(table.Image(4), 1);
+
+    // Outside the table nothing changes and nothing is read.
+    EXPECT_FALSE(table.SetText(5, 1, "x"));
+    EXPECT_FALSE(table.SetText(0, 8, "x"));
+    EXPECT_FALSE(table.SetText(0, -1, "x"));
+    EXPECT_FALSE(table.SetImage(5, 1));
+    EXPECT_FALSE(table.Erase(5));
+    EXPECT_EQ(table.Text(5, 1), "");
+    EXPECT_EQ(table.Text(0, 8), "");
+    EXPECT_EQ(table.Image(5), 0);
+
+    EXPECT_TRUE(table.Erase(1));
+    EXPECT_EQ(table.Count(), 4u);
+    const std::vector<quorvin::run::ExportRow> exported = table.ExportRows();
+    ASSERT_EQ(exported.size(), 4u);
+    EXPECT_EQ(exported[3][4], "pc09");
+    table.Clear();
+    EXPECT_EQ(table.Count(), 0u);
+}
+
+TEST(EventTable, SortKeepsTheListsOrderAndTellsWhereEachRowWent) {
+    EventTable table;
+    std::vector<EventRow> batch = {Row(0, "2003/01/15 10:00:00  ", "pc02", "a"),
+                                   Row(1, "2003/01/16 10:00:00  ", "PC01", "b"),
+                                   Row(2, "2003/01/14 10:00:00  ", "pc01", "c")};
+    table.Append(batch);
+    // Newest first; the images go with their rows.
+    EXPECT_EQ(table.SortByColumn(kTimeColumn), (std::vector<std::size_t>{1, 0, 2}));
+    EXPECT_EQ(Column(table, 7), (std::vector<std::string>{"b", "a", "c"}));
+    EXPECT_EQ(table.Image(0), 1);
+    // Names without regard to case, equal names keep their order.
+    EXPECT_EQ(table.SortByColumn(4), (std::vector<std::size_t>{0, 2, 1}));
+    EXPECT_EQ(Column(table, 4), (std::vector<std::string>{"PC01", "pc01", "pc02"}));
+    // The same order as the rule over copies of the keys.
+    const std::vector<std::string> messages = Column(table, 7);
+    const std::vector<std::size_t> order = SortOrder(messages, 7);
+    table.SortByColumn(7);
+    for (std::size_t place = 0; place < order.size(); ++place) EXPECT_EQ(table.Text(place, 7), messages[order[place]]);
+    EXPECT_TRUE(EventTable().SortByColumn(3).empty());
+}
+
+TEST(EventTable, RowsAreKeptAsTheListKeepsTheirTexts) {
+    EXPECT_EQ(AsListKeepsIt("ｼｽﾃﾑ ログ abc"), "ｼｽﾃﾑ ログ abc");
+    EXPECT_EQ(AsListKeepsIt(std::string("before\0after", 12)), "before");
+    // A lead byte without its trail byte is no character.
+    EXPECT_EQ(AsListKeepsIt("x\x82"), "x・");
+    EXPECT_EQ(AsListKeepsIt(""), "");
+}
