@@ -29,6 +29,9 @@ public:
 
     virtual void ClearRows() = 0;
     virtual void AppendRow(const EventRow& row) = 0;
+    // Called when the read of a log has ended, however it ended: a view that
+    // holds rows back shows them now.
+    virtual void FlushRows() {}
 
     // Progress bar position (range 0 to 1000), redrawn at once.
     virtual void SetProgressPosition(int position) = 0;

@@ -121,6 +121,7 @@ bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKin
     logKind_ = kind;
     report_.LogStarted(name, kind);
     const int result = GetLog(name, logName, typeMask);
+    env_.view.FlushRows();
     if (result == kLogFailed)
         report_.LogFailed(name, kind);
     else
