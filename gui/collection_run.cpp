@@ -24,11 +24,14 @@ static_assert(IDOK == 1 && IDCANCEL == 2, "JobAccepted reads the dialog's answer
 namespace {
 
 // The engine's view of the windows, used on the worker thread only: every
-// change and every question is a message sent to a control of the
+// change and every question is a message sent to a window of the
 // user-interface thread, which carries it out in the progress dialog's loop.
+// Rows and the progress text they set are handed over in batches
+// (rules/row_batch.h): each message is a round trip between the threads.
 class WindowView final : public engine::CollectionView {
 public:
-    WindowView(const RunWindows& windows, HWND progress) : windows_(windows), progress_(progress) {}
+    WindowView(const RunWindows& windows, HWND progress)
+        : windows_(windows), progress_(progress), batch_(GetTickCount()) {}
 
     bool FirstComputer(std::string& name) override {
         const ui::TreeView tree(windows_.tree);
@@ -43,19 +46,41 @@ public:
     }
     int TreeItemCount() override { return ui::TreeView(windows_.tree).Count(); }
 
-    void ClearRows() override { ui::ListView(windows_.list).DeleteAll(); }
-    void AppendRow(const engine::EventRow& row) override { views::AppendEventRow(windows_.list, row); }
+    void ClearRows() override {
+        Flush();
+        static_cast<void>(ui::ListView(windows_.list).DeleteAll());
+    }
+    void AppendRow(const engine::EventRow& row) override {
+        engine::EventRow kept;
+        kept.image = row.image;
+        for (std::size_t column = 0; column < row.columns.size(); ++column)
+            kept.columns[column] = views::AsListKeepsIt(row.columns[column]);
+        batch_.Add(std::move(kept));
+    }
+    void FlushRows() override { Flush(); }
 
     void SetProgressPosition(int position) override {
+        // The bar moves after the rows before it are shown.
+        Flush();
         SendMessageW(progress_, ProgressDialog::kSetPosition, static_cast<WPARAM>(position), 0);
     }
     void SetProgressText(const std::string& text) override {
-        // A status line that refused the text keeps the previous one.
-        static_cast<void>(ui::SetText(GetDlgItem(progress_, IDC_PROGRESS_TEXT), text));
+        // Each row sets the text: it is the moment to hand over a batch that is due.
+        batch_.SetProgressText(text);
+        if (batch_.Due(GetTickCount())) Flush();
     }
-    void EndProgress() override { SendMessageW(progress_, ProgressDialog::kEndRun, 0, 0); }
+    void EndProgress() override {
+        Flush();
+        SendMessageW(progress_, ProgressDialog::kEndRun, 0, 0);
+    }
 
 private:
+    void Flush() {
+        if (batch_.Empty()) return;
+        run::RowHandover handover = batch_.Take(GetTickCount());
+        SendMessageW(progress_, ProgressDialog::kTakeRows, 0, reinterpret_cast<LPARAM>(&handover));
+    }
+
     bool Name(std::string& name) const {
         if (!current_) return false;
         name = ui::TreeView(windows_.tree).ItemText(current_);
@@ -64,6 +89,7 @@ private:
 
     RunWindows windows_;
     HWND progress_;
+    run::RowBatch batch_;
     HTREEITEM current_ = nullptr;
 };
 
@@ -153,7 +179,7 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
         worker.progress = nullptr;
         // Nobody else would end it: the dialog goes at once.
         if (!EndDialog(dialog, 0)) ui::Discard(dialog);
-    });
+    }, [&](std::vector<engine::EventRow>& rows) { views::AppendEventRows(windows.list, rows); });
     const bool ran = progress.Run(windows.frame) == 1 && worker.progress;
     if (!ran) {
         // The thread never ran: it ends without running, or is ended before it starts.

@@ -4,7 +4,6 @@
 
 #include "gui/resources/resource.h"
 #include "rules/event_detail_rules.h"
-#include "ui/list_view.h"
 
 namespace quorvin::views {
 
@@ -17,14 +16,13 @@ bool EventDetailDialog::OnInit() {
 }
 
 void EventDetailDialog::Fill() {
-    const ui::ListView list(list_);
     // The fields' controls, in the order of kDetailColumns.
     static constexpr int kFieldControls[] = {IDC_DETAIL_TIME,   IDC_DETAIL_TYPE,    IDC_DETAIL_LOG,     IDC_DETAIL_COMPUTER,
                                              IDC_DETAIL_SOURCE, IDC_DETAIL_MESSAGE, IDC_DETAIL_EVENT_ID};
     static_assert(std::size(kFieldControls) == kDetailColumns.size());
     for (std::size_t i = 0; i < kDetailColumns.size(); ++i)
-        SetItemText(kFieldControls[i], DetailCellText(list.ItemText(row_, kDetailColumns[i])));
-    const int count = list.ItemCount();
+        SetItemText(kFieldControls[i], DetailCellText(rows_.Text(static_cast<std::size_t>(row_), kDetailColumns[i])));
+    const int count = static_cast<int>(rows_.Count());
     // A step button that loses its enabling hands the keyboard focus to "閉じる".
     const HWND focus = GetFocus();
     EnableWindow(Item(IDC_DETAIL_PREVIOUS), PreviousEnabled(row_));

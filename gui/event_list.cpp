@@ -5,6 +5,9 @@
 #include "rules/event_list_rules.h"
 #include "rules/sort.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cwchar>
 #include <utility>
 #include <windowsx.h>
 
@@ -21,8 +24,9 @@ const std::pair<int, COLORREF> kImages[] = {
 
 bool EventList::Create(HWND parent, int id) {
     // The view frees the images itself: the control must not.
-    HWND list = ui::ListView::Create(parent, id, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                     WS_EX_CLIENTEDGE);
+    HWND list = ui::ListView::Create(
+        parent, id, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+        WS_EX_CLIENTEDGE);
     if (!list) return false;
     if (!Attach(list)) {
         ui::Discard(list);
@@ -53,25 +57,9 @@ void EventList::InitialUpdate() {
     if (images_.Handle()) List().SetImageList(images_.Handle(), LVSIL_SMALL);
 }
 
-void AppendEventRow(HWND list, const engine::EventRow& row) {
-    static_assert(std::tuple_size<decltype(row.columns)>::value == kEventColumnCount);
-    const ui::ListView view(list);
-    const int index = view.InsertItem(view.ItemCount(), row.columns[0], row.image);
-    if (index < 0) return;
-    for (int column = 1; column < kEventColumnCount; ++column)
-        view.SetItemText(index, column, row.columns[static_cast<std::size_t>(column)]);
-}
-
-void EventList::AppendRow(const engine::EventRow& row) const { AppendEventRow(List().Handle(), row); }
-
-void EventList::ClearRows() const { List().DeleteAll(); }
-
-std::vector<run::ExportRow> EventList::Rows() const {
-    std::vector<run::ExportRow> rows(static_cast<std::size_t>(RowCount()));
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        for (int column = 0; column < kEventColumnCount; ++column)
-            rows[i][static_cast<std::size_t>(column)] = List().ItemText(static_cast<int>(i), column);
-    return rows;
+void AppendEventRows(HWND list, std::vector<engine::EventRow>& rows) {
+    if (rows.empty()) return;
+    SendMessageW(list, EventList::kAppendRows, 0, reinterpret_cast<LPARAM>(&rows));
 }
 
 run::ExportRow EventList::Titles() const {
@@ -81,33 +69,101 @@ run::ExportRow EventList::Titles() const {
     return titles;
 }
 
-bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
-    if (header.hwndFrom != Handle() || header.code != LVN_COLUMNCLICK) return false;
-    SortByColumn(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
-    result = 0;
-    return true;
+void EventList::CountChanged(bool keepView) {
+    const DWORD flags = keepView ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : LVSICF_NOSCROLL;
+    static_cast<void>(Default(LVM_SETITEMCOUNT, table_.Count(), flags));
+    // A list that cannot be drawn now is drawn with its next WM_PAINT.
+    if (!keepView) static_cast<void>(InvalidateRect(Handle(), nullptr, TRUE));
+}
+
+void EventList::FillDisplayInfo(LVITEMW& item) const {
+    if (item.iItem < 0) return;
+    const auto row = static_cast<std::size_t>(item.iItem);
+    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = table_.Image(row);
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        // Cut to the room given, as a list that stores its texts copies them.
+        const std::wstring text = win32::Wide(table_.Text(row, item.iSubItem));
+        const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
+        text.copy(item.pszText, n);
+        item.pszText[n] = L'\0';
+    }
 }
 
 namespace {
-// The rows' item data hold their places in the new order while the list sorts.
-int CALLBACK CompareRanks(LPARAM a, LPARAM b, LPARAM) { return a < b ? -1 : (a > b ? 1 : 0); }
+// The text an LVITEM of an A or a W message carries, as CP932: the text
+// of an A message is in the ANSI code page.
+std::string ItemTextOf(const LVITEMW& item, bool wide) {
+    if (!item.pszText || item.pszText == LPSTR_TEXTCALLBACKW) return {};
+    if (wide) return win32::Narrow(item.pszText, std::wcslen(item.pszText));
+    const char* ansi = reinterpret_cast<const char*>(item.pszText);
+    const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+    if (units <= 1) return {};
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, text.data(), units) != units) return {};
+    return win32::Narrow(text.c_str(), static_cast<std::size_t>(units - 1));
+}
+static_assert(sizeof(LVITEMA) == sizeof(LVITEMW) && offsetof(LVITEMA, pszText) == offsetof(LVITEMW, pszText),
+              "the A and W items differ only in the text's type");
 }  // namespace
 
-void EventList::SortByColumn(int column) const {
-    const int count = RowCount();
-    std::vector<std::string> keys(static_cast<std::size_t>(count));
-    std::vector<LPARAM> ownData(keys.size());
-    for (int row = 0; row < count; ++row) {
-        keys[static_cast<std::size_t>(row)] = List().ItemText(row, column);
-        ownData[static_cast<std::size_t>(row)] = List().ItemData(row);
+LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
+    if (item.iItem < 0) return -1;
+    engine::EventRow row;
+    if (item.mask & LVIF_IMAGE) row.image = item.iImage;
+    if (item.mask & LVIF_TEXT) row.columns[0] = std::move(text);
+    const std::size_t index = table_.Insert(static_cast<std::size_t>(item.iItem), std::move(row));
+    CountChanged(index + 1 == table_.Count());
+    host_.RowAdded();
+    return static_cast<LRESULT>(index);
+}
+
+LRESULT EventList::SetItem(int row, const LVITEMW& item, std::string text, bool textOnly) {
+    if (row < 0 || static_cast<std::size_t>(row) >= table_.Count()) return FALSE;
+    const auto index = static_cast<std::size_t>(row);
+    bool set = true;
+    if (textOnly || (item.mask & LVIF_TEXT)) set = table_.SetText(index, item.iSubItem, std::move(text));
+    if (!textOnly && (item.mask & LVIF_IMAGE) && item.iSubItem == 0) set = table_.SetImage(index, item.iImage) && set;
+    if (!textOnly && (item.mask & LVIF_STATE))
+        set = Default(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != FALSE && set;
+    static_cast<void>(Default(LVM_REDRAWITEMS, static_cast<WPARAM>(row), row));
+    return set ? TRUE : FALSE;
+}
+
+bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.hwndFrom != Handle()) return false;
+    switch (header.code) {
+    case LVN_COLUMNCLICK:
+        SortByColumn(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+        result = 0;
+        return true;
+    case LVN_GETDISPINFOW:
+        FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header).item);
+        result = 0;
+        return true;
+    default:
+        return false;
     }
-    const std::vector<std::size_t> order = SortOrder(keys, column);
-    for (std::size_t place = 0; place < order.size(); ++place)
-        List().SetItemData(static_cast<int>(order[place]), static_cast<LPARAM>(place));
-    List().SortItems(CompareRanks, 0);
-    // Row `place` now holds the row that was at order[place]: give it its own data back.
-    for (std::size_t place = 0; place < order.size(); ++place)
-        List().SetItemData(static_cast<int>(place), ownData[order[place]]);
+}
+
+void EventList::SortByColumn(int column) {
+    // The selected and the focused row stay with their events, as in a list that moves its rows.
+    const int selected = List().FirstSelected();
+    const int focused = static_cast<int>(Default(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const std::vector<std::size_t> newPlace = table_.SortByColumn(column);
+    const auto moved = [&](int row) {
+        return row >= 0 && static_cast<std::size_t>(row) < newPlace.size()
+                   ? static_cast<int>(newPlace[static_cast<std::size_t>(row)]) : -1;
+    };
+    const auto setState = [&](int row, UINT state, UINT mask) {
+        LVITEMW item{};
+        item.state = state;
+        item.stateMask = mask;
+        static_cast<void>(Default(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+    };
+    if (selected >= 0 || focused >= 0) setState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (moved(focused) >= 0) setState(moved(focused), LVIS_FOCUSED, LVIS_FOCUSED);
+    if (moved(selected) >= 0) setState(moved(selected), LVIS_SELECTED, LVIS_SELECTED);
+    CountChanged(false);
 }
 
 void EventList::PreTranslate(const MSG& message) const {
@@ -117,7 +173,8 @@ void EventList::PreTranslate(const MSG& message) const {
 
 void EventList::UpdateToolText(POINT client) {
     const int row = List().HitTest(client);
-    std::string text = row >= 0 ? TooltipText(List().ItemText(row, kMessageColumn)) : std::string();
+    std::string text =
+        row >= 0 ? TooltipText(table_.Text(static_cast<std::size_t>(row), kMessageColumn)) : std::string();
     if (text == toolText_) return;
     toolText_ = std::move(text);
     if (tooltip_.Handle()) tooltip_.SetToolText(Handle(), toolText_);
@@ -146,14 +203,45 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         currentEvent_ = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (currentEvent_ < 0) return 0;
-        EventDetailDialog(Handle(), currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
+        EventDetailDialog(Handle(), table_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
         break;
+    case kAppendRows: {
+        auto& rows = *reinterpret_cast<std::vector<engine::EventRow>*>(lParam);
+        if (rows.empty()) return 0;
+        table_.Append(rows);
+        CountChanged(true);
+        host_.RowAdded();
+        return 0;
+    }
     case LVM_INSERTITEMA:
     case LVM_INSERTITEMW: {
+        if (!lParam) return -1;
+        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
+        return InsertItem(item, (item.mask & LVIF_TEXT) ? ItemTextOf(item, message == LVM_INSERTITEMW) : std::string());
+    }
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW: {
+        if (!lParam) return FALSE;
+        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
+        return SetItem(static_cast<int>(wParam), item, ItemTextOf(item, message == LVM_SETITEMTEXTW), true);
+    }
+    case LVM_SETITEMA:
+    case LVM_SETITEMW: {
+        if (!lParam) return FALSE;
+        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
+        return SetItem(item.iItem, item,
+                       (item.mask & LVIF_TEXT) ? ItemTextOf(item, message == LVM_SETITEMW) : std::string(), false);
+    }
+    case LVM_DELETEITEM: {
+        if (!table_.Erase(static_cast<std::size_t>(wParam))) return FALSE;
+        // The control moves the selection of the rows after it.
         const LRESULT result = Default(message, wParam, lParam);
-        if (result != -1) host_.RowAdded();
+        CountChanged(false);
         return result;
     }
+    case LVM_DELETEALLITEMS:
+        table_.Clear();
+        return Default(message, wParam, lParam);
     case WM_DESTROY: {
         const LRESULT result = Default(message, wParam, lParam);
         images_.Destroy();

@@ -1,7 +1,11 @@
 #pragma once
-// The event list: the right pane of the main window, a report-style list
-// view whose rows are the collected events of the last run. The control is
-// the only store of the events: rows are added and read back through it.
+// The event list: the right pane of the main window, a report-style virtual
+// list view (LVS_OWNERDATA) whose rows are the collected events of the last
+// run. The rows live in an EventTable; the control keeps only their number
+// and the selection, and asks for texts and images as it draws
+// (LVN_GETDISPINFO). Messages that put rows into a list (LVM_INSERTITEM,
+// LVM_SETITEMTEXT, LVM_SETITEM, LVM_DELETEITEM, LVM_DELETEALLITEMS) change
+// the table, so the list answers them as a list that stores its rows does.
 // Sorting by a column, the message tooltip and the position text of the
 // status bar are its own. Windows build only.
 
@@ -11,6 +15,7 @@
 #include "ui/tooltip.h"
 
 #include "engine/collection_view.h"
+#include "rules/event_table.h"
 #include "rules/export.h"
 #include "rules/settings.h"
 
@@ -30,13 +35,15 @@ public:
     virtual void RowAdded() = 0;
 };
 
-// Appends `row` at the end of the list control `list`: its first column
-// with its image, then the other columns. Every row enters the list here,
-// from the window's own commands and from a run's worker alike.
-void AppendEventRow(HWND list, const engine::EventRow& row);
+// Moves `rows` to the end of the event list `list`, in one message; `rows`
+// is empty after. The rows of a run enter the list here.
+void AppendEventRows(HWND list, std::vector<engine::EventRow>& rows);
 
 class EventList : public ui::Subclass {
 public:
+    // AppendEventRows's message: lParam a std::vector<engine::EventRow>*.
+    static constexpr UINT kAppendRows = WM_APP + 40;
+
     EventList(EventListHost& host, const app::AppSettings& settings) : host_(host), settings_(settings) {}
 
     // Creates the list control as a child of `parent` with its image list; false on failure.
@@ -44,11 +51,10 @@ public:
     // The initial update: the eight columns, the tooltip, the images.
     void InitialUpdate();
 
-    int RowCount() const { return List().ItemCount(); }
-    void AppendRow(const engine::EventRow& row) const;
-    void ClearRows() const;
+    int RowCount() const { return static_cast<int>(table_.Count()); }
+    const EventTable& Table() const { return table_; }
     // The rows as the list shows them, in its current order, and the column titles.
-    std::vector<run::ExportRow> Rows() const;
+    std::vector<run::ExportRow> Rows() const { return table_.ExportRows(); }
     run::ExportRow Titles() const;
     // The row the last double-click hit (-1 for none).
     int CurrentEventIndex() const { return currentEvent_; }
@@ -64,12 +70,20 @@ protected:
 
 private:
     ui::ListView List() const { return ui::ListView(Handle()); }
-    void SortByColumn(int column) const;
+    void SortByColumn(int column);
     void UpdateToolText(POINT client);
+    void FillDisplayInfo(LVITEMW& item) const;
+    // The control's row count follows the table's; `keepView`: rows were
+    // only added at the end, nothing drawn so far moves.
+    void CountChanged(bool keepView);
+    // The row messages of other programs and of our own code, on the table.
+    LRESULT InsertItem(const LVITEMW& item, std::string text);
+    LRESULT SetItem(int row, const LVITEMW& item, std::string text, bool textOnly);
 
     EventListHost& host_;
     const app::AppSettings& settings_;
     ui::ImageList images_;
+    EventTable table_;
     ui::ToolTip tooltip_;
     std::string toolText_;
     int currentEvent_ = -1;

@@ -62,8 +62,18 @@ void ProgressDialog::SetPosition(int position) {
     if (position == stopAtPosition_) Stop();
 }
 
-bool ProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+void ProgressDialog::TakeRows(RowHandover& handover) {
+    if (rows_) rows_(handover.rows);
+    // A status line that refused the text keeps the previous one.
+    if (handover.progressText) static_cast<void>(ui::SetText(Item(IDC_PROGRESS_TEXT), *handover.progressText));
+}
+
+bool ProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
+    case kTakeRows:
+        TakeRows(*reinterpret_cast<RowHandover*>(lParam));
+        result = TRUE;
+        return true;
     case kSetPosition:
         SetPosition(static_cast<int>(wParam));
         result = TRUE;
