@@ -1,11 +1,19 @@
 #include "rules/event_table.h"
 
+#include <algorithm>
+
 #include "core/cp932.h"
 #include "rules/sort.h"
 
 namespace quorvin::views {
 
 std::string AsListKeepsIt(std::string_view text) {
+    // ASCII without NUL and half-width katakana come back as they are.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte >= 0x01 && byte <= 0x7F) || (byte >= 0xA1 && byte <= 0xDF);
+    });
+    if (plain) return std::string(text);
     std::u16string wide = text::ToUtf16(text);
     const std::size_t end = wide.find(u'\0');
     if (end != std::u16string::npos) wide.resize(end);

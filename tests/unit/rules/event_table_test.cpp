@@ -90,4 +90,8 @@ TEST(EventTable, RowsAreKeptAsTheListKeepsTheirTexts) {
     // A lead byte without its trail byte is no character.
     EXPECT_EQ(AsListKeepsIt("x\x82"), "x・");
     EXPECT_EQ(AsListKeepsIt(""), "");
+    EXPECT_EQ(AsListKeepsIt(std::string("\0", 1)), "");
+    EXPECT_EQ(AsListKeepsIt("plain ASCII ｶﾀｶﾅ 123"), "plain ASCII ｶﾀｶﾅ 123");
+    // Characters of two codes in CP932 come back as the one Windows converts to.
+    EXPECT_EQ(AsListKeepsIt("\xED\x40"), AsListKeepsIt(AsListKeepsIt("\xED\x40")));
 }
