@@ -273,7 +273,11 @@ int Collector::RunParallel() {
                 run.released.notify_all();
             }
             steps.clear();
-            if (state == State::kDone) break;
+            if (state == State::kDone) {
+                // The computer's logs have all ended: what the view holds back is shown.
+                env_.view.FlushRows();
+                break;
+            }
             if (state == State::kFailed) {
                 {
                     std::lock_guard<std::mutex> lock(mutex);
