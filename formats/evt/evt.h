@@ -178,6 +178,30 @@ struct ParsedLog {
 // which nothing at all can be found is an error. docs/evt-format.md tells more.
 ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size);
 
+// Where the bytes of a log file come from when it is not read whole:
+// `Read` copies `n` bytes at `offset` into `out`, zeros for bytes the file
+// does not have.
+class FileBytes {
+public:
+    virtual ~FileBytes() = default;
+    virtual void Read(std::uint32_t offset, std::uint32_t n, std::uint8_t* out) const = 0;
+};
+
+// Where one record's frame is in a log file: `length` bytes from `offset`,
+// going on at 0x30 when it runs past the end of the file.
+struct RecordSpan {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+};
+
+// ParseLogFile over a file of `size` bytes read through `file`, without
+// keeping the records: `spans` gets where each record ParseLogFile would
+// give is, in the same order; the result has everything else (error,
+// message, header fields, notes) and no records.
+ParsedLog IndexLogFile(const FileBytes& file, std::uint64_t size, std::vector<RecordSpan>& spans);
+// The bytes of the record at `span` (wide layout), as LogRecord::raw has them.
+std::vector<std::uint8_t> ReadRecordBytes(const FileBytes& file, std::uint64_t size, RecordSpan span);
+
 // ---- ReadEventLogA ----------------------------------------------------------
 
 // Reads a log's records as ReadEventLogA with EVENTLOG_SEQUENTIAL_READ |

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "formats/evt/bytes.h"
 #include "formats/evt/evt.h"
@@ -33,9 +34,34 @@ struct EofRecord {
     std::uint32_t begin = 0;
 };
 
+// The bytes of a file image in memory.
+class MemoryBytes final : public FileBytes {
+public:
+    MemoryBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    void Read(std::uint32_t offset, std::uint32_t n, std::uint8_t* out) const override {
+        if (offset > size_ || n > size_ - offset) {
+            std::memset(out, 0, n);
+            return;
+        }
+        if (n > 0) std::memcpy(out, data_ + offset, n);
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+// Where the walk puts the records it finds: decoded with their bytes, or
+// only where they are.
+struct Found {
+    std::vector<LogRecord>* records = nullptr;
+    std::vector<RecordSpan>* spans = nullptr;
+};
+
 class Reader {
 public:
-    Reader(const std::uint8_t* file, std::uint32_t size, ParsedLog& out) : file_(file), ring_(size), out_(out) {}
+    Reader(const FileBytes& file, std::uint32_t size, ParsedLog& out, Found found)
+        : file_(file), ring_(size), out_(out), found_(found) {}
 
     // A record offset: inside the buffer and on a 4-byte boundary.
     bool Valid(std::uint32_t offset) const { return ring_.Holds(offset) && offset % 4 == 0; }
@@ -48,7 +74,7 @@ public:
     // `limit`, or 0 and what is wrong with it in `why`.
     std::uint32_t FrameAt(std::uint32_t at, std::uint32_t limit, std::string* why) const {
         std::uint8_t head[8];
-        ring_.Read(file_, at, 8, head);
+        ReadRing(at, 8, head);
         const std::uint32_t length = LoadU32(head);
         auto fail = [&](const std::string& what) {
             if (why) *why = "record at " + Hex(at) + ": " + what;
@@ -59,7 +85,7 @@ public:
         if (length % 4 != 0) return fail("length " + Hex(length) + " is not a multiple of 4");
         if (length > limit) return fail("length " + Hex(length) + " runs past " + Hex(limit) + " bytes of records");
         std::uint8_t tail[4];
-        ring_.Read(file_, ring_.Advance(at, length - 4), 4, tail);
+        ReadRing(ring_.Advance(at, length - 4), 4, tail);
         if (LoadU32(tail) != length)
             return fail("length at its end is " + Hex(LoadU32(tail)) + ", at its start " + Hex(length));
         return length;
@@ -67,9 +93,11 @@ public:
 
     // The EOF record at `at` (valid), if a sound one is there.
     bool EofAt(std::uint32_t at, EofRecord& eof) const {
-        if (LoadU32(file_ + at) != kEofRecordSize) return false;
+        std::uint8_t size[4];
+        file_.Read(at, 4, size);
+        if (LoadU32(size) != kEofRecordSize) return false;
         std::uint8_t bytes[kEofRecordSize];
-        ring_.Read(file_, at, kEofRecordSize, bytes);
+        ReadRing(at, kEofRecordSize, bytes);
         for (std::size_t i = 0; i < 4; ++i)
             if (LoadU32(bytes + 4 + 4 * i) != kEofMarkers[i]) return false;
         if (LoadU32(bytes + 36) != kEofRecordSize || Normal(LoadU32(bytes + 24)) != at) return false;
@@ -140,7 +168,7 @@ public:
                 continue;
             }
             std::uint8_t number[4];
-            ring_.Read(file_, ring_.Advance(at, 8), 4, number);
+            ReadRing(ring_.Advance(at, 8), 4, number);
             if (ring_.Splits(at, length)) {
                 // Split across the end: its rest at 0x30 must not be where records were found.
                 const std::uint32_t rest = ring_.Advance(at, length);
@@ -155,21 +183,38 @@ public:
         for (const Frame& f : frames) Take(f.at, f.length);
     }
 
+    // Copies `n` bytes at `offset` (held; n <= Length()), going on at 0x30
+    // past the end; zeros when the bytes are not there.
+    void ReadRing(std::uint32_t offset, std::uint32_t n, std::uint8_t* out) const {
+        if (!ring_.Holds(offset) || n > ring_.Length()) {
+            std::memset(out, 0, n);
+            return;
+        }
+        const std::uint32_t first = std::min(n, ring_.End() - offset);
+        file_.Read(offset, first, out);
+        file_.Read(kHeaderSize, n - first, out + first);
+    }
+
 private:
     void Take(std::uint32_t at, std::uint32_t length) {
         LogRecord record;
         record.offset = at;
         record.raw.resize(length);
-        ring_.Read(file_, at, length, record.raw.data());
+        ReadRing(at, length, record.raw.data());
         std::optional<Event> event = ParseWideRecord(record.raw.data(), record.raw.size());
         if (!event) return;  // FrameAt checked the frame, which is all ParseWideRecord refuses
+        if (found_.spans) {
+            found_.spans->push_back({at, length});
+            return;
+        }
         record.event = std::move(*event);
-        out_.records.push_back(std::move(record));
+        found_.records->push_back(std::move(record));
     }
 
-    const std::uint8_t* file_;
+    const FileBytes& file_;
     Ring ring_;
     ParsedLog& out_;
+    Found found_;
 };
 
 ParsedLog Fail(ParsedLog out, const std::string& message) {
@@ -181,10 +226,15 @@ ParsedLog Fail(ParsedLog out, const std::string& message) {
 
 }  // namespace
 
-ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+// ParseLogFile and IndexLogFile: the records go to `out.records`, or only
+// where they are to `spans` when it is given.
+ParsedLog ReadLogFile(const FileBytes& file, std::uint64_t size, std::vector<RecordSpan>* spans) {
     ParsedLog out;
-    if (data == nullptr) size = 0;
-    auto field = [&](std::size_t offset) { return bytes::U32At(data, size, offset); };
+    std::uint8_t header[kHeaderSize] = {};
+    file.Read(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, kHeaderSize)), header);
+    auto field = [&](std::size_t offset) { return bytes::U32At(header, sizeof header, offset); };
     if (size < kHeaderSize)
         return Fail(std::move(out), "the file is " + std::to_string(size) + " bytes long, shorter than the " +
                                         std::to_string(kHeaderSize) + "-byte header");
@@ -194,8 +244,7 @@ ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
         return Fail(std::move(out), "header end size at offset 0x2C is " + Hex(field(44)) + ", not 0x30");
     if (field(4) != kSignature)
         return Fail(std::move(out), "header signature at offset 0x4 is " + Hex(field(4)) + ", not \"LfLe\"");
-    const std::uint64_t fileSize = size;
-    if (fileSize > 0xFFFFFFFFu) return Fail(std::move(out), "the file is " + Hex(size) + " bytes long, over 4 GiB");
+    if (size > 0xFFFFFFFFu) return Fail(std::move(out), "the file is " + Hex(size) + " bytes long, over 4 GiB");
 
     const std::uint32_t startOffset = field(16);
     const std::uint32_t endOffset = field(20);
@@ -207,11 +256,14 @@ ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
                             std::to_string(field(12)) + ", not 1.1");
 
     // A file whose length is no multiple of 4 was cut: its last bytes cannot hold a whole field.
-    const auto end = static_cast<std::uint32_t>(size & ~std::size_t{3});
+    const auto end = static_cast<std::uint32_t>(size & ~std::uint64_t{3});
     if (end - kHeaderSize < kEofRecordSize)
         return Fail(std::move(out), "the file ends at " + Hex(size) + ", leaving no room for any record");
 
-    Reader reader(data, end, out);
+    Found found;
+    found.records = &out.records;
+    found.spans = spans;
+    Reader reader(file, end, out, found);
     const bool dirty = (out.flags & flag::kDirty) != 0;
     const bool headerOffsets = reader.Valid(startOffset) && reader.Valid(endOffset);
     EofRecord eof;
@@ -234,10 +286,32 @@ ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
         out.notes.push_back(std::string(dirty ? "the header is marked dirty" : "the header's offsets are outside the file") +
                             " and no EOF record was found; scanned the file for records");
         reader.ScanAll();
-        if (out.records.empty())
+        if (out.records.empty() && (!spans || spans->empty()))
             return Fail(std::move(out), "no EOF record and no event record found in " + Hex(size) + " bytes");
     }
     return out;
+}
+
+}  // namespace
+
+ParsedLog ParseLogFile(const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr) size = 0;
+    return ReadLogFile(MemoryBytes(data, size), size, nullptr);
+}
+
+ParsedLog IndexLogFile(const FileBytes& file, std::uint64_t size, std::vector<RecordSpan>& spans) {
+    spans.clear();
+    ParsedLog out = ReadLogFile(file, size, &spans);
+    if (out.error != platform::error::kSuccess) spans.clear();
+    return out;
+}
+
+std::vector<std::uint8_t> ReadRecordBytes(const FileBytes& file, std::uint64_t size, RecordSpan span) {
+    std::vector<std::uint8_t> raw(span.length);
+    ParsedLog unused;
+    Reader(file, static_cast<std::uint32_t>(size & ~std::uint64_t{3}), unused, Found{})
+        .ReadRing(span.offset, span.length, raw.data());
+    return raw;
 }
 
 }  // namespace quorvin::evt

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,10 +17,14 @@ namespace quorvin::network::backend {
 
 // ---- Event logs -------------------------------------------------------------
 
-// An open log over the bytes of an .evt file: its records served as
-// ReadEventLogA serves them backwards. 0, or 1500 (ERROR_EVENTLOG_FILE_CORRUPT)
-// when the file cannot be parsed.
-platform::Error OpenLogFile(const std::uint8_t* data, std::size_t size, std::unique_ptr<platform::EventLog>& log);
+// An open log over the .evt file `file` of `size` bytes: its records served
+// as ReadEventLogA serves them backwards. 0, or 1500
+// (ERROR_EVENTLOG_FILE_CORRUPT) when the file cannot be opened or parsed.
+// The file is walked once when opened, to find its records, and each record
+// is read from it again when its turn comes, so a log of any length needs
+// only a few bytes a record. The file must not change while the log is open.
+platform::Error OpenLogFileStream(const std::filesystem::path& file, std::uint64_t size,
+                                  std::unique_ptr<platform::EventLog>& log);
 
 // An open log without records.
 std::unique_ptr<platform::EventLog> EmptyLog();

@@ -74,6 +74,20 @@ platform::Error EventLogs::OpenLog(int index, const std::string& source, std::un
         return error::kSuccess;
     }
 
+    const LogChange& change = computer.logChange;
+    if (change.log.empty() || !Equal(change.log, logName)) {
+        // The file is read as the records are asked for: a log of any length takes little memory.
+        std::error_code ec;
+        const std::uintmax_t size = fs::file_size(file, ec);
+        if (ec) return error::kEventLogFileCorrupt;
+        if (size > kLogLimit) return error::kNotEnoughMemory;
+        if (size == 0) {
+            log = backend::EmptyLog();
+            return error::kSuccess;
+        }
+        return backend::OpenLogFileStream(file, size, log);
+    }
+
     std::vector<std::uint8_t> data;
     const platform::Error read = ReadWholeFile(file, kLogLimit, data);
     if (read != error::kSuccess) return read == error::kNotEnoughMemory ? read : error::kEventLogFileCorrupt;
@@ -81,20 +95,16 @@ platform::Error EventLogs::OpenLog(int index, const std::string& source, std::un
         log = backend::EmptyLog();
         return error::kSuccess;
     }
-    const LogChange& change = computer.logChange;
-    if (!change.log.empty() && Equal(change.log, logName)) {
-        std::shared_ptr<std::atomic<bool>> changed;
-        {
-            std::lock_guard<std::mutex> lock(state_.mutex);
-            auto& slot = state_.changedLogs[index];
-            if (!slot) slot = std::make_shared<std::atomic<bool>>(false);
-            changed = slot;
-        }
-        return backend::OpenChangingLogFile(data.data(), data.size(),
-                                            backend::Change{change.afterRecords, change.cleared, change.count},
-                                            std::move(changed), log);
+    std::shared_ptr<std::atomic<bool>> changed;
+    {
+        std::lock_guard<std::mutex> lock(state_.mutex);
+        auto& slot = state_.changedLogs[index];
+        if (!slot) slot = std::make_shared<std::atomic<bool>>(false);
+        changed = slot;
     }
-    return backend::OpenLogFile(data.data(), data.size(), log);
+    return backend::OpenChangingLogFile(data.data(), data.size(),
+                                        backend::Change{change.afterRecords, change.cleared, change.count},
+                                        std::move(changed), log);
 }
 
 }  // namespace quorvin::network

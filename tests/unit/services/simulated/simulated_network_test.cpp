@@ -195,6 +195,52 @@ TEST_F(Network, EmptyEvtFileIsAnEmptyLog) {
     EXPECT_TRUE(ReadAll(*log).empty());
 }
 
+// A log many blocks of the file long, wrapped so that records run past the
+// end of the file, read from the file as the records are asked for: the
+// bytes of every read are those of the reader over the whole parsed file,
+// buffer size by buffer size, the too-small answers included.
+TEST_F(Network, LongWrappedLogsAreReadFromTheFileAsTheWholeFileReads) {
+    std::vector<evt::Event> events;
+    for (std::uint32_t i = 0; i < 5000; ++i)
+        events.push_back(MakeEvent(i, 1000 + i, i % 3 ? "Tcpip" : "サービス"));
+    evt::WriteOptions options;
+    options.maxSize = 300 * 1024 + 0x1C;  // blocks of 64 KiB do not divide it
+    const std::vector<std::uint8_t> file = evt::WriteLogFile(events, options);
+    ASSERT_NE(evt::bytes::U32At(file.data(), file.size(), 0x24) & evt::flag::kWrap, 0u);
+    temp.Write("PC1/logs/System.evt", std::string(file.begin(), file.end()));
+    Reopen();
+    const evt::ParsedLog parsed = evt::ParseLogFile(file.data(), file.size());
+    ASSERT_GT(parsed.records.size(), 1000u);
+
+    for (const std::uint32_t size : {0u, 60u, 200u, 4096u, 320000u}) {
+        evt::BackwardReader expected = evt::ReaderForLog(parsed.records);
+        std::unique_ptr<platform::EventLog> log;
+        ASSERT_EQ(Services().eventLog.Open("\\\\PC1", "system", log), 0u);
+        std::vector<std::uint8_t> got(size), want(size);
+        for (int read = 0;; ++read) {
+            std::uint32_t gotRead = 0, gotNeeded = 0, wantRead = 0, wantNeeded = 0;
+            const platform::Error gotError = log->Read(got.data(), size, gotRead, gotNeeded);
+            const platform::Error wantError = expected.Read(want.data(), size, wantRead, wantNeeded);
+            ASSERT_EQ(gotError, wantError) << size << " read " << read;
+            ASSERT_EQ(gotRead, wantRead) << size << " read " << read;
+            ASSERT_EQ(gotNeeded, wantNeeded) << size << " read " << read;
+            ASSERT_TRUE(std::equal(got.begin(), got.begin() + gotRead, want.begin())) << size << " read " << read;
+            if (gotError == platform::error::kHandleEof) break;
+            if (gotError == platform::error::kInsufficientBuffer) {
+                // As the engine does: a larger buffer, the same record again.
+                got.resize(gotNeeded);
+                want.resize(gotNeeded);
+                std::uint32_t r1 = 0, n1 = 0, r2 = 0, n2 = 0;
+                ASSERT_EQ(log->Read(got.data(), gotNeeded, r1, n1), expected.Read(want.data(), gotNeeded, r2, n2));
+                ASSERT_EQ(r1, r2);
+                ASSERT_TRUE(std::equal(got.begin(), got.begin() + r1, want.begin()));
+                got.resize(size);
+                want.resize(size);
+            }
+        }
+    }
+}
+
 TEST_F(Network, RemoteRegistryIsReadOnly) {
     auto& registry = Services().registry;
     std::unique_ptr<platform::RegistryKey> root;
