@@ -68,6 +68,9 @@ TEST(LargeRun, StopPressedDuringTheRunKeepsEveryRowMadeBeforeIt) {
     TestNetwork net(LargeNetwork(2, kEvents));
     ASSERT_TRUE(net.Ok()) << net.Error();
     ASSERT_TRUE(FreshSettings("BIG1;BIG2;"));
+    // One computer after another: the bar reaches BIG2's System log only
+    // after BIG1 is done and before BIG2 is read.
+    ASSERT_TRUE(settings::SetDword("ParallelComputers", 1));
     // "中止" is pressed when the bar reaches BIG2's System log (4000 / 3 / 3):
     // the worker is waiting for that message, so the stop comes between
     // BIG1's last row and BIG2's first record, whatever the speed.
