@@ -68,12 +68,10 @@ TEST(LargeRun, StopPressedDuringTheRunKeepsEveryRowMadeBeforeIt) {
     TestNetwork net(LargeNetwork(2, kEvents));
     ASSERT_TRUE(net.Ok()) << net.Error();
     ASSERT_TRUE(FreshSettings("BIG1;BIG2;"));
-    // One computer after another: the bar reaches BIG2's System log only
-    // after BIG1 is done and before BIG2 is read.
-    ASSERT_TRUE(settings::SetDword("ParallelComputers", 1));
     // "中止" is pressed when the bar reaches BIG2's System log (4000 / 3 / 3):
-    // the worker is waiting for that message, so the stop comes between
-    // BIG1's last row and BIG2's first record, whatever the speed.
+    // the run is waiting for that message, so the stop comes between BIG1's
+    // last row and BIG2's first record, whatever the speed, and however many
+    // computers are collected at once.
     ScopedEnvironment stopAt(L"QUORVIN_STOP_AT_POSITION", L"444");
     App app(net.Arguments());
     ASSERT_READY(app);
