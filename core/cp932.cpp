@@ -198,19 +198,21 @@ std::u16string ToUtf16(std::string_view cp932) {
 
 std::string FromUtf16(std::u16string_view utf16) {
     const Tables& t = CodeTables();
-    std::string out;
-    out.reserve(utf16.size() * 2);
+    // At most two bytes a unit, written in place and cut to what was made.
+    std::string out(utf16.size() * 2, '\0');
+    char* at = out.data();
     for (char16_t unit : utf16) {
         const std::uint16_t code = t.encode[unit];
-        if (code == Tables::kNoCode)
-            out.push_back('?');
-        else if (code > 0xFF) {
-            out.push_back(static_cast<char>(code >> 8));
-            out.push_back(static_cast<char>(code & 0xFF));
+        if (code == Tables::kNoCode) {
+            *at++ = '?';
+        } else if (code > 0xFF) {
+            *at++ = static_cast<char>(code >> 8);
+            *at++ = static_cast<char>(code & 0xFF);
         } else {
-            out.push_back(static_cast<char>(code));
+            *at++ = static_cast<char>(code);
         }
     }
+    out.resize(static_cast<std::size_t>(at - out.data()));
     return out;
 }
 

@@ -17,6 +17,9 @@ constexpr bool IsLeadByte(unsigned char c) {
 // bytes and never ends inside a double-byte character (a lead byte that
 // ends the text counts as a character of its own).
 constexpr std::size_t WholeCharactersLength(std::string_view text, std::size_t maxBytes) {
+    // A text that fits is whole however it ends: a lead byte at its end
+    // stands alone.
+    if (text.size() <= maxBytes) return text.size();
     std::size_t length = 0;
     while (length < text.size()) {
         const bool pair = IsLeadByte(static_cast<unsigned char>(text[length])) && length + 1 < text.size();

@@ -138,6 +138,7 @@ int Collector::StopPath(const std::string& name) {
 
 int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask) {
     computer_ = "\\\\" + computerName;
+    name_ = computerName;
     log_ = logName;
     systemDirectory_ = env_.platform.system.SystemDirectory();
     if (systemDirectory_.size() > kSystemDirectoryMax) systemDirectory_.resize(kSystemDirectoryMax);
@@ -334,19 +335,21 @@ void Collector::TraceInsert(const char* which, const std::string& source) {
     env_.trace->Write(line);
 }
 
-void Collector::AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText) {
-    EventRow row = MakeEventRow(record.eventType, computer_, record.source, message, log_, timeText, record.eventId);
+void Collector::AppendRow(const LogRecord& record, std::string message, const std::string& timeText) {
+    EventRow row =
+        MakeEventRow(record.eventType, computer_, record.source, std::move(message), log_, timeText, record.eventId);
     if (held_) {
         HoldRow(std::move(row));
         return;
     }
-    ShowRow(row, computer_.substr(2), log_);
+    ShowRow(row, name_, log_);
 }
 
 void Collector::ShowRow(const EventRow& row, const std::string& name, const std::string& logName) {
     env_.view.AppendRow(row);
     ++eventCount_;
-    env_.view.SetProgressText(ProgressText(name, logName, eventCount_));
+    WriteProgressText(progressText_, name, logName, eventCount_);
+    env_.view.SetProgressText(progressText_);
 }
 
 }  // namespace quorvin::engine

@@ -13,6 +13,7 @@
 
 #include "engine/collection_view.h"
 #include "engine/connections.h"
+#include "engine/insertion_table.h"
 #include "engine/log_cache.h"
 #include "engine/log_record.h"
 #include "engine/report.h"
@@ -101,7 +102,7 @@ private:
     bool LocalSubstitute(const std::string& source, Substitute& substitute);
     void LocalParameterTable(const LogRecord& record, const Substitute& substitute);
     bool ReadLocalValue(const std::string& subKey, const std::string& name, std::string& text);
-    void AppendRow(const LogRecord& record, const std::string& message, const std::string& timeText);
+    void AppendRow(const LogRecord& record, std::string message, const std::string& timeText);
     // A row into the list: counted, and the progress text names it.
     void ShowRow(const EventRow& row, const std::string& name, const std::string& logName);
     void HoldRow(EventRow row);
@@ -113,6 +114,8 @@ private:
     // The connections made to the computer at hand.
     ComputerConnections connections_;
     std::uint32_t eventCount_ = 0;
+    // The progress text of the last row shown, its memory reused.
+    std::string progressText_;
     // Set when this Collector collects one computer of a parallel run: its
     // rows go there instead of the view.
     HeldComputer* held_ = nullptr;
@@ -121,13 +124,14 @@ private:
 
     // Per log.
     std::string computer_;  // "\\NAME"
+    std::string name_;      // NAME
     std::string log_;
     std::string systemDirectory_;
     std::string systemRoot_;
     std::unique_ptr<platform::RegistryKey> registry_;
     std::unique_ptr<platform::RegistryKey> localMachine_;
     // The insertion-string table of the event at hand.
-    std::vector<std::string> table_;
+    InsertionTable table_;
     // The services the log read asks: the platform's, or caches over them.
     platform::MessageService* messages_;
     platform::SystemService* system_;

@@ -1,5 +1,6 @@
 #include "engine/event_row.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "core/cp932.h"
@@ -54,7 +55,7 @@ std::string TimeText(const std::tm& local) {
 }
 
 EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, const std::string& source,
-                      const std::string& message, const std::string& logName, const std::string& timeText,
+                      std::string message, const std::string& logName, const std::string& timeText,
                       std::uint32_t eventId) {
     EventRow row;
     row.image = TypeImage(eventType);
@@ -64,15 +65,28 @@ EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, cons
     row.columns[4] = computer.size() >= 2 ? computer.substr(2) : std::string();
     row.columns[5] = source;
     row.columns[6] = std::to_string(eventId & 0xFFFFu);
-    std::string text = message;
-    for (char& c : text)
+    for (char& c : message)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    row.columns[7] = std::move(text);
+    row.columns[7] = std::move(message);
     return row;
 }
 
 std::string ProgressText(const std::string& computerName, const std::string& logName, std::uint32_t count) {
-    return computerName + " ： " + logName + " ﾛｸﾞを処理中 ﾄｰﾀﾙ " + std::to_string(count) + " 件";
+    std::string text;
+    WriteProgressText(text, computerName, logName, count);
+    return text;
+}
+
+void WriteProgressText(std::string& text, const std::string& computerName, const std::string& logName,
+                       std::uint32_t count) {
+    char digits[16];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, count);
+    text.assign(computerName);
+    text.append(" ： ");
+    text.append(logName);
+    text.append(" ﾛｸﾞを処理中 ﾄｰﾀﾙ ");
+    text.append(digits, end.ptr);
+    text.append(" 件");
 }
 
 }  // namespace quorvin::engine

@@ -27,10 +27,13 @@ std::string TimeText(const std::tm& local);
 // engine uses for remote calls; the row shows the name without them. Tabs,
 // carriage returns and line feeds of the message become blanks.
 EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, const std::string& source,
-                      const std::string& message, const std::string& logName, const std::string& timeText,
+                      std::string message, const std::string& logName, const std::string& timeText,
                       std::uint32_t eventId);
 
 // "NAME ： log ﾛｸﾞを処理中 ﾄｰﾀﾙ n 件".
 std::string ProgressText(const std::string& computerName, const std::string& logName, std::uint32_t count);
+// The same text into `text`, whose memory is reused (a row sets it).
+void WriteProgressText(std::string& text, const std::string& computerName, const std::string& logName,
+                       std::uint32_t count);
 
 }  // namespace quorvin::engine

@@ -10,17 +10,6 @@ namespace quorvin::engine {
 
 namespace {
 
-// The insertion-string table: 256 entries, the record's strings first, the
-// rest empty. Kept from one event to the next so that its strings' memory
-// is reused; every entry past the record's strings is emptied, since an
-// earlier record may have left text after an empty string of its own.
-void BuildTable(const LogRecord& record, std::vector<std::string>& table) {
-    if (table.size() != kMaxInsertionStrings) table.assign(kMaxInsertionStrings, std::string());
-    const std::size_t count = std::min(record.strings.size(), table.size());
-    for (std::size_t i = 0; i < count; ++i) table[i] = record.strings[i];
-    for (std::size_t i = count; i < table.size(); ++i) table[i].clear();
-}
-
 std::string FallbackText(const LogRecord& record, const std::vector<std::string>& table) {
     std::string strings;
     const std::size_t count = record.strings.size() < table.size() ? record.strings.size() : table.size();
@@ -44,16 +33,16 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
     const std::string& source = record.source;
     platform::MessageService& messages = *messages_;
     bool rowMade = false;
-    auto makeRow = [&](const std::string& message, const char* trace) {
+    auto makeRow = [&](std::string message, const char* trace) {
         if (rowMade) return;
-        AppendRow(record, message, timeText);
+        AppendRow(record, std::move(message), timeText);
         rowMade = true;
         TraceInsert(trace, source);
     };
 
     if (record.eventCategory != 0) CategoryStep(record);
-    std::vector<std::string>& table = table_;
-    BuildTable(record, table);
+    table_.Fill(record.strings);
+    const std::vector<std::string>& table = table_.Entries();
 
     std::unique_ptr<platform::RegistryKey> sourceKey;
     platform::Error error = registry_ ? registry_->OpenKey(SourceKeyPath(log_, source), sourceKey)
@@ -82,7 +71,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
                 TraceLine("リモートファイルの読み込み成功\n");
                 std::string text;
                 if (messages.FormatMessage(module.get(), record.eventId, &table, text) == platform::error::kSuccess) {
-                    makeRow(text, "InsertEventMessage1");
+                    makeRow(std::move(text), "InsertEventMessage1");
                     break;
                 }
                 // Only the last file of the list is tried after the first that loads.
@@ -94,7 +83,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
                             platform::error::kSuccess &&
                         last &&
                         messages.FormatMessage(last.get(), record.eventId, &table, text) == platform::error::kSuccess)
-                        makeRow(text, "InsertEventMessage2");
+                        makeRow(std::move(text), "InsertEventMessage2");
                 }
                 break;
             }
@@ -107,7 +96,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
             if (messages.FormatMessage(substitute.module.get(), record.eventId, &table, text) !=
                 platform::error::kSuccess)
                 break;
-            makeRow(text, "InsertEventMessage4");
+            makeRow(std::move(text), "InsertEventMessage4");
         }
     }
 
@@ -158,13 +147,13 @@ void Collector::ParameterStep(const LogRecord& record, platform::RegistryKey& so
             continue;
         }
         // Every file that loads builds the table afresh: the last one decides.
-        BuildTable(record, table_);
-        for (std::size_t i = 0; i < record.strings.size() && i < table_.size(); ++i) {
+        table_.Fill(record.strings);
+        for (std::size_t i = 0; i < record.strings.size() && i < kMaxInsertionStrings; ++i) {
             std::uint32_t number = 0;
             std::string text;
-            if (ParameterNumber(table_[i], number) &&
+            if (ParameterNumber(table_.Entries()[i], number) &&
                 messages.FormatMessage(module.get(), number, nullptr, text) == platform::error::kSuccess) {
-                table_[i] = text;
+                table_.Set(i, text);
                 TraceLine("point 0a\n");
             }
         }
@@ -208,18 +197,18 @@ bool Collector::LocalSubstitute(const std::string& source, Substitute& substitut
 }
 
 void Collector::LocalParameterTable(const LogRecord& record, const Substitute& substitute) {
-    BuildTable(record, table_);
+    table_.Fill(record.strings);
     if (!substitute.hasParameterFile) return;
     platform::MessageService& messages = *messages_;
-    for (std::size_t i = 0; i < record.strings.size() && i < table_.size(); ++i) {
+    for (std::size_t i = 0; i < record.strings.size() && i < kMaxInsertionStrings; ++i) {
         std::uint32_t number = 0;
-        if (!ParameterNumber(table_[i], number)) continue;
+        if (!ParameterNumber(table_.Entries()[i], number)) continue;
         // The parameter file is loaded for this one string and released again.
         std::unique_ptr<platform::MessageModule> module;
         std::string text;
         if (messages.LoadDataFile(substitute.parameterPath, module) == platform::error::kSuccess && module &&
             messages.FormatMessage(module.get(), number, nullptr, text) == platform::error::kSuccess) {
-            table_[i] = text;
+            table_.Set(i, text);
             TraceLine("point 0c\n");
         }
     }

@@ -47,6 +47,9 @@ std::string ExportFileContent(const ExportRow& titles, const std::vector<ExportR
 
 std::string ExportLine(const ExportRow& row) {
     std::string out;
+    std::size_t size = 2;
+    for (std::size_t column = 1; column < row.size(); ++column) size += row[column].size() + 1;
+    out.reserve(size);
     AppendLine(row, out);
     return out;
 }

@@ -32,7 +32,9 @@ FormatOptions CollectorOptions() {
 
 std::string ToCallerText(const std::u16string& text) {
     std::string bytes = text::FromUtf16(text);
-    return bytes.substr(0, bytes.find('\0'));
+    const std::size_t zero = bytes.find('\0');
+    if (zero != std::string::npos) bytes.resize(zero);
+    return bytes;
 }
 
 }  // namespace
@@ -92,7 +94,10 @@ platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, con
     MessageText entry;
     if (const platform::Error e = LookUp(module, &SystemMessageTable(), id, language::kUserDefault, Locale{}, entry))
         return e;
-    const std::u16string pattern = EntryText(entry, options);
+    // A wide entry is formatted where it is; a narrow one is decoded first.
+    std::u16string decoded;
+    if (!entry.unicode) decoded = EntryText(entry, options);
+    const std::u16string& pattern = entry.unicode ? entry.wide : decoded;
 
     // Only the entries the message can read are converted; an array of
     // strings is never read past them.

@@ -242,29 +242,40 @@ bool ReadText(Span data, std::size_t entry, std::uint32_t id, MessageText& text,
     return false;
 }
 
-void PushLanguage(std::vector<std::uint16_t>& list, std::uint16_t id) {
-    if (std::find(list.begin(), list.end(), id) == list.end()) list.push_back(id);
+// The languages a lookup tries, in order, each once: at most nine, kept
+// without allocating since every message lookup makes the list.
+struct LanguageList {
+    std::uint16_t ids[9] = {};
+    std::size_t count = 0;
+    void Push(std::uint16_t id) {
+        if (std::find(ids, ids + count, id) == ids + count) ids[count++] = id;
+    }
+};
+
+LanguageList OrderOfLanguages(std::uint16_t requested, const Locale& locale) {
+    using namespace language;
+    LanguageList list;
+    list.Push(requested);
+    list.Push(Make(Primary(requested), 0));
+    list.Push(kNeutral);
+    if (Primary(requested) == kNeutral) {
+        if (Sub(requested) != Sub(kSystemDefault)) {
+            list.Push(locale.thread);
+            list.Push(locale.user);
+            list.Push(Make(Primary(locale.user), 0));
+        }
+        list.Push(locale.system);
+        list.Push(Make(Primary(locale.system), 0));
+        list.Push(kEnglishUs);
+    }
+    return list;
 }
 
 }  // namespace
 
 std::vector<std::uint16_t> LanguageOrder(std::uint16_t requested, const Locale& locale) {
-    using namespace language;
-    std::vector<std::uint16_t> list;
-    PushLanguage(list, requested);
-    PushLanguage(list, Make(Primary(requested), 0));
-    PushLanguage(list, kNeutral);
-    if (Primary(requested) == kNeutral) {
-        if (Sub(requested) != Sub(kSystemDefault)) {
-            PushLanguage(list, locale.thread);
-            PushLanguage(list, locale.user);
-            PushLanguage(list, Make(Primary(locale.user), 0));
-        }
-        PushLanguage(list, locale.system);
-        PushLanguage(list, Make(Primary(locale.system), 0));
-        PushLanguage(list, kEnglishUs);
-    }
-    return list;
+    const LanguageList list = OrderOfLanguages(requested, locale);
+    return std::vector<std::uint16_t>(list.ids, list.ids + list.count);
 }
 
 platform::Error MessageTable::Load(const std::uint8_t* data, std::size_t size, MessageTable& table,
@@ -359,9 +370,10 @@ std::vector<std::uint16_t> MessageTable::Languages() const {
 }
 
 const MessageTable::Language* MessageTable::Select(std::uint16_t requested, const Locale& locale) const {
-    for (std::uint16_t id : LanguageOrder(requested, locale))
+    const LanguageList order = OrderOfLanguages(requested, locale);
+    for (std::size_t i = 0; i < order.count; ++i)
         for (const Language& lang : languages_)
-            if (!lang.named && lang.id == id) return &lang;
+            if (!lang.named && lang.id == order.ids[i]) return &lang;
     if (language::Primary(requested) == language::kNeutral && !languages_.empty()) return &languages_.front();
     return nullptr;
 }

@@ -52,6 +52,48 @@ TEST(Cp932, CutsNeverSplitADoubleByteCharacter) {
     EXPECT_EQ(quorvin::text::WholeCharactersLength("ソ\\", 1), 0u);
 }
 
+// A text that fits is returned whole without a walk: the walk must agree,
+// for every text of up to four bytes of single bytes, lead bytes and trail
+// bytes, at every limit.
+TEST(Cp932, TextsThatFitAreCutAsTheWalkCutsThem) {
+    auto walk = [](const std::string& text, std::size_t maxBytes) {
+        std::size_t length = 0;
+        while (length < text.size()) {
+            const bool pair =
+                quorvin::text::IsLeadByte(static_cast<unsigned char>(text[length])) && length + 1 < text.size();
+            const std::size_t unit = pair ? 2 : 1;
+            if (length + unit > maxBytes) break;
+            length += unit;
+        }
+        return length;
+    };
+    const char bytes[] = {'a', '\x81', '\x40', '\xE0', '\xFD'};
+    std::vector<std::string> texts = {""};
+    for (std::size_t from = 0; from < texts.size(); ++from)
+        if (texts[from].size() < 4)
+            for (char b : bytes) texts.push_back(texts[from] + b);
+    for (const std::string& text : texts)
+        for (std::size_t max = 0; max <= text.size() + 2; ++max)
+            ASSERT_EQ(quorvin::text::WholeCharactersLength(text, max), walk(text, max)) << text << " " << max;
+}
+
+// Every UTF-16 unit converted in one text gives the bytes of each unit
+// converted alone: one or two bytes each, '?' for what CP932 lacks.
+// Surrogates are left out: next to each other they would form pairs.
+TEST(Cp932, WholeTextsConvertAsTheirUnitsDo) {
+    std::u16string all;
+    std::string alone;
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+        all.push_back(static_cast<char16_t>(unit));
+        const std::string bytes = FromUtf16(std::u16string(1, static_cast<char16_t>(unit)));
+        ASSERT_TRUE(bytes.size() == 1 || bytes.size() == 2) << unit;
+        alone += bytes;
+    }
+    EXPECT_EQ(FromUtf16(all), alone);
+    EXPECT_EQ(FromUtf16(u""), "");
+}
+
 TEST(MbsICmp, AsciiLettersIgnoreCaseAndFoldToLowerCase) {
     EXPECT_EQ(MbsICmp("SV1", "sv1"), 0);
     // Folding to lower case puts '_' (0x5F) before letters.
