@@ -1,5 +1,7 @@
 #include "cli/console_view.h"
 
+#include <string_view>
+
 #include "cli/terminal.h"
 
 namespace quorvin::cli {
@@ -31,8 +33,10 @@ void ConsoleView::SetProgressPosition(int position) {
 void ConsoleView::SetProgressText(const std::string& text) {
     step_();
     // A row sets the text: redraw only every 100 rows, the terminal is slow.
-    const bool changedComputerOrLog = text_.substr(0, text_.find(" ﾄｰﾀﾙ")) != text.substr(0, text.find(" ﾄｰﾀﾙ"));
-    text_ = text;
+    // The part before the count names the computer and the log.
+    const auto head = [](std::string_view t) { return t.substr(0, t.find(" ﾄｰﾀﾙ")); };
+    const bool changedComputerOrLog = head(text_) != head(text);
+    text_.assign(text);
     if (changedComputerOrLog || ++textsSinceDraw_ >= 100) Draw();
 }
 

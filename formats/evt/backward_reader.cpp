@@ -38,10 +38,9 @@ platform::Error BackwardReader::Read(std::uint8_t* buffer, std::uint32_t size, s
 BackwardReader ReaderForLog(const std::vector<LogRecord>& records) {
     std::vector<std::vector<std::uint8_t>> ansi;
     ansi.reserve(records.size());
-    for (const LogRecord& r : records) {
-        std::optional<std::vector<std::uint8_t>> converted = ConvertWideRecord(r.raw.data(), r.raw.size());
-        ansi.push_back(converted ? std::move(*converted) : ToAnsiRecord(r.event));
-    }
+    // Each record was parsed once by the reader of the file: its event is
+    // converted, its raw bytes give the two fields the event does not hold.
+    for (const LogRecord& r : records) ansi.push_back(ConvertParsedRecord(r.event, r.raw.data(), r.raw.size()));
     return BackwardReader(std::move(ansi));
 }
 

@@ -115,6 +115,11 @@ bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord
 // ParseWideRecord. The reserved flags and closing record number are kept.
 std::optional<std::vector<std::uint8_t>> ConvertWideRecord(const std::uint8_t* data, std::size_t size);
 
+// The same conversion of a record already parsed, without parsing it again:
+// `event` must be what ParseWideRecord made of the `size` bytes at `data`
+// (as in the records of ParseLogFile).
+std::vector<std::uint8_t> ConvertParsedRecord(const Event& event, const std::uint8_t* data, std::size_t size);
+
 // ---- Log files --------------------------------------------------------------
 
 struct WriteOptions {
@@ -224,7 +229,8 @@ private:
     std::size_t left_;  // records_[0, left_) are still to be read
 };
 
-// A reader over the records of a parsed log file.
+// A reader over the records of a parsed log file (as ParseLogFile gives
+// them: each event parsed from its raw bytes).
 BackwardReader ReaderForLog(const std::vector<LogRecord>& records);
 
 }  // namespace quorvin::evt

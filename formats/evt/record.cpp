@@ -94,11 +94,6 @@ std::vector<std::uint8_t> BuildRecord(const Event& e, Width width) {
     return out;
 }
 
-std::string Cp932(const std::u16string& text, bool ascii) {
-    if (!ascii) return text::FromUtf16(text);
-    return std::string(text.begin(), text.end());
-}
-
 // Reads a terminated text at `pos`, which moves past the terminator; a text
 // without one ends at `end`.
 std::string ReadText(const std::uint8_t* data, std::size_t end, std::size_t& pos, Width width) {
@@ -109,17 +104,29 @@ std::string ReadText(const std::uint8_t* data, std::size_t end, std::size_t& pos
         if (pos < end) ++pos;
         return text;
     }
-    std::u16string text;
+    // The units up to the terminator are counted first, then taken at once.
+    const std::size_t start = pos;
     bool ascii = true;
+    bool terminated = false;
     while (Fits(pos, 2, end)) {
         const char16_t c = LoadU16(data + pos);
         pos += 2;
-        if (c == 0) return Cp932(text, ascii);
+        if (c == 0) {
+            terminated = true;
+            break;
+        }
         ascii = ascii && c < 0x80;
-        text.push_back(c);
     }
-    pos = std::max(pos, end);
-    return Cp932(text, ascii);
+    const std::size_t units = (pos - start) / 2 - (terminated ? 1 : 0);
+    if (!terminated) pos = std::max(pos, end);
+    if (ascii) {
+        std::string text(units, '\0');
+        for (std::size_t i = 0; i < units; ++i) text[i] = static_cast<char>(data[start + 2 * i]);
+        return text;
+    }
+    std::u16string text(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i) text[i] = static_cast<char16_t>(LoadU16(data + start + 2 * i));
+    return text::FromUtf16(text);
 }
 
 std::optional<Event> ParseRecord(const std::uint8_t* data, std::size_t size, Width width) {
@@ -187,7 +194,12 @@ std::optional<Event> ParseAnsiRecord(const std::uint8_t* data, std::size_t size)
 std::optional<std::vector<std::uint8_t>> ConvertWideRecord(const std::uint8_t* data, std::size_t size) {
     const std::optional<Event> event = ParseWideRecord(data, size);
     if (!event) return std::nullopt;
-    std::vector<std::uint8_t> ansi = ToAnsiRecord(*event);
+    return ConvertParsedRecord(*event, data, size);
+}
+
+std::vector<std::uint8_t> ConvertParsedRecord(const Event& event, const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> ansi = ToAnsiRecord(event);
+    if (data == nullptr || !Fits(0, kFixedRecordSize, size)) return ansi;
     StoreU16(ansi.data() + kReservedFlags, LoadU16(data + kReservedFlags));
     StoreU32(ansi.data() + kClosingRecordNumber, LoadU32(data + kClosingRecordNumber));
     return ansi;

@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Every record the reader gives is a sound wide record, and converts.
         const auto converted = ConvertWideRecord(r.raw.data(), r.raw.size());
         if (!converted) std::abort();
+        // The reader's conversion, from the parsed event, is the same.
+        if (ConvertParsedRecord(r.event, r.raw.data(), r.raw.size()) != *converted) std::abort();
         const auto ansi = ToAnsiRecord(r.event);
         const auto back = ParseAnsiRecord(ansi.data(), ansi.size());
         if (!back || ansi.size() % 4 != 0) std::abort();

@@ -66,6 +66,31 @@ TEST(EvtRecord, AnsiLayoutHoldsCp932Text) {
     EXPECT_EQ(0, std::memcmp(r.data() + 0x50, "\x83\x5C\0\0", 4));      // "ソ" and ""
 }
 
+// The reader of log files converts records from the events it parsed; that
+// must give what parsing the raw bytes again gives, for records bent every
+// way the parser still takes: every byte of Sample's wide record set to a
+// few values (strings without terminators, unpaired surrogates, offsets
+// moved, reserved flags and closing numbers set), and the units of its
+// texts made ASCII, non-ASCII or missing from CP932.
+TEST(EvtRecord, ConvertingAParsedRecordGivesWhatConvertingItsBytesGives) {
+    const std::vector<std::uint8_t> wide = ToWideRecord(Sample());
+    const std::uint8_t values[] = {0x00, 0x01, 0x41, 0x7F, 0x80, 0xD8, 0xDC, 0xFF};
+    std::size_t compared = 0;
+    for (std::size_t at = 0; at < wide.size(); ++at) {
+        for (const std::uint8_t value : values) {
+            std::vector<std::uint8_t> bent = wide;
+            bent[at] = value;
+            const std::optional<Event> event = ParseWideRecord(bent.data(), bent.size());
+            if (!event) continue;
+            const auto converted = ConvertWideRecord(bent.data(), bent.size());
+            ASSERT_TRUE(converted);
+            ASSERT_EQ(ConvertParsedRecord(*event, bent.data(), bent.size()), *converted) << at << " " << +value;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, wide.size() * 4);
+}
+
 TEST(EvtRecord, BothLayoutsRoundTrip) {
     for (std::uint32_t i = 0; i < 40; ++i) {
         const Event e = MakeEvent(i);
