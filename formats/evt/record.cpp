@@ -165,6 +165,9 @@ std::optional<Event> ParseRecord(const std::uint8_t* data, std::size_t size, Wid
     if (stringOffset >= kFixedRecordSize && stringOffset <= body) {
         const std::size_t end = hasData && dataOffset >= stringOffset ? dataOffset : body;
         pos = stringOffset;
+        // Each string takes at least its terminator: no more fit than that.
+        const std::size_t unit = width == Width::kAnsi ? 1 : 2;
+        e.strings.reserve(std::min<std::size_t>(numStrings, (end - pos + unit - 1) / unit));
         for (std::uint16_t i = 0; i < numStrings && pos < end; ++i) e.strings.push_back(ReadText(data, end, pos, width));
     }
     return e;

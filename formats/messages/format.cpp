@@ -437,6 +437,7 @@ platform::Error FormatInserts(std::u16string_view pattern, const std::vector<Arg
     out.clear();
     const std::size_t nul = pattern.find(u'\0');
     if (nul != std::u16string_view::npos) pattern = pattern.substr(0, nul);
+    out.reserve(pattern.size());
 
     Output output(out, options.maxLength);
     Printf formatter(output, options, options.decodeNarrow != nullptr ? options.decodeNarrow : DecodeCp932);

@@ -223,19 +223,21 @@ bool ReadText(Span data, std::size_t entry, std::uint32_t id, MessageText& text,
     text = MessageText{};
     text.unicode = (flags & kUnicodeFlag) != 0;
     const std::size_t start = entry + 4;
+    // The text runs to its terminator, or to the end of the table (an
+    // error, with what was there as the text); found first, then taken at once.
     if (text.unicode) {
-        for (std::size_t at = start; data.Has(at, 2); at += 2) {
-            std::uint16_t unit = 0;
-            data.U16(at, unit);
-            if (unit == 0) return true;
-            text.wide.push_back(static_cast<char16_t>(unit));
-        }
+        std::size_t end = start;
+        std::uint16_t unit = 1;
+        while (data.U16(end, unit) && unit != 0) end += 2;
+        text.wide.resize((end - start) / 2);
+        for (std::size_t i = 0; i < text.wide.size(); ++i)
+            text.wide[i] = static_cast<char16_t>(bytes::LoadU16(data.Data() + start + 2 * i));
+        if (data.Has(end, 2)) return true;
     } else {
-        for (std::size_t at = start; data.Has(at, 1); ++at) {
-            const char byte = static_cast<char>(data.Data()[at]);
-            if (byte == 0) return true;
-            text.narrow.push_back(byte);
-        }
+        std::size_t end = start;
+        while (data.Has(end, 1) && data.Data()[end] != 0) ++end;
+        if (end > start) text.narrow.assign(reinterpret_cast<const char*>(data.Data()) + start, end - start);
+        if (data.Has(end, 1)) return true;
     }
     problem = "text of message " + Hex(id) + " at " + Hex(start) + " has no terminator before the end of the " +
               std::to_string(data.Size()) + "-byte message table";
