@@ -349,6 +349,13 @@ bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::strin
     std::unordered_map<std::string, std::size_t> nameOwners;  // by MbsICmpKey
     for (const std::string& name : ListEntries(folder, EntryKind::kDirectory)) {
         if (name.empty() || name.front() == '.') continue;
+        // A host name CP932 cannot hold (not UTF-8, or characters outside
+        // CP932) would be reached under another name than its folder's.
+        fs::path entry;
+        if (!FindEntry(folder, name, EntryKind::kDirectory, entry) || entry.filename() != Cp932ToHostName(name)) {
+            error = HostNameToCp932(folder) + ": the folder name \"" + name + "\" has no CP932 form";
+            return false;
+        }
         const auto [other, added] = nameOwners.emplace(text::MbsICmpKey(name), config.computers.size());
         if (!added) {
             error = HostNameToCp932(folder) + ": the folders \"" + config.computers[other->second].name + "\" and \"" +
@@ -357,7 +364,7 @@ bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::strin
         }
         ComputerConfig computer;
         computer.name = name;
-        computer.folder = folder / Cp932ToHostName(name);
+        computer.folder = entry;
         fs::path computerIni;
         if (FindEntry(computer.folder, "computer.ini", EntryKind::kFile, computerIni) &&
             (!ReadSmallFile(computerIni, data, error) ||

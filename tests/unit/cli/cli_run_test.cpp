@@ -15,6 +15,7 @@
 #include <vector>
 #include <algorithm>
 
+#include "core/cp932.h"
 #include "formats/evt/evt.h"
 
 namespace {
@@ -280,6 +281,78 @@ TEST_F(CliRun, ServicesFailingPartWayKeepTheRowsBeforeAndTheRunGoesOn) {
     EXPECT_EQ(lines(report, "失敗:(PC01)").size(), 2u);
     EXPECT_EQ(lines(report, "失敗:(PC02)").size(), 0u);
     EXPECT_NE(report.find("ﾄｰﾀﾙ："), std::string::npos);
+}
+
+// Network folders made to break things: a clear message on the standard
+// error, exit code 2 and no file written; a registry of wrong value types
+// still gives every row.
+TEST_F(CliRun, HostileNetworkFoldersGiveAClearMessage) {
+    const std::string files = " --logs system --csv '" + (out_ / "e.csv").string() + "' --report '" +
+                              (out_ / "r.txt").string() + "'";
+    ASSERT_EQ(Run("--computers PC01" + files), 0);
+    const std::string whole = Read("e.csv");
+    network_ = out_ / "net";
+    const auto fresh = [&] {
+        fs::remove_all(network_);
+        fs::copy(build_ / "demo-network", network_, fs::copy_options::recursive);
+        fs::remove(out_ / "e.csv");
+        fs::remove(out_ / "r.txt");
+    };
+    const auto refused = [&](const std::string& arguments, const std::string& message) {
+        EXPECT_EQ(Run(arguments + files), 2) << message;
+        EXPECT_NE(Read("stderr").find(message), std::string::npos) << Read("stderr");
+        EXPECT_FALSE(fs::exists(out_ / "e.csv")) << message;
+        EXPECT_FALSE(fs::exists(out_ / "r.txt")) << message;
+    };
+
+    fresh();
+    fs::create_directory(network_ / "PC\xff\xfe");
+    refused("--computers PC01", "the folder name \"PC");
+    fresh();
+    std::ofstream(network_ / "network.ini", std::ios::binary | std::ios::trunc) << std::string("[local]\n\0\n", 10);
+    refused("--computers PC01", "network.ini line 2: NUL byte in the line");
+    fresh();
+    {
+        std::ofstream ini(network_ / "network.ini", std::ios::binary | std::ios::trunc);
+        for (int i = 0; i < 100000; ++i) ini << ";\n";
+        ini << "[nowhere]\n";
+    }
+    refused("--computers PC01", "network.ini line 100001: unknown section [nowhere]");
+    // A computer folder of 33 bytes is on the network, but no run can name it.
+    fresh();
+    fs::copy(network_ / "PC01", network_ / std::string(33, 'L'), fs::copy_options::recursive);
+    refused("--computers " + std::string(33, 'L'), "--computers: a name longer than 32 bytes");
+    ASSERT_EQ(Run("--computers PC01" + files), 0);
+    EXPECT_EQ(Read("e.csv"), whole);
+
+    // PC01's SystemRoot and every message file value of its System log as a DWORD.
+    fresh();
+    // The demo network's registry files are UTF-16LE with the byte order mark.
+    std::ifstream in(network_ / "PC01" / "registry.reg", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::u16string wide;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    std::string reg = quorvin::text::FromUtf16(wide);
+    std::size_t changed = 0;
+    for (const std::string name : {"\"SystemRoot\"=", "\"EventMessageFile\"=", "\"ParameterMessageFile\"=",
+                                   "\"CategoryMessageFile\"="}) {
+        for (std::size_t at = reg.find(name); at != std::string::npos; at = reg.find(name, at + 1)) {
+            const std::size_t end = reg.find('\n', at);
+            reg.replace(at, end - at, name + "dword:00000043\r");
+            ++changed;
+        }
+    }
+    ASSERT_GT(changed, 1u);
+    std::string encoded = "\xFF\xFE";
+    for (char16_t c : quorvin::text::ToUtf16(reg)) encoded += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    std::ofstream(network_ / "PC01" / "registry.reg", std::ios::binary | std::ios::trunc) << encoded;
+    ASSERT_EQ(Run("--computers PC01" + files), 0) << Read("stderr");
+    const std::string csv = Read("e.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::count(whole.begin(), whole.end(), '\n'));
+    EXPECT_NE(Read("r.txt").find("ﾄｰﾀﾙ："), std::string::npos);
 }
 
 #endif
