@@ -182,4 +182,45 @@ TEST(Startup, NetworkOptionOpensTheFolderOrSaysWhyNot) {
     EXPECT_EQ(app.Close(), 0);
 }
 
+// Network folders made to break things: the message says why, no window
+// opens, and the stored list is left as it was.
+TEST(Startup, HostileNetworkFoldersSayWhyNot) {
+    ASSERT_TRUE(FreshSettings("keep;"));
+    wchar_t temp[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"quorvin-hostile-net";
+    const std::wstring ini = folder + L"\\network.ini";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const auto write = [&](const std::string& bytes) {
+        HANDLE file = CreateFileW(ini.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                        written == bytes.size();
+        CloseHandle(file);
+        return ok;
+    };
+    std::string lines;
+    for (int i = 0; i < 100000; ++i) lines += ";\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("[local]\r\ncomputer=A\0B\r\n", 23), "network.ini line 2: NUL byte in the line"},
+        {lines + "[nowhere]\r\n", "network.ini line 100001: unknown section [nowhere]"},
+        {std::string(1100000, ';'), "network.ini: larger than 1 MiB"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        ASSERT_TRUE(write(bytes));
+        App app(L"/network \"" + folder + L"\"");
+        HWND message = app.WaitForDialog("クォーヴィン");
+        ASSERT_NE(message, nullptr) << reason;
+        const std::string text = app.DialogText(message);
+        EXPECT_EQ(text.rfind("ﾈｯﾄﾜｰｸのﾌｫﾙﾀﾞを開けませんでした。", 0), 0u) << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+        app.ClickButton(message, IDOK);
+        EXPECT_EQ(app.Process().WaitForExit(), 0);
+    }
+    DeleteFileW(ini.c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(StoredList(), "keep;");
+}
+
 }  // namespace
