@@ -240,7 +240,7 @@ std::string RunAndUseTheRows(App& app, int run, const std::wstring& exportPath) 
 // 64 KiB pages as blocks move; runs without rows grow by no page after run
 // 3, so 2 MiB is room for the allocator's own rounding and still below
 // what keeping about 200 bytes of each row would add over 17 runs (585
-// rows of about 170 bytes of text, held as UTF-16 in the list).
+// rows of about 170 bytes of text each: 2 MB).
 constexpr DWORD kHandleSlack = 8;
 constexpr DWORD kObjectSlack = 4;
 constexpr int kWindowSlack = 2;
