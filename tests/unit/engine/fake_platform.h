@@ -9,6 +9,7 @@
 #include <set>
 
 #include "engine/collection_view.h"
+#include "engine/run_options.h"
 #include "services/services.h"
 #include "core/cp932.h"
 
@@ -96,6 +97,16 @@ public:
         return 0;
     }
 };
+
+// Options that collect every record: all three logs, every event type, no date bounds.
+inline RunOptions EveryRecord() {
+    RunOptions options;
+    options.Filter_System = options.Filter_Security = options.Filter_Application = 1;
+    options.Filter_Error = options.Filter_Warning = options.Filter_Information = 1;
+    options.Filter_Securityok = options.Filter_Securityng = 1;
+    options.EnableStartDate = options.EnableEndDate = 1;
+    return options;
+}
 
 // Records what the run does to the windows.
 class RecordingView : public CollectionView {

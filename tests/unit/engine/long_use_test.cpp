@@ -61,11 +61,7 @@ TEST(LongUse, TwoHundredRunsInOneProcessDoNotGrow) {
     ASSERT_TRUE(network) << error;
     platform::Platform services = network->Services();
 
-    engine::RunOptions settings;
-    settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
-    settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
-    settings.Filter_Securityok = settings.Filter_Securityng = 1;
-    settings.EnableStartDate = settings.EnableEndDate = 1;
+    engine::RunOptions settings = EveryRecord();
     RecordingView view;
     view.computers = {"ADMIN-PC", "DC01", "FS01", "NT4SV", "PC01", "PC02", "PC03"};
     std::string report;

@@ -55,11 +55,7 @@ protected:
         Outcome outcome;
         if (!network) return outcome;
         platform::Platform services = network->Services();
-        engine::RunOptions settings;
-        settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
-        settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
-        settings.Filter_Securityok = settings.Filter_Securityng = 1;
-        settings.EnableStartDate = settings.EnableEndDate = 1;
+        engine::RunOptions settings = EveryRecord();
         RecordingView view;
         view.computers = kComputers;
         std::atomic<int> stop{0};

@@ -94,11 +94,7 @@ protected:
                     bool countTree = true) {
         network_->Reset();
         platform::Platform services = network_->Services();
-        RunOptions settings;
-        settings.Filter_System = settings.Filter_Security = settings.Filter_Application = 1;
-        settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
-        settings.Filter_Securityok = settings.Filter_Securityng = 1;
-        settings.EnableStartDate = settings.EnableEndDate = 1;
+        RunOptions settings = EveryRecord();
         if (user) {
             settings.AnotherLoginName = 1;
             std::strcpy(settings.Username, user);
