@@ -1,6 +1,7 @@
 #include "rules/event_table.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/cp932.h"
 #include "rules/sort.h"
@@ -35,8 +36,9 @@ void EventTable::Append(std::vector<engine::EventRow>& rows) {
         rows.clear();
         return;
     }
-    rows_.reserve(rows_.size() + rows.size());
-    for (engine::EventRow& row : rows) rows_.push_back(std::move(row));
+    // Grows geometrically: reserving each batch's exact size would move the
+    // whole table at every batch of a large run.
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     rows.clear();
 }
 
