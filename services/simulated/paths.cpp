@@ -6,6 +6,10 @@
 #include <fstream>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quorvin::network {
 
 namespace fs = std::filesystem;
@@ -110,12 +114,67 @@ char DriveShareLetter(std::string_view share) {
     return 0;
 }
 
-std::string HostNameToCp932(const fs::path& name) { return text::Utf8ToCp932(name.u8string()); }
+namespace {
+
+#ifdef _WIN32
+const std::wstring kLongPrefix = L"\\\\?\\";
+const std::wstring kLongUncPrefix = L"\\\\?\\UNC\\";
+#endif
+
+}  // namespace
+
+fs::path LongPathForm(const fs::path& folder) {
+#ifdef _WIN32
+    // std::filesystem::absolute takes "\\?\" for a relative path: test for it first.
+    if (folder.wstring().rfind(kLongPrefix, 0) == 0) return folder;
+    std::error_code ec;
+    fs::path absolute = fs::absolute(folder, ec);
+    if (ec) return folder;
+    const std::wstring text = absolute.make_preferred().wstring();
+    if (text.rfind(L"\\\\", 0) == 0) return fs::path(kLongUncPrefix + text.substr(2));
+    return fs::path(kLongPrefix + text);
+#else
+    return folder;
+#endif
+}
+
+std::string HostNameToCp932(const fs::path& name) {
+#ifdef _WIN32
+    const std::wstring text = name.wstring();
+    if (text.rfind(kLongUncPrefix, 0) == 0) return HostNameToCp932(fs::path(L"\\\\" + text.substr(kLongUncPrefix.size())));
+    if (text.rfind(kLongPrefix, 0) == 0) return HostNameToCp932(fs::path(text.substr(kLongPrefix.size())));
+#endif
+    return text::Utf8ToCp932(name.u8string());
+}
 
 fs::path Cp932ToHostName(std::string_view name) { return fs::u8path(text::Cp932ToUtf8(name)); }
 
 namespace {
 
+// Every entry of one kind with its CP932 name, in byte order of the names.
+#ifdef _WIN32
+// The C runtime's directory reader behind std::filesystem cuts paths at
+// MAX_PATH and then lists the current folder instead: the folder is read
+// with FindFirstFileW on its long form. Reparse points are left out, as
+// symbolic links are elsewhere.
+FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
+    FolderCache::Listing entries;
+    const fs::path longFolder = LongPathForm(folder);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((longFolder / L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return entries;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (directory == (kind == EntryKind::kDirectory))
+            entries.emplace_back(HostNameToCp932(fs::path(name)), longFolder / name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+#else
 bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
     std::error_code ec;
     const fs::file_status status = entry.symlink_status(ec);
@@ -124,7 +183,6 @@ bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
                                     : status.type() == fs::file_type::directory;
 }
 
-// Every entry of one kind with its CP932 name, in byte order of the names.
 FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
     FolderCache::Listing entries;
     std::error_code ec;
@@ -134,6 +192,7 @@ FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
     std::sort(entries.begin(), entries.end());
     return entries;
 }
+#endif
 
 }  // namespace
 

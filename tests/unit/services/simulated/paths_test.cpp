@@ -132,6 +132,26 @@ TEST(Paths, ReadWholeFileAndReplaceFile) {
     EXPECT_EQ(temp.Read("f.bin"), "ab");
 }
 
+// A network folder whose files lie deeper than MAX_PATH characters: on
+// Windows the C runtime's folder reader would list the current folder
+// instead, and a computer's logs would silently have no records.
+TEST(Paths, FilesBelowMaxPathAreFoundReadAndReplaced) {
+    TempFolder temp;
+    const std::string deep = std::string(120, 'A') + "/" + std::string(120, 'B') + "/logs";
+    temp.Write(deep + "/System.evt", "12345");
+    const fs::path root = LongPathForm(temp.Path());
+    fs::path file;
+    ASSERT_EQ(ResolveFile(root, {std::string(120, 'a'), std::string(120, 'b'), "LOGS", "system.evt"}, file), 0u);
+    EXPECT_GT(file.native().size(), 260u);
+    EXPECT_EQ(ListEntries(file.parent_path(), EntryKind::kFile), std::vector<std::string>{"System.evt"});
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(ReadWholeFile(file, 5, data), 0u);
+    EXPECT_EQ(WriteFileAtomically(file, {'a', 'b'}), "");
+    EXPECT_EQ(temp.Read(deep + "/System.evt"), "ab");
+    // Paths in messages are shown as the user gave them.
+    EXPECT_EQ(HostNameToCp932(root), HostNameToCp932(fs::absolute(temp.Path())));
+}
+
 TEST(Environment, ExpandsAsExpandEnvironmentStrings) {
     const Environment environment = {{"SystemRoot", "C:\\WINNT"}, {"A", "1"}, {"a", "shadowed"}, {"ソ", "so"}};
     EXPECT_EQ(ExpandEnvironment("%SystemRoot%\\System32", environment), "C:\\WINNT\\System32");
