@@ -127,10 +127,12 @@ fs::path LongPathForm(const fs::path& folder) {
 #ifdef _WIN32
     // std::filesystem::absolute takes "\\?\" for a relative path: test for it first.
     if (folder.wstring().rfind(kLongPrefix, 0) == 0) return folder;
+    // The long form takes no "." or ".." components: they are resolved
+    // here, as GetFullPathNameW resolves them for a short path.
     std::error_code ec;
     fs::path absolute = fs::absolute(folder, ec);
     if (ec) return folder;
-    const std::wstring text = absolute.make_preferred().wstring();
+    const std::wstring text = absolute.lexically_normal().make_preferred().wstring();
     if (text.rfind(L"\\\\", 0) == 0) return fs::path(kLongUncPrefix + text.substr(2));
     return fs::path(kLongPrefix + text);
 #else

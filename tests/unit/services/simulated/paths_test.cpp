@@ -150,6 +150,10 @@ TEST(Paths, FilesBelowMaxPathAreFoundReadAndReplaced) {
     EXPECT_EQ(temp.Read(deep + "/System.evt"), "ab");
     // Paths in messages are shown as the user gave them.
     EXPECT_EQ(HostNameToCp932(root), HostNameToCp932(fs::absolute(temp.Path())));
+    // "." and ".." in the folder given (a long form takes neither).
+    temp.MakeFolder("sub");
+    EXPECT_EQ(ListEntries(LongPathForm(temp.Path() / "sub" / ".." / "." / deep), EntryKind::kFile),
+              std::vector<std::string>{"System.evt"});
 }
 
 TEST(Environment, ExpandsAsExpandEnvironmentStrings) {
