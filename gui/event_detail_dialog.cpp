@@ -56,4 +56,9 @@ void EventDetailDialog::OnCommand(int id, int code) {
     }
 }
 
+bool EventDetailDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
+    if (message == WM_DESTROY) ForgetEditText(IDC_DETAIL_MESSAGE);
+    return false;
+}
+
 }  // namespace quorvin::views

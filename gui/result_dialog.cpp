@@ -70,4 +70,9 @@ void ResultDialog::OnCommand(int id, int code) {
     }
 }
 
+bool ResultDialog::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
+    if (message == WM_DESTROY) ForgetEditText(IDC_REPORT);
+    return false;
+}
+
 }  // namespace quorvin::run

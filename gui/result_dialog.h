@@ -17,6 +17,7 @@ public:
 protected:
     bool OnInit() override;
     void OnCommand(int id, int code) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
     void Copy() const;

@@ -34,6 +34,11 @@ protected:
     HWND Item(int id) const { return GetDlgItem(handle_, id); }
     std::string ItemText(int id) const { return Text(Item(id)); }
     bool SetItemText(int id, std::string_view cp932) const { return SetText(Item(id), cp932); }
+    // Empties multi-line edit box `id`; called at WM_DESTROY. Wine's edit
+    // control keeps one byte per character of its text for word breaks and
+    // frees it when the text changes, never when the control goes: without
+    // this every report and event text shown stayed in memory under Wine.
+    void ForgetEditText(int id) const { static_cast<void>(SetItemText(id, "")); }
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
