@@ -1,5 +1,7 @@
 #include "cli/output.h"
 
+#include "core/write_seam.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -151,7 +153,7 @@ bool OutputFile::Open(const fs::path& target, std::string& error) {
     final_ = target;
     written_ = 0;
     error_ = 0;
-    if (const char* seam = std::getenv("QUORVIN_WRITE_FAILS_AFTER")) failAfter_ = std::strtoull(seam, nullptr, 10);
+    failAfter_ = WriteFailsAfter();
 
     std::error_code ec;
     const fs::file_status status = fs::status(target, ec);

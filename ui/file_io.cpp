@@ -1,7 +1,8 @@
 #include "ui/file_io.h"
 
+#include "core/write_seam.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 
 namespace quorvin::ui {
@@ -9,14 +10,6 @@ namespace quorvin::ui {
 namespace {
 // One WriteFile or ReadFile call moves at most this much.
 constexpr DWORD kChunk = 1u << 20;
-
-// The bytes after which writes fail, from QUORVIN_WRITE_FAILS_AFTER; none
-// when it is not set.
-std::optional<std::size_t> WriteLimit() {
-    const wchar_t* value = _wgetenv(L"QUORVIN_WRITE_FAILS_AFTER");
-    if (value == nullptr || *value == L'\0') return std::nullopt;
-    return static_cast<std::size_t>(std::wcstoul(value, nullptr, 10));
-}
 
 // The folder part of `path` ("." for a bare name), for a file beside it.
 std::wstring FolderOf(const std::wstring& path) {
@@ -28,13 +21,13 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Writes `bytes` to the open `file`, then flushes it to the disk.
 platform::Error WriteAll(HANDLE file, std::string_view bytes) {
-    const std::optional<std::size_t> limit = WriteLimit();
+    const std::optional<std::uint64_t> limit = WriteFailsAfter();
     std::size_t done = 0;
     while (done < bytes.size()) {
         std::size_t part = std::min<std::size_t>(bytes.size() - done, kChunk);
         if (limit) {
             if (done >= *limit) return ERROR_DISK_FULL;
-            part = std::min(part, *limit - done);
+            part = static_cast<std::size_t>(std::min<std::uint64_t>(part, *limit - done));
         }
         DWORD written = 0;
         if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(part), &written, nullptr)) return win32::LastError();
