@@ -328,9 +328,8 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
     return true;
 }
 
-bool LoadNetworkConfig(const fs::path& givenFolder, NetworkConfig& config, std::string& error) {
+bool LoadNetworkConfig(const fs::path& folder, NetworkConfig& config, std::string& error) {
     config = NetworkConfig{};
-    const fs::path folder = LongPathForm(givenFolder);
     config.folder = folder;
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {

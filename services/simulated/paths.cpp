@@ -114,69 +114,53 @@ char DriveShareLetter(std::string_view share) {
     return 0;
 }
 
-namespace {
-
-#ifdef _WIN32
-const std::wstring kLongPrefix = L"\\\\?\\";
-const std::wstring kLongUncPrefix = L"\\\\?\\UNC\\";
-#endif
-
-}  // namespace
-
-fs::path LongPathForm(const fs::path& folder) {
-#ifdef _WIN32
-    // std::filesystem::absolute takes "\\?\" for a relative path: test for it first.
-    if (folder.wstring().rfind(kLongPrefix, 0) == 0) return folder;
-    // The long form takes no "." or ".." components: they are resolved
-    // here, as GetFullPathNameW resolves them for a short path.
-    std::error_code ec;
-    fs::path absolute = fs::absolute(folder, ec);
-    if (ec) return folder;
-    const std::wstring text = absolute.lexically_normal().make_preferred().wstring();
-    if (text.rfind(L"\\\\", 0) == 0) return fs::path(kLongUncPrefix + text.substr(2));
-    return fs::path(kLongPrefix + text);
-#else
-    return folder;
-#endif
-}
-
-std::string HostNameToCp932(const fs::path& name) {
-#ifdef _WIN32
-    const std::wstring text = name.wstring();
-    if (text.rfind(kLongUncPrefix, 0) == 0) return HostNameToCp932(fs::path(L"\\\\" + text.substr(kLongUncPrefix.size())));
-    if (text.rfind(kLongPrefix, 0) == 0) return HostNameToCp932(fs::path(text.substr(kLongPrefix.size())));
-#endif
-    return text::Utf8ToCp932(name.u8string());
-}
+std::string HostNameToCp932(const fs::path& name) { return text::Utf8ToCp932(name.u8string()); }
 
 fs::path Cp932ToHostName(std::string_view name) { return fs::u8path(text::Cp932ToUtf8(name)); }
 
 namespace {
 
-// Every entry of one kind with its CP932 name, in byte order of the names.
 #ifdef _WIN32
-// The C runtime's directory reader behind std::filesystem cuts paths at
+const std::wstring kLongPrefix = L"\\\\?\\";
+
+// `folder` in the "\\?\" form, which lifts the MAX_PATH limit of the file
+// functions; the form must be absolute and take no "." or "..".
+fs::path LongPathForm(const fs::path& folder) {
+    // std::filesystem::absolute takes a "\\?\" path for a relative one.
+    if (folder.wstring().rfind(kLongPrefix, 0) == 0) return folder;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(folder, ec);
+    if (ec) return folder;
+    const std::wstring text = absolute.lexically_normal().make_preferred().wstring();
+    if (text.rfind(L"\\\\", 0) == 0) return fs::path(kLongPrefix + L"UNC\\" + text.substr(2));
+    return fs::path(kLongPrefix + text);
+}
+
+// Every entry of one kind with its CP932 name, in byte order of the names.
+// The C runtime's folder reader behind std::filesystem cuts a path at
 // MAX_PATH and then lists the current folder instead: the folder is read
-// with FindFirstFileW on its long form. Reparse points are left out, as
-// symbolic links are elsewhere.
+// with FindFirstFileW through its long form. The entries' paths keep the
+// form they were given in, which the C runtime's other file functions
+// take (on Windows up to MAX_PATH, under Wine beyond). Reparse points are
+// left out, as symbolic links are elsewhere.
 FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
     FolderCache::Listing entries;
-    const fs::path longFolder = LongPathForm(folder);
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((longFolder / L"*").c_str(), &found);
+    const HANDLE search = FindFirstFileW((LongPathForm(folder) / L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return entries;
     do {
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         const bool directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (directory == (kind == EntryKind::kDirectory))
-            entries.emplace_back(HostNameToCp932(fs::path(name)), longFolder / name);
+            entries.emplace_back(HostNameToCp932(fs::path(name)), folder / name);
     } while (FindNextFileW(search, &found));
-    FindClose(search);
+    static_cast<void>(FindClose(search));
     std::sort(entries.begin(), entries.end());
     return entries;
 }
 #else
+// Every entry of one kind with its CP932 name, in byte order of the names.
 bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
     std::error_code ec;
     const fs::file_status status = entry.symlink_status(ec);

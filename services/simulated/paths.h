@@ -49,13 +49,7 @@ WindowsPath ParseWindowsPath(std::string_view path);
 // The drive letter of an administrative drive share ("c$" -> 'C'), or 0.
 char DriveShareLetter(std::string_view share);
 
-// The folder as an absolute path every file operation under it accepts
-// however long the names below it are: on Windows the "\\?\" form, which
-// lifts the MAX_PATH limit of the file functions; elsewhere unchanged.
-std::filesystem::path LongPathForm(const std::filesystem::path& folder);
-
 // Host file names as CP932 and back (UTF-8 on Linux, UTF-16 on Windows).
-// A full path is shown without the "\\?\" prefix of its long form.
 std::string HostNameToCp932(const std::filesystem::path& name);
 std::filesystem::path Cp932ToHostName(std::string_view name);
 
