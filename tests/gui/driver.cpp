@@ -14,6 +14,11 @@ std::wstring ExecutableFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+std::wstring DemoNetworkFolder() {
+    const wchar_t* named = _wgetenv(L"QUORVIN_DEMO_NETWORK");
+    return named && *named ? std::wstring(named) : ExecutableFolder() + L"..\\demo-network";
+}
+
 std::wstring Wide(const std::string& cp932) {
     const std::u16string s = text::ToUtf16(cp932);
     return std::wstring(s.begin(), s.end());

@@ -13,6 +13,9 @@ namespace quorvin::gui_test {
 
 // Folder of the running test executable; quorvin.exe is built beside it.
 std::wstring ExecutableFolder();
+// The demo network the build made beside it, or the one QUORVIN_DEMO_NETWORK
+// names (the release's, when the program driven is the release).
+std::wstring DemoNetworkFolder();
 
 std::wstring Wide(const std::string& cp932);
 std::string Narrow(const std::wstring& wide);

@@ -250,7 +250,7 @@ constexpr SIZE_T kPrivateSlack = 1024 * 1024;
 TEST(LongUse, TwentyRunsWithDetailSortExportAndCopyKeepTheProgramsFigures) {
     ASSERT_TRUE(FreshSettings(kDemoComputers));
     TempFile exported(L"quorvin-long-use.txt");
-    App app(L"/network \"" + ExecutableFolder() + L"..\\demo-network\"");
+    App app(L"/network \"" + DemoNetworkFolder() + L"\"");
     ASSERT_READY(app);
 
     Figures third, last;

@@ -13,15 +13,9 @@ using namespace quorvin::gui_test;
 
 namespace {
 
-// The demo network the build made, or the one QUORVIN_DEMO_NETWORK names.
-std::wstring DemoNetwork() {
-    const wchar_t* named = _wgetenv(L"QUORVIN_DEMO_NETWORK");
-    return named && *named ? std::wstring(named) : ExecutableFolder() + L"..\\demo-network";
-}
-
 TEST(ReleaseSmoke, StartsCollectsFromTheDemoNetworkAndExits) {
     ASSERT_TRUE(FreshSettings("DC01;FS01;PC01;NT4SV;"));
-    App app(L"/network \"" + DemoNetwork() + L"\"");
+    App app(L"/network \"" + DemoNetworkFolder() + L"\"");
     ASSERT_READY(app);
     EXPECT_TRUE(WaitForWindowText(app.frame, Wide("クォーヴィン for Windows NT Ver 1.2")));
 
