@@ -24,6 +24,7 @@ void AboutDialog::OnCommand(int id, int) {
 }
 
 bool AboutDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    if (message == WM_DESTROY) ForgetEditText(IDC_NOTICE);
     if (message != WM_CTLCOLORSTATIC || reinterpret_cast<HWND>(lParam) != link_.Handle()) return false;
     HBRUSH brush = link_.OnColour(reinterpret_cast<HDC>(wParam));
     if (!brush) return false;
