@@ -160,7 +160,6 @@ FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
     return entries;
 }
 #else
-// Every entry of one kind with its CP932 name, in byte order of the names.
 bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
     std::error_code ec;
     const fs::file_status status = entry.symlink_status(ec);
@@ -169,6 +168,7 @@ bool IsKind(const fs::directory_entry& entry, EntryKind kind) {
                                     : status.type() == fs::file_type::directory;
 }
 
+// Every entry of one kind with its CP932 name, in byte order of the names.
 FolderCache::Listing Entries(const fs::path& folder, EntryKind kind) {
     FolderCache::Listing entries;
     std::error_code ec;
