@@ -203,6 +203,27 @@ TEST(RegFile, RoundTripsInBothFormats) {
     }
 }
 
+TEST(RegFile, DeepestAndLongestKeysRoundTrip) {
+    // Each key line names the whole path, so these lines are the longest a
+    // written file has: 512 levels, and 255 characters, of names whose
+    // double-byte characters end in the byte of a backslash.
+    auto hive = std::make_shared<reg::Hive>();
+    reg::Key* key = &hive->root;
+    for (int i = 0; i < 512 && key != nullptr; ++i) key = key->AddSubKey("ソ" + std::to_string(i));
+    ASSERT_NE(key, nullptr);
+    key->SetValue("v", Sz("深い"));
+    std::string kanji;
+    for (int i = 0; i < 255; ++i) kanji += "ソ";
+    hive->root.AddSubKey(kanji)->SetValue("", Sz("x"));
+
+    for (Format format : {Format::kRegedit4, Format::kVersion5}) {
+        const std::vector<std::uint8_t> file = reg::WriteRegFile(*hive, format);
+        const reg::ParseResult back = Parse(file);
+        ASSERT_TRUE(back.hive) << back.error;
+        EXPECT_TRUE(back.hive->root == hive->root);
+    }
+}
+
 TEST(RegFile, KeyPathsAndNamesFollowTheRegistry) {
     const reg::ParseResult r = Parse(
         "REGEDIT4\n"
