@@ -1,15 +1,15 @@
 // Registry files from outside: the registry.reg of a simulated computer. No
-// crash, no overread, no hang; and a hive that was read writes out in both
-// formats so that reading the result gives the same hive again: the format
-// by the input's length (odd: REGEDIT4, even: version 5), one per run, since
-// the round trip costs several times the first reading.
+// crash, no overread, no hang; and a hive that was read writes out so that
+// reading the result gives the same hive again, in one format per run
+// chosen by the input's length (odd: REGEDIT4, even: version 5), since the
+// round trip costs several times the first reading.
 //
 // A registry file names every key by its full path, so what a hive writes
-// grows with depth times path length: a 4 KB input 500 levels deep writes
-// megabytes. The round trip is made while the key lines to write come to at
-// most four times the input and 4 KB; deeper hives are only read (every key line of a
-// written file is read the same way whatever its depth, and the 512-level
-// round trip has its own unit test).
+// grows with depth times path length: a 4 KB input 400 levels deep writes
+// 0.9 MB. The round trip is made while the key paths to write come to at
+// most four times the input and 4 KB; deeper hives are only read (a written
+// file's key lines are read the same way whatever their depth, and the
+// round trip of 512 levels has its own unit test).
 
 #include <cstdint>
 #include <cstdlib>
@@ -18,8 +18,8 @@
 
 namespace {
 
-// The bytes of the key paths a writer puts in its [key] lines below `key`,
-// whose own path is `pathBytes` long; stops counting past `limit`.
+// The bytes of the key paths a writer puts in the [key] lines of `key`,
+// whose path is `pathBytes` long, and of its subkeys; stops past `limit`.
 std::size_t PathBytes(const quorvin::reg::Key& key, std::size_t pathBytes, std::size_t limit) {
     std::size_t total = pathBytes;
     for (const quorvin::reg::Key& sub : key.SubKeys()) {
