@@ -5,6 +5,7 @@
 #include <new>
 #include <thread>
 
+#include "core/cp932.h"
 #include "core/local_time.h"
 #include "engine/event_row.h"
 #include "engine/log_cache.h"
@@ -76,7 +77,10 @@ int Collector::Run() {
         progress += 3000;
         more = env_.view.NextComputer(name);
     }
+    return Finish();
+}
 
+int Collector::Finish() {
     env_.finalPause();
     report_.Total(eventCount_);
     env_.view.EndProgress();
@@ -202,14 +206,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         // handle is of no more use, but the older records may still be
         // there. It is opened again and read on below the last record.
         if (error == platform::error::kEventLogFileChanged && reopens < kMostReopens) {
-            ++reopens;
-            report_.LogReopened(computer_, log_, lastSource, walked ? last.recordNumber : 0);
-            eventLog.reset();
-            const platform::Error again = env_.platform.eventLog.Open(computer_, log_, eventLog);
-            if (again != platform::error::kSuccess || !eventLog) {
-                report_.ReadFailed(computer_, log_, lastSource, error);
-                return kLogFailed;
-            }
+            if (!Reopen(eventLog, lastSource, walked ? last.recordNumber : 0, reopens)) return kLogFailed;
             resuming = walked;
             continue;
         }
@@ -248,7 +245,8 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
 
         std::size_t offset = 0;
         std::size_t left = bytesRead;
-        while (left > 0) {
+        bool changed = false;
+        while (left > 0 && !changed) {
             HoldStopCheck(true);
             if (env_.stopRequested) {
                 env_.stopRequested = 0;
@@ -274,6 +272,19 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                     return kLogFailed;
                 }
                 resuming = false;
+            } else if (walked && record.recordNumber >= last.recordNumber) {
+                // Read backwards, the numbers fall. A server that hands out
+                // the records of an overwritten region instead of saying the
+                // log changed would list newer records again: the log is read
+                // on as one that changed.
+                if (reopens >= kMostReopens) {
+                    report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileChanged);
+                    return kLogFailed;
+                }
+                if (!Reopen(eventLog, lastSource, last.recordNumber, reopens)) return kLogFailed;
+                resuming = true;
+                changed = true;
+                continue;
             }
             lastSource = record.source;
             last.recordNumber = record.recordNumber;
@@ -297,6 +308,20 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             offset += record.length;
         }
     }
+}
+
+bool Collector::Reopen(std::unique_ptr<platform::EventLog>& eventLog, const std::string& lastSource,
+                       std::uint32_t lastRecord, int& reopens) {
+    ++reopens;
+    report_.LogReopened(computer_, log_, lastSource, lastRecord);
+    eventLog.reset();
+    const platform::Error error = env_.platform.eventLog.Open(computer_, log_, eventLog);
+    if (error == platform::error::kSuccess && eventLog) return true;
+    // The cause is the open's own failure (an open that succeeds without a
+    // log is a broken service: the change itself is named).
+    report_.ReadFailed(computer_, log_, lastSource,
+                       error != platform::error::kSuccess ? error : platform::error::kEventLogFileChanged);
+    return false;
 }
 
 void Collector::PrepareRegistry() {
@@ -330,9 +355,12 @@ void Collector::TraceLine(const std::string& line) {
 void Collector::TraceInsert(const char* which, const std::string& source) {
     if (!env_.trace) return;
     // Formatted into a 1024-byte buffer: at most 1023 bytes reach the file.
-    std::string line = std::string(which) + "(" + source + ")\n";
-    if (line.size() > 1023) line.resize(1023);
-    env_.trace->Write(line);
+    // A longer name is cut at a whole character; the line keeps its end.
+    constexpr std::size_t kLineMax = 1023;
+    const std::string head = std::string(which) + "(";
+    const std::size_t room = kLineMax > head.size() + 2 ? kLineMax - head.size() - 2 : 0;
+    const std::size_t kept = text::WholeCharactersLength(source, room);
+    env_.trace->Write(head + source.substr(0, kept) + ")\n");
 }
 
 void Collector::AppendRow(const LogRecord& record, std::string message, const std::string& timeText) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -48,6 +49,19 @@ struct RunEnvironment {
     // computers before it are out, so everything reaches the view, the
     // report and the trace as a run of one computer after another gives it.
     int parallel = 1;
+    // What the computers of a parallel run may hold together, counted as
+    // the memory their steps occupy, before they wait for their turn.
+    std::size_t heldBytes = std::size_t{64} << 20;
+    // Places where a test holds a parallel run to make its threads' races
+    // go one way; the programs set none of them.
+    struct ParallelSeams {
+        // A computer's thread, before it takes its first computer.
+        std::function<void()> workerStarting;
+        // The run's thread, each time it waits for the computer it hands out.
+        std::function<void()> awaitingResults;
+        // A computer's thread, each time it waits because the run holds its share.
+        std::function<void()> heldFull;
+    } seams = {};
 };
 
 // Results of GetLog.
@@ -84,7 +98,7 @@ private:
     // order. True when a stop requested meanwhile ended the computer at one
     // of its stop checks: what follows the check is dropped, and the lines a
     // run of one computer after another writes there are written.
-    bool Release(std::vector<HeldStep>& steps, const std::string& name);
+    bool Release(std::deque<HeldStep>& steps, const std::string& name);
     // Where a run of one computer after another looks at the stop request:
     // before each record of a log (`inLog`) and between the logs. Held so
     // that the run hands out a stop at the same point (parallel runs only).
@@ -92,9 +106,17 @@ private:
     // The position before the System step, which a stop already requested skips.
     void SystemStepPosition(int position);
 
+    // Collects the computers of `names` one after another on this thread.
+    int RunInTurn(const std::vector<std::string>& names, int items);
+    // The end of a whole run: the pause, the total line, the progress ended.
+    int Finish();
     int StopPath(const std::string& name);
     bool ReadLogStep(const std::string& name, const char* logName, LogKind kind, std::uint32_t typeMask,
                      bool enabled);
+    // Opens the log again after it changed under the read. False when it
+    // cannot be opened: the log's failure is reported with the open's cause.
+    bool Reopen(std::unique_ptr<platform::EventLog>& eventLog, const std::string& lastSource,
+                std::uint32_t lastRecord, int& reopens);
     void PrepareRegistry();
     void ResolveEventMessage(const LogRecord& record, const std::string& timeText);
     void CategoryStep(const LogRecord& record);

@@ -38,11 +38,30 @@ public:
 
 }  // namespace
 
+bool LastingFailure(platform::Error error) {
+    switch (error) {
+        case platform::error::kFileNotFound:
+        case platform::error::kPathNotFound:
+        case 11:   // ERROR_BAD_FORMAT
+        case 123:  // ERROR_INVALID_NAME
+        case 161:  // ERROR_BAD_PATHNAME
+        case platform::error::kBadExeFormat:
+        case 1812:  // ERROR_RESOURCE_DATA_NOT_FOUND
+        case platform::error::kResourceTypeNotFound:
+        case 1814:  // ERROR_RESOURCE_NAME_NOT_FOUND
+        case 1815:  // ERROR_RESOURCE_LANG_NOT_FOUND
+            return true;
+        default:
+            return false;
+    }
+}
+
 platform::Error CachedKey::OpenKey(const std::string& subKey, std::unique_ptr<platform::RegistryKey>& key) {
     auto found = subKeys_.find(subKey);
     if (found == subKeys_.end()) {
         std::unique_ptr<platform::RegistryKey> opened;
         const platform::Error error = key_->OpenKey(subKey, opened);
+        if (error != platform::error::kSuccess && !LastingFailure(error)) return error;
         std::shared_ptr<CachedKey> cached;
         if (error == platform::error::kSuccess && opened) cached = std::make_shared<CachedKey>(std::move(opened));
         found = subKeys_.emplace(subKey, std::make_pair(error, cached)).first;
@@ -68,6 +87,7 @@ platform::Error CachedKey::QueryValue(const std::string& name, std::uint32_t& ty
             value.error = key_->QueryValue(name, value.type, reinterpret_cast<std::uint8_t*>(value.bytes.data()), got);
             if (value.error == platform::error::kSuccess) value.bytes.resize(got < needed ? got : needed);
         }
+        if (value.error != platform::error::kSuccess && !LastingFailure(value.error)) return value.error;
         found = values_.emplace(name, std::move(value)).first;
     }
     const Value& value = found->second;
@@ -92,6 +112,7 @@ platform::Error CachedMessages::LoadDataFile(const std::string& path, std::uniqu
     if (!found) {
         std::unique_ptr<platform::MessageModule> loaded;
         const platform::Error error = messages_.LoadDataFile(path, loaded);
+        if (error != platform::error::kSuccess && !LastingFailure(error)) return error;
         const std::uint64_t bytes = (loaded ? loaded->Bytes() : 0) + path.size();
         found = &modules_.Put(path, std::make_pair(error, std::shared_ptr<platform::MessageModule>(std::move(loaded))),
                               bytes);

@@ -5,8 +5,10 @@
 // each time while one log of one computer is read (its shares and
 // connections do not change meanwhile), so each question goes to the
 // service once and every later one gets the same answer: the same error
-// codes, the same value bytes, a module over the same loaded file. What the
-// engine does with the answers, its report lines included, is unchanged.
+// codes, the same value bytes, a module over the same loaded file. Only
+// failures a second try gives again are kept (LastingFailure); any other
+// is asked again next time, as without the cache. What the engine does
+// with the answers, its report lines included, is unchanged.
 
 #include <map>
 #include <memory>
@@ -17,6 +19,12 @@
 #include "services/services.h"
 
 namespace quorvin::engine {
+
+// Failures a second try within the log gives again: the file, key or
+// value is not there, or the file holds no message table. Others (a file
+// held open elsewhere, a full disk, low memory, a dropped connection, a
+// refused share) may pass on the next try.
+bool LastingFailure(platform::Error error);
 
 // A registry key whose sub-keys and values are asked once.
 class CachedKey : public platform::RegistryKey {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -28,20 +29,38 @@ struct Collector::HeldStep {
     bool unlessStopped = false;  // a position a stop already requested skips
 };
 
+namespace {
+
+// What a block of `bytes` taken from the heap occupies: the C runtimes'
+// heaps of both platforms keep a header of 8 or 16 bytes and align to 16.
+constexpr std::size_t HeapBytes(std::size_t bytes) { return (bytes + 16 + 15) / 16 * 16; }
+
+// What a string's text occupies beside the string: nothing while it fits
+// in the string itself, else its whole capacity on the heap.
+std::size_t TextBytes(const std::string& text) {
+    static const std::size_t inside = std::string().capacity();
+    return text.capacity() > inside ? HeapBytes(text.capacity() + 1) : 0;
+}
+
+}  // namespace
+
 // What the computers of a run share: the run's lock and how much is held.
 struct HeldRun {
     // The first computer's thread runs at most this many steps ahead of the
-    // run's thread; the others hold at most kHeldBytes together and then
-    // wait until they are first in line. Bounds the memory of a run
+    // run's thread; the others hold at most `budget` bytes together and
+    // then wait until they are first in line. Bounds the memory of a run
     // whatever the logs' sizes.
     static constexpr std::size_t kHeadSteps = 256;
-    static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
 
+    HeldRun(std::size_t b, const std::function<void()>& full) : budget(b), heldFull(full) {}
+
+    const std::size_t budget;
+    const std::function<void()>& heldFull;
     std::mutex mutex;
     std::condition_variable changed;   // a computer has new steps or has ended
     std::condition_variable released;  // steps handed out, a new first computer, or a stop
     std::size_t head = 0;              // the computer being handed out
-    std::size_t heldBytes = 0;
+    std::size_t heldBytes = 0;         // the memory of every computer's held steps
 };
 
 // One computer's results, held until the run hands them out.
@@ -58,8 +77,9 @@ struct Collector::HeldComputer {
         FlushReport();
         Push(std::move(step));
         if (index == run.head && steps.size() == 1) run.changed.notify_all();
-        while (!unbounded && !stop) {
-            if (index == run.head ? steps.size() < HeldRun::kHeadSteps : run.heldBytes <= HeldRun::kHeldBytes) break;
+        while (!stop) {
+            if (index == run.head ? steps.size() < HeldRun::kHeadSteps : run.heldBytes <= run.budget) break;
+            if (index != run.head && run.heldFull) run.heldFull();
             run.released.wait(lock);
         }
     }
@@ -71,24 +91,36 @@ struct Collector::HeldComputer {
         report.clear();
         Push(std::move(text));
     }
-    static std::size_t Size(const Step& step) {
-        std::size_t size = sizeof(Step) + step.text.size();
-        for (const std::string& column : step.row.columns) size += column.size();
-        return size;
+    // The steps held so far, handed over with the memory they were counted
+    // as; the run's mutex is held.
+    std::deque<Step> Take(std::size_t& bytes) {
+        std::deque<Step> taken;
+        taken.swap(steps);
+        bytes = 0;
+        for (const Step& step : taken) bytes += Bytes(step);
+        return taken;
     }
 
     HeldRun& run;
     const std::size_t index;
-    std::vector<Step> steps;        // guarded by run.mutex
+    // One block each, never one block for all: held steps grow the memory
+    // step by step, as they are counted.
+    std::deque<Step> steps;         // guarded by run.mutex
     State state = State::kWaiting;  // guarded by run.mutex
-    bool unbounded = false;         // collected by the run's own thread: never waits
     std::exception_ptr failure;     // kFailed: what the computer's thread threw
     std::string report;             // the computer's thread only
     std::atomic<int> stop{0};       // its stop button, pressed by the run
 
 private:
+    // What a held step occupies: its own block, its place in the deque's map
+    // (which may be twice the steps), and its texts.
+    static std::size_t Bytes(const Step& step) {
+        std::size_t bytes = HeapBytes(sizeof(Step)) + 2 * sizeof(void*) + TextBytes(step.text);
+        for (const std::string& column : step.row.columns) bytes += TextBytes(column);
+        return bytes;
+    }
     void Push(Step step) {
-        run.heldBytes += Size(step);
+        run.heldBytes += Bytes(step);
         steps.push_back(std::move(step));
     }
 };
@@ -149,16 +181,10 @@ int Collector::RunParallel() {
     const std::size_t count = names.size();
     int items = count > 0 ? env_.view.TreeItemCount() : 1;
     if (items < 1) items = 1;
-    if (count == 1) {
-        // Nothing to share out: the one computer goes straight to the view.
-        if (!CollectComputer(names[0], 1000, items)) return StopPath(names[0]);
-        env_.finalPause();
-        report_.Total(eventCount_);
-        env_.view.EndProgress();
-        return 1;
-    }
+    // Nothing to share out: the one computer goes straight to the view.
+    if (count == 1) return RunInTurn(names, items);
 
-    HeldRun run;
+    HeldRun run(env_.heldBytes, env_.seams.heldFull);
     std::mutex& mutex = run.mutex;
     std::condition_variable& changed = run.changed;
     std::vector<std::unique_ptr<HeldComputer>> held;
@@ -200,11 +226,12 @@ int Collector::RunParallel() {
         return false;
     };
     const auto work = [&] {
+        if (env_.seams.workerStarting) env_.seams.workerStarting();
         std::unique_lock<std::mutex> lock(mutex);
         while (!stopping && next < count) {
             const std::size_t k = next++;
             changed.wait(lock, [&] { return stopping || !nameBusy(k); });
-            if (stopping) return;  // the run collects k itself when it is first in line
+            if (stopping) return;  // the run writes k's stop lines when it is first in line
             held[k]->state = State::kRunning;
             lock.unlock();
             collect(k);
@@ -225,7 +252,7 @@ int Collector::RunParallel() {
         std::vector<std::thread>& threads;
         std::mutex& mutex;
         const std::function<void()> stop;
-        ~Threads() {
+        void JoinAll() {
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 stop();
@@ -233,69 +260,65 @@ int Collector::RunParallel() {
             for (std::thread& t : threads)
                 if (t.joinable()) t.join();
         }
+        ~Threads() { JoinAll(); }
     } joinAtEnd{threads, mutex, stopAll};
     const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(env_.parallel), count);
     try {
         for (std::size_t i = 0; i < wanted; ++i) threads.emplace_back(work);
     } catch (const std::system_error&) {
-        // Fewer threads: the run collects what no thread takes itself.
+        // Fewer threads, or none: then this one collects, one after another.
+        if (threads.empty()) return RunInTurn(names, items);
     }
 
-    std::vector<HeldStep> steps;
+    // The run's thread only hands out: it collects nothing while computers'
+    // threads run, so a stop reaches every collector at its next record and
+    // the first computer reaches the view as it is read.
     for (std::size_t k = 0; k < count; ++k) {
         HeldComputer& h = *held[k];
         for (;;) {
             State state;
+            std::deque<HeldStep> steps;
+            std::size_t bytes = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 if (env_.stopRequested && !stopping) stopAll();
-                if (h.state == State::kWaiting && (k >= next || stopping)) {
-                    // Nobody collects it (too few threads, or stopped before
-                    // it began): the run does, as it would one after another.
-                    if (k >= next) next = k + 1;
+                if (h.state == State::kWaiting && stopping) {
+                    // Stopped before any thread began it: collected here with
+                    // its button pressed, it ends at its first stop check with
+                    // the lines a run of one after another writes there.
                     h.state = State::kRunning;
-                    h.unbounded = true;
                     lock.unlock();
                     collect(k);
                     continue;
                 }
-                if (h.steps.empty() && (h.state == State::kWaiting || h.state == State::kRunning))
+                if (h.steps.empty() && (h.state == State::kWaiting || h.state == State::kRunning)) {
+                    if (env_.seams.awaitingResults) env_.seams.awaitingResults();
                     changed.wait_for(lock, std::chrono::milliseconds(20));
-                steps.swap(h.steps);
+                }
+                steps = h.Take(bytes);
                 state = h.state;
             }
             const bool cut = Release(steps, names[k]);
             if (cut) state = State::kStopped;
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                for (const HeldStep& step : steps) run.heldBytes -= HeldComputer::Size(step);
+                run.heldBytes -= bytes;
                 if (state == State::kDone) run.head = k + 1;
                 run.released.notify_all();
             }
-            steps.clear();
             if (state == State::kDone) {
                 // The computer's logs have all ended: what the view holds back is shown.
                 env_.view.FlushRows();
                 break;
             }
             if (state == State::kFailed) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    stopAll();
-                }
-                for (std::thread& t : threads)
-                    if (t.joinable()) t.join();
+                joinAtEnd.JoinAll();
                 std::rethrow_exception(h.failure);
             }
             if (state == State::kStopped) {
                 report_.Cancelled(names[k]);
                 env_.stopRequested = 0;
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    stopAll();
-                }
-                for (std::thread& t : threads)
-                    if (t.joinable()) t.join();
+                joinAtEnd.JoinAll();
                 env_.view.EndProgress();
                 return 1;
             }
@@ -303,11 +326,16 @@ int Collector::RunParallel() {
     }
     for (std::thread& t : threads)
         if (t.joinable()) t.join();
+    return Finish();
+}
 
-    env_.finalPause();
-    report_.Total(eventCount_);
-    env_.view.EndProgress();
-    return 1;
+int Collector::RunInTurn(const std::vector<std::string>& names, int items) {
+    int progress = 1000;
+    for (const std::string& name : names) {
+        if (!CollectComputer(name, progress, items)) return StopPath(name);
+        progress += 3000;
+    }
+    return Finish();
 }
 
 void Collector::HoldStopCheck(bool inLog) {
@@ -330,7 +358,7 @@ void Collector::SystemStepPosition(int position) {
     held_->Add(std::move(step));
 }
 
-bool Collector::Release(std::vector<HeldStep>& steps, const std::string& name) {
+bool Collector::Release(std::deque<HeldStep>& steps, const std::string& name) {
     using Kind = HeldStep::Kind;
     for (HeldStep& step : steps) {
         switch (step.kind) {

@@ -16,7 +16,8 @@ void Put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
 
 class Log : public platform::EventLog {
 public:
-    Log(FakePlatform& owner, std::string name, const FakeLog& log) : owner_(owner), name_(std::move(name)), log_(log) {}
+    Log(FakePlatform& owner, std::string server, std::string name, const FakeLog& log)
+        : owner_(owner), server_(std::move(server)), name_(std::move(name)), log_(log) {}
     platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
                          std::uint32_t& bytesNeeded) override {
         bytesRead = bytesNeeded = 0;
@@ -30,8 +31,10 @@ public:
         }
         if (next_ >= log_.newestFirst.size()) return log_.readError ? log_.readError : platform::error::kHandleEof;
         while (next_ < log_.newestFirst.size()) {
-            if (owner_.beforeRecord) owner_.beforeRecord(name_, next_);
-            const auto record = AnsiRecord(log_.newestFirst[next_]);
+            if (owner_.beforeRecord) owner_.beforeRecord(server_, name_, next_);
+            FakeEvent event = log_.newestFirst[next_];
+            if (event.recordNumber == 0) event.recordNumber = static_cast<std::uint32_t>(log_.newestFirst.size() - next_);
+            const auto record = AnsiRecord(event);
             if (record.size() > size - bytesRead) {
                 if (bytesRead == 0) {
                     bytesNeeded = static_cast<std::uint32_t>(record.size());
@@ -48,6 +51,7 @@ public:
 
 private:
     FakePlatform& owner_;
+    std::string server_;
     std::string name_;
     const FakeLog& log_;
     std::size_t next_ = 0;
@@ -59,6 +63,7 @@ public:
     Key(FakeRegistry& registry, std::string path) : registry_(registry), path_(std::move(path)) {}
     platform::Error OpenKey(const std::string& sub, std::unique_ptr<platform::RegistryKey>& key) override {
         const std::string path = path_.empty() ? sub : path_ + "\\" + sub;
+        if (const platform::Error once = TakeFailure(registry_.failOnce, path)) return once;
         if (!registry_.keys.count(path)) return platform::error::kFileNotFound;
         key = std::make_unique<Key>(registry_, path);
         return 0;
@@ -71,6 +76,7 @@ public:
     }
     platform::Error QueryValue(const std::string& name, std::uint32_t& type, std::uint8_t* data,
                                std::uint32_t& size) override {
+        if (const platform::Error once = TakeFailure(registry_.failOnce, path_ + "|" + name)) return once;
         auto& values = registry_.keys[path_];
         auto it = values.find(name);
         if (it == values.end()) return platform::error::kFileNotFound;
@@ -123,6 +129,7 @@ std::vector<std::uint8_t> AnsiRecord(const FakeEvent& e) {
     const auto length = static_cast<std::uint32_t>(r.size());
     Put32(r, 0, length);
     Put32(r, 4, 0x654C664C);
+    Put32(r, 8, e.recordNumber);
     Put32(r, 12, e.timeGenerated);
     Put32(r, 16, e.timeGenerated);
     Put32(r, 20, e.eventId);
@@ -140,7 +147,8 @@ platform::Error FakePlatform::Open(const std::string& server, const std::string&
     if (computer == logs.end()) return platform::error::kRpcServerUnavailable;
     auto& fake = computer->second[source];
     if (fake.openError) return fake.openError;
-    log = std::make_unique<Log>(*this, source, fake);
+    if (fake.opens++ > 0 && fake.reopenError) return fake.reopenError;
+    log = std::make_unique<Log>(*this, server, source, fake);
     return 0;
 }
 
@@ -168,6 +176,7 @@ platform::Error FakePlatform::CancelConnection(const std::string& remote) {
 
 platform::Error FakePlatform::LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
     loads.push_back(path);
+    if (const platform::Error once = TakeFailure(loadFailsOnce, path)) return once;
     auto error = fileErrors.find(path);
     if (error != fileErrors.end()) return error->second;
     auto it = files.find(path);

@@ -20,6 +20,7 @@ struct FakeEvent {
     std::uint32_t eventId = 0;
     std::uint16_t eventType = 4;
     std::uint16_t category = 0;
+    std::uint32_t recordNumber = 0;  // 0: by its place in its log, the oldest 1
     std::string source;
     std::vector<std::string> strings;
 };
@@ -31,9 +32,21 @@ struct Less {
     bool operator()(const std::string& a, const std::string& b) const { return text::MbsICmp(a, b) < 0; }
 };
 
+// The failure kept for `name` in `once`, given out once (0 when none).
+inline platform::Error TakeFailure(std::map<std::string, platform::Error, Less>& once, const std::string& name) {
+    const auto found = once.find(name);
+    if (found == once.end()) return 0;
+    const platform::Error error = found->second;
+    once.erase(found);
+    return error;
+}
+
 struct FakeRegistry {
     // key path -> value name -> (type, data as text)
     std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>, Less>, Less> keys;
+    // Key paths, or "key path|value name", whose next open or read fails
+    // once with their code, then answers as before.
+    std::map<std::string, platform::Error, Less> failOnce;
     void Set(const std::string& key, const std::string& name, const std::string& text,
              std::uint32_t type = platform::regtype::kExpandSz) {
         keys[key][name] = {type, text};
@@ -46,6 +59,8 @@ struct FakeLog {
     platform::Error readError = 0;  // returned instead of data, once the records are out
     // Raw read results handed out before the records, one per read.
     std::vector<std::vector<std::uint8_t>> rawReads;
+    platform::Error reopenError = 0;  // every open after the first fails with it
+    int opens = 0;
 };
 
 // A message module: numbers to patterns; "%1".."%9" are replaced by arguments.
@@ -72,8 +87,12 @@ public:
     std::vector<std::string> connectionLog;
     std::vector<std::string> loads;
     std::string systemDirectory = "C:\\WINNT\\System32";
-    // Called before each record is handed out (to press stop mid-log).
-    std::function<void(const std::string& log, std::size_t index)> beforeRecord;
+    // Called before each record is handed out, on the thread that reads
+    // the log (to press stop mid-log, or hold a reader).
+    std::function<void(const std::string& server, const std::string& log, std::size_t index)> beforeRecord;
+    // Loads that fail once with their code (a file held open elsewhere, a
+    // disk full), then answer as before.
+    std::map<std::string, platform::Error, Less> loadFailsOnce;
 
     platform::Platform Get() { return {*this, *this, *this, *this, *this, *this}; }
 

@@ -157,6 +157,48 @@ TEST_F(LogReadTest, StopRequestEndsTheLogAtTheNextRecordAndClearsTheFlag) {
     EXPECT_EQ(stop.load(), 0);
 }
 
+// Read backwards, record numbers fall. A server that hands out records of
+// an overwritten region again instead of saying the log changed has the log
+// read on below its last record, as a changed log is; a log that cannot be
+// opened again fails with the open's own cause.
+TEST_F(LogReadTest, ALogChangedUnderTheReadIsReadOnBelowItsLastRecordOrFailsWithTheReopensCause) {
+    const std::uint32_t t = LocalTime(2023, 5, 1, 8, 0, 0);
+    const auto records = [&](std::initializer_list<std::uint32_t> numbers) {
+        std::vector<std::uint8_t> bytes;
+        for (const std::uint32_t number : numbers) {
+            FakeEvent e = Event(t, number);
+            e.recordNumber = number;
+            const auto record = AnsiRecord(e);
+            bytes.insert(bytes.end(), record.begin(), record.end());
+        }
+        return bytes;
+    };
+    const std::string reopened =
+        "情報 053:[\\\\SV1][system][Svc]:読み込み中にｲﾍﾞﾝﾄﾛｸﾞがｸﾘｱまたは上書きされました。"
+        "ｲﾍﾞﾝﾄﾛｸﾞを開き直し、ﾚｺｰﾄﾞ番号 3 より前のｲﾍﾞﾝﾄから読み込みを続けます。\r\n";
+    // Every open hands out 5, 4, 3, then 4 and 3 again before 2 and 1.
+    Log().rawReads = {records({5, 4, 3}), records({4, 3, 2, 1})};
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_EQ(Ids(), (std::vector<std::string>{"5", "4", "3", "2", "1"}));
+    EXPECT_EQ(report, reopened);
+
+    const std::string failed = "ｴﾗｰ 015:[\\\\SV1][system][Svc]:ｲﾍﾞﾝﾄの読み込みに失敗しました。\r\n原因 016:T1722\r\n";
+    for (const bool answered : {false, true}) {
+        SCOPED_TRACE(answered ? "the server says the log changed" : "records again");
+        report.clear();
+        rows.rows.clear();
+        Log().opens = 0;
+        Log().reopenError = 1722;
+        if (answered) {
+            Log().rawReads = {records({5, 4, 3})};
+            Log().readError = platform::error::kEventLogFileChanged;
+        }
+        EXPECT_EQ(Read(), kLogFailed);
+        EXPECT_EQ(Ids(), (std::vector<std::string>{"5", "4", "3"}));
+        EXPECT_EQ(report, reopened + failed);
+    }
+}
+
 TEST_F(LogReadTest, ReadErrorsFailTheLogWithTheLastSourceInTheLine) {
     Log().newestFirst = {Event(LocalTime(2023, 5, 1, 8, 0, 0))};
     Log().readError = 1500;

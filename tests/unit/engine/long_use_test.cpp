@@ -18,14 +18,7 @@
 #include "engine/collector.h"
 #include "fake_platform.h"
 #include "services/simulated/simulated_network.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUORVIN_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUORVIN_UNDER_ASAN 1
-#endif
-#endif
+#include "support/heap.h"
 
 namespace quorvin::engine::test {
 namespace {

@@ -7,13 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 
 #include "engine/collector.h"
 #include "fake_platform.h"
 #include "services/simulated/simulated_network.h"
+#include "support/heap.h"
 #include "support/temp_folder.h"
 
 namespace quorvin::engine::test {
@@ -182,6 +186,138 @@ TEST_F(ParallelRun, AStopPressedWhileResultsAreShownEndsWhereOneAfterAnotherEnds
             EXPECT_TRUE(Collect(parallel, nullptr, nullptr, stopAfter, false) == sequential)
                 << "stopped after call " << stopAfter << " of " << calls << ", " << parallel << " at once";
     }
+}
+
+// Holds threads until it is opened, for ten seconds at most.
+class Gate {
+public:
+    void Open() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = true;
+        opened_.notify_all();
+    }
+    // False when the ten seconds passed first.
+    bool Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return opened_.wait_for(lock, std::chrono::seconds(10), [&] { return open_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+// Computers SV0, SV1 and SV2 with empty logs; `events` records of `bytes`
+// of insertion string in one computer's System log.
+class ParallelThreads : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"\\\\SV0", "\\\\SV1", "\\\\SV2"}) {
+            for (const char* log : {"system", "security", "application"}) platform_.logs[name][log];
+            platform_.registries[name].Set("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot",
+                                           "C:\\WINNT", platform::regtype::kSz);
+        }
+        platform_.registries[""];
+    }
+    void Fill(const char* computer, std::size_t events, std::size_t bytes) {
+        auto& log = platform_.logs[computer]["system"].newestFirst;
+        for (std::size_t i = 0; i < events; ++i) {
+            FakeEvent e;
+            e.timeGenerated = 1700000000;
+            e.eventId = 1;
+            e.source = "Svc";
+            e.strings = {std::string(bytes, 'x')};
+            log.push_back(std::move(e));
+        }
+    }
+    // A run of the three computers, two at a time.
+    void Run(RunEnvironment::ParallelSeams seams, std::size_t heldBytes = std::size_t{64} << 20) {
+        platform::Platform services = platform_.Get();
+        const RunOptions settings = EveryRecord();
+        view_.computers = {"SV0", "SV1", "SV2"};
+        RunEnvironment environment{services, settings, report_, stop_, view_, nullptr, [] {}};
+        environment.parallel = 2;
+        environment.heldBytes = heldBytes;
+        environment.seams = std::move(seams);
+        Collector(std::move(environment)).Run();
+    }
+
+    FakePlatform platform_;
+    RecordingView view_;
+    std::string report_;
+    std::atomic<int> stop_{0};
+};
+
+// The run's thread only hands out while computers' threads run. Held so
+// that it looks for results before any thread has taken a computer, the
+// first computer is still read by a thread of its own, and the stop pressed
+// during its log reaches that thread at its next record.
+TEST_F(ParallelThreads, TheRunsThreadOnlyHandsOutAndAStopReachesTheReader) {
+    Fill("\\\\SV0", 5000, 1000);
+    Gate handingOut;
+    bool workersHeld = true;
+    std::atomic<std::size_t> furthest{0};
+    platform_.beforeRecord = [&](const std::string& server, const std::string&, std::size_t index) {
+        if (server != "\\\\SV0") return;
+        furthest = std::max<std::size_t>(furthest, index);
+        if (index == 100) stop_ = 1;
+    };
+    RunEnvironment::ParallelSeams seams;
+    seams.workerStarting = [&] {
+        if (!handingOut.Wait()) workersHeld = false;
+    };
+    seams.awaitingResults = [&] { handingOut.Open(); };
+    Run(std::move(seams));
+    EXPECT_TRUE(workersHeld) << "the run's thread collected while the computers' threads waited";
+    EXPECT_LT(furthest.load(), 1500u) << "records read after the stop";
+    EXPECT_NE(report_.find("ｷｬﾝｾﾙ"), std::string::npos);
+    EXPECT_LT(view_.rows.size(), 200u);
+}
+
+// While the first computer waits, the second holds what it reads until the
+// run holds its share, and then waits its turn: the heap grows by that
+// share and the read buffers, whatever the second computer's log holds.
+TEST_F(ParallelThreads, WhatTheComputersHoldStaysWithinTheirShare) {
+#if !defined(__linux__) || defined(QUORVIN_UNDER_ASAN)
+    GTEST_SKIP() << "measured with glibc's own heap";
+#else
+    constexpr std::size_t kShare = std::size_t{8} << 20;
+    Fill("\\\\SV0", 10, 10);
+    Fill("\\\\SV1", 60000, 300);
+    // Its texts come from a message file, grown as they are formatted.
+    platform_.registries["\\\\SV1"].Set("SYSTEM\\CurrentControlSet\\Services\\EventLog\\system\\Svc",
+                                         "EventMessageFile", "C:\\m.dll");
+    platform_.files["\\\\SV1\\C$\\m.dll"].messages[1] = "%1";
+    Gate full;
+    std::atomic<bool> firstWaited{false};
+    // Sampled until the second computer first waits (the view keeps every
+    // row handed out after that).
+    std::mutex peakMutex;
+    std::size_t peak = 0;
+    bool waited = false;
+    const auto sample = [&] {
+        std::lock_guard<std::mutex> lock(peakMutex);
+        if (!waited) peak = std::max<std::size_t>(peak, quorvin::testing::HeapInUse());
+    };
+    platform_.beforeRecord = [&](const std::string& server, const std::string&, std::size_t index) {
+        if (server == "\\\\SV1") sample();
+        if (server == "\\\\SV0" && index == 0) firstWaited = full.Wait();
+    };
+    RunEnvironment::ParallelSeams seams;
+    seams.heldFull = [&] {
+        sample();
+        std::lock_guard<std::mutex> lock(peakMutex);
+        waited = true;
+        full.Open();
+    };
+    const std::size_t before = quorvin::testing::HeapInUse();
+    Run(std::move(seams), kShare);
+    EXPECT_TRUE(firstWaited) << "the second computer never waited for its turn";
+    EXPECT_EQ(view_.rows.size(), 60010u);
+    // Two read buffers of 320,000 bytes and the caches of two logs beside the share.
+    EXPECT_LE(peak - before, kShare + (std::size_t{1} << 20)) << "held " << (peak - before) << " bytes";
+#endif
 }
 
 }  // namespace

@@ -209,6 +209,49 @@ TEST_F(ResolveTest, NoInsertionStringOfOneEventReachesTheNext) {
     }
 }
 
+// The log's caches keep only failures a second try gives again: a value
+// read that fails for want of memory and a file held open elsewhere cost one
+// event its text, and the next events find them, as without the caches.
+TEST_F(ResolveTest, FailuresThatPassOnTheNextTryAreAskedAgainAsWithoutTheCaches) {
+    remote().Set(kKey, "EventMessageFile", "%SystemRoot%\\System32\\svc.dll");
+    platform.files[kRemoteDll].messages[1] = "text %1";
+    std::string plainReport, plainTrace;
+    for (bool caches : {false, true}) {
+        rows.rows.clear();
+        report.clear();
+        trace.text.clear();
+        remote().failOnce[kKey + "|EventMessageFile"] = platform::error::kNotEnoughMemory;
+        platform.loadFailsOnce[kRemoteDll] = 32;  // a sharing violation
+        Read({Event(1, {"a"}), Event(1, {"b"}), Event(1, {"c"}), Event(1, {"d"})}, caches);
+        ASSERT_EQ(rows.rows.size(), 4u);
+        const std::string fallback = "ｿｰｽ (Svc) 内のｲﾍﾞﾝﾄ ID (1) に関する説明が見つかりません。次の挿入文字列が含まれています:";
+        EXPECT_EQ(Message(0), fallback + "a") << caches;
+        EXPECT_EQ(Message(1), fallback + "b") << caches;
+        EXPECT_EQ(Message(2), "text c") << caches;
+        EXPECT_EQ(Message(3), "text d") << caches;
+        if (!caches) {
+            plainReport = report;
+            plainTrace = trace.text;
+        }
+        EXPECT_EQ(report, plainReport) << caches;
+        EXPECT_EQ(trace.text, plainTrace) << caches;
+    }
+    EXPECT_NE(plainReport.find("原因 052:T8"), std::string::npos) << plainReport;
+}
+
+// A trace line is written from a 1024-byte buffer: a long source name is
+// cut at a whole character and the line keeps its end.
+TEST_F(ResolveTest, ALongSourceNameIsCutAtAWholeCharacterInTheTrace) {
+    FakeEvent e = Event(1);
+    std::string name;
+    for (int i = 0; i < 600; ++i) name += "ソ";  // 0x83 0x5C each
+    e.source = name;
+    Read({e});
+    const std::string line = "InsertEventMessage5(" + name.substr(0, 1000) + ")\n";
+    EXPECT_EQ(trace.text, line + "Point 5\n");
+    EXPECT_LE(line.size(), 1023u);
+}
+
 TEST_F(ResolveTest, MoreThan256InsertionStringsUseTheFirst256) {
     remote().Set(kKey, "EventMessageFile", "C:\\m.dll");
     platform.files["\\\\SV1\\C$\\m.dll"];
