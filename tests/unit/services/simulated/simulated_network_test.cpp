@@ -319,10 +319,41 @@ TEST_F(Network, ConnectionsCheckAccounts) {
     EXPECT_EQ(connections.AddConnection("\\\\192.168.0.10\\c$", "administrator", "secret"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 2250u);
-    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 2250u);  // made under the address
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\C$"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV9\\C$"), 2250u);
     // Passwords compare exactly.
     EXPECT_EQ(connections.AddConnection("\\\\SV1\\admin$", "Administrator", "SECRET"), 1326u);
+}
+
+// As on Windows, connections belong to the server name as written: two
+// names of one computer are two sessions, each with its own account, and
+// cancelling under one name leaves the other's shares as they were.
+TEST_F(Network, EachNameOfAComputerHasItsOwnConnections) {
+    temp.Write("SV1/computer.ini", "[services]\nshares=auth\n[accounts]\nAdministrator=secret\nGuest=g\n"
+                                   "[network]\naddress=192.168.0.10\n");
+    Reopen();
+    auto& connections = Services().connections;
+    const std::string byName = "\\\\SV1\\C$\\WINNT\\System32\\netmsg.dll";
+    const std::string byAddress = "\\\\192.168.0.10\\C$\\WINNT\\System32\\netmsg.dll";
+    ASSERT_EQ(connections.AddConnection("\\\\SV1\\admin$", "Administrator", "secret"), 0u);
+    EXPECT_EQ(Load(byAddress), 5u);
+    EXPECT_EQ(connections.AddConnection("\\\\sv1\\IPC$", "Guest", "g"), 1219u);
+    ASSERT_EQ(connections.AddConnection("\\\\192.168.0.10\\admin$", "Guest", "g"), 0u);
+    std::unique_ptr<platform::EventLog> log;
+    ASSERT_EQ(Services().eventLog.Open("\\\\192.168.0.10", "System", log), 0u);  // its IPC$
+    EXPECT_EQ(Load(byAddress), 0u);                                                  // and its C$
+    EXPECT_EQ(Load(byName), 0u);
+
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\IPC$"), 2250u);  // the log was opened by address
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 0u);
+    EXPECT_EQ(Load(byName), 5u);
+    EXPECT_EQ(Load(byAddress), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\IPC$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\admin$"), 0u);
+    EXPECT_EQ(Load(byAddress), 5u);
 }
 
 TEST_F(Network, SharesFollowTheServiceSettings) {
