@@ -44,7 +44,7 @@ protected:
         temp.Write("network.ini",
                    "[local]\ncomputer=admin\nlan_group=OFFICE\n"
                    "[browse:OFFICE]\nSV1=5.0,0x00009003,File server\nPC1=5.1,0x1003,\n"
-                   "[browse:Denied]\nresult=5\n");
+                   "[browse:Denied]\nresult=5\n[browse:Big]\nresult=234\nPC1=5.1,0x1003,\n");
         temp.Write("ADMIN/registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
                    "\"SystemRoot\"=\"D:\\\\WINNT\"\r\n");
@@ -431,6 +431,10 @@ TEST_F(Network, Browse) {
     EXPECT_EQ(servers.size(), 2u);
     EXPECT_EQ(browse.EnumServers("DENIED", servers), 5u);
     EXPECT_TRUE(servers.empty());
+    // More data: the entries read come with the code.
+    ASSERT_EQ(browse.EnumServers("big", servers), 234u);
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0].name, "PC1");
     EXPECT_EQ(browse.EnumServers("NOWHERE", servers), 6118u);
     std::string group;
     ASSERT_EQ(browse.LanGroup(group), 0u);
