@@ -105,7 +105,7 @@ void AddComputerDialog::GetComputerList() {
 void AddComputerDialog::BrowseComputers(const std::string& domain) {
     std::vector<platform::ServerInfo> servers;
     const platform::Error result = network_.browse.EnumServers(domain, servers);
-    if (result != platform::error::kSuccess) {
+    if (!BrowseAnswerFillsList(result, servers.size())) {
         ui::ShowMessage(Handle(), BrowseFailureMessage(result));
         return;
     }

@@ -83,6 +83,10 @@ const BrowseColumn kBrowseColumns[5] = {
     {"ﾏｼﾝ名", 80}, {"OS", 40}, {"PDC/BDC", 60}, {"ﾌﾞﾗｳｻﾞ", 60}, {"ｺﾒﾝﾄ", 100},
 };
 
+bool BrowseAnswerFillsList(platform::Error result, std::size_t entriesRead) {
+    return result == platform::error::kSuccess || (result == platform::error::kMoreData && entriesRead > 0);
+}
+
 app::UserMessage BrowseFailureMessage(platform::Error code) {
     const char* const kTail = "これはﾈｯﾄﾜｰｸからｺﾝﾋﾟｭｰﾀ一覧を取得できないこと意味するものであり、ｴﾗｰではありません。";
     switch (code) {

@@ -51,6 +51,12 @@ struct BrowseColumn {
 };
 extern const BrowseColumn kBrowseColumns[5];
 
+// Whether a browse answer fills the list: a success, and 234 (more data)
+// with entries read, whose part of the list is shown as a whole answer would
+// be. Any other code, and 234 without entries, is a failure: its message is
+// shown and the list keeps its rows.
+bool BrowseAnswerFillsList(platform::Error result, std::size_t entriesRead);
+
 // The message for a failed browse (every non-zero code has one).
 app::UserMessage BrowseFailureMessage(platform::Error code);
 // "ｺﾝﾋﾟｭｰﾀ一覧の取得" with an empty domain box.

@@ -144,7 +144,8 @@ class BrowseService {
 public:
     virtual ~BrowseService() = default;
     // NetServerEnum(no server, level 101, all types, domain): the entries in
-    // the order the browser gives them, or its failure code.
+    // the order the browser gives them, or its failure code without entries;
+    // 234 (more data) comes with the entries that were read, a part of the list.
     virtual Error EnumServers(const std::string& domain, std::vector<ServerInfo>& servers) = 0;
     // NetWkstaGetInfo(no server, level 100): the LAN group of this machine.
     virtual Error LanGroup(std::string& group) = 0;

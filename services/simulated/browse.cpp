@@ -10,9 +10,11 @@ platform::Error Browse::EnumServers(const std::string& domain, std::vector<platf
     if (name.empty()) name = state_.config.lanGroup;
     const BrowseList* list = state_.config.FindBrowse(name);
     if (!list) return error::kNoBrowserServers;
-    if (list->result != error::kSuccess) return list->result;
+    // 234 (more data) hands out the entries read, as NetServerEnum does;
+    // any other failure none.
+    if (list->result != error::kSuccess && list->result != error::kMoreData) return list->result;
     servers = list->servers;
-    return error::kSuccess;
+    return list->result;
 }
 
 platform::Error Browse::LanGroup(std::string& group) {

@@ -44,8 +44,9 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
     if (!valid) return error::kLogonFailure;
 
     std::lock_guard<std::mutex> lock(state_.mutex);
-    SimulatedNetwork::State::Session& session = state_.sessions[static_cast<std::size_t>(index)];
-    // One account per computer while any of its connections remains.
+    // One account per server name while any connection under it remains;
+    // another name of the same computer is a session of its own.
+    SimulatedNetwork::State::Session& session = state_.sessions[server];
     if (!session.shares.empty() && !Equal(session.user, userName)) return error::kSessionCredentialConflict;
     session.user = std::string(userName);
     const std::string upper = UpperAscii(share);
@@ -57,14 +58,14 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
 platform::Error Connections::CancelConnection(const std::string& remoteName) {
     std::string server, share;
     if (!ParseRemoteName(remoteName, server, share)) return kNotConnected;
-    const int index = state_.config.FindComputer(server);
-    if (index < 0) return kNotConnected;
     std::lock_guard<std::mutex> lock(state_.mutex);
-    SimulatedNetwork::State::Session& session = state_.sessions[static_cast<std::size_t>(index)];
-    const auto it = std::find(session.shares.begin(), session.shares.end(), UpperAscii(share));
-    if (it == session.shares.end()) return kNotConnected;
-    session.shares.erase(it);
-    if (session.shares.empty()) session.user.clear();
+    const auto session = state_.sessions.find(server);
+    if (session == state_.sessions.end()) return kNotConnected;
+    std::vector<std::string>& shares = session->second.shares;
+    const auto it = std::find(shares.begin(), shares.end(), UpperAscii(share));
+    if (it == shares.end()) return kNotConnected;
+    shares.erase(it);
+    if (shares.empty()) state_.sessions.erase(session);
     return error::kSuccess;
 }
 

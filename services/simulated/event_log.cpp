@@ -47,7 +47,7 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     }
     const bool remote = !name.empty();
     if (remote) {
-        state_.UseShare(index, "IPC$");
+        state_.UseShare(name, "IPC$");
         state_.RoundTrip(index);
     }
     const platform::Error opened = OpenLog(index, source, log);

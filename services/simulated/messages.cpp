@@ -20,7 +20,7 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
         state_.RoundTrip(index);
         const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
         if (computer.shares == Shares::kOff) return error::kAccessDenied;
-        if (computer.shares == Shares::kAuth && !state_.Connected(index)) return error::kAccessDenied;
+        if (computer.shares == Shares::kAuth && !state_.Connected(parsed.server)) return error::kAccessDenied;
         if (const platform::Error e = state_.ShareLoad(index)) return e;
         drive = DriveShareLetter(parsed.share);
         if (drive == 0 && Equal(parsed.share, "admin$")) {
@@ -47,7 +47,7 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
     if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) ||
         !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root, &state_.folders))
         return parsed.kind == WindowsPath::Kind::kUnc ? error::kBadNetName : error::kPathNotFound;
-    if (parsed.kind == WindowsPath::Kind::kUnc) state_.UseShare(index, parsed.share);
+    if (parsed.kind == WindowsPath::Kind::kUnc) state_.UseShare(parsed.server, parsed.share);
 
     std::vector<std::string> components;
     if (const platform::Error e = NormalizeComponents(pieces, components)) return e;

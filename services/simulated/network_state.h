@@ -133,7 +133,6 @@ private:
 struct SimulatedNetwork::State {
     explicit State(NetworkConfig c)
         : config(std::move(c)),
-          sessions(config.computers.size()),
           shareLoads(config.computers.size()),
           hives(config.computers.size()) {}
 
@@ -152,25 +151,32 @@ struct SimulatedNetwork::State {
     platform::Error LocalHive(std::shared_ptr<backend::Hive>& hive);
     // The SystemRoot a computer's registry names, or C:\WINNT.
     std::string SystemRootOf(int index);
-    // Whether computer `index` has a connection made with one of its accounts.
-    bool Connected(int index);
+    // Whether the server name `server` (as the caller wrote it) has a
+    // connection made with one of its computer's accounts.
+    bool Connected(std::string_view server);
     // The event log and registry (share "IPC$") and the message files
-    // (share "X$") of a computer that has a connection: as the redirector
-    // does, the share is then connected too, with the same account, and
-    // stays connected until it is cancelled by name.
-    void UseShare(int index, std::string_view share);
+    // (share "X$") reached through a server name that has a connection: as
+    // the redirector does, the share is then connected too under that name,
+    // with the same account, and stays connected until it is cancelled by name.
+    void UseShare(std::string_view server, std::string_view share);
     // One load of a message file from computer `index`'s shares: 0, or the
     // error of its SharesFailAfter fault once the shares are gone.
     platform::Error ShareLoad(int index);
     // 0 while computer `index`'s shares are there, else the fault's error.
     platform::Error ShareGone(int index);
 
-    // The connections to one computer: the account they were made with
-    // and the upper-case names of the connected shares. Windows keeps one
-    // account per computer while any connection to it remains.
+    // The connections made under one server name: the account they were
+    // made with and the upper-case names of the connected shares. Windows
+    // keeps them per server name as written, not per machine: \\SV1 and
+    // \\192.168.0.10 are two sessions, each with its own account, even
+    // when both reach the same computer.
     struct Session {
         std::string user;
         std::vector<std::string> shares;
+    };
+    // Server names compare as the network compares names.
+    struct NameLess {
+        bool operator()(const std::string& a, const std::string& b) const { return text::MbsICmp(a, b) < 0; }
     };
 
     // Real waiting, as the network makes a caller wait: one round trip of a
@@ -181,7 +187,7 @@ struct SimulatedNetwork::State {
 
     NetworkConfig config;                   // never changed once open
     std::mutex mutex;                       // guards sessions, shareLoads and hives
-    std::vector<Session> sessions;          // per computer
+    std::map<std::string, Session, NameLess> sessions;  // by server name; none empty
     std::vector<std::uint32_t> shareLoads;  // per computer: message file loads from its shares
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;

@@ -77,7 +77,7 @@ platform::Error Registry::ConnectLocalMachine(const std::string& machine, std::u
         state_.Unreachable(index);
         return error::kBadNetPath;
     }
-    state_.UseShare(index, "IPC$");
+    state_.UseShare(name, "IPC$");
     state_.RoundTrip(index);
     const platform::Error e = state_.HiveOf(index, hive);
     if (e != error::kSuccess) return e;

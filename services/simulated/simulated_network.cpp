@@ -76,15 +76,16 @@ std::string SimulatedNetwork::State::SystemRootOf(int index) {
     return value;
 }
 
-bool SimulatedNetwork::State::Connected(int index) {
+bool SimulatedNetwork::State::Connected(std::string_view server) {
     std::lock_guard<std::mutex> lock(mutex);
-    return !sessions[static_cast<std::size_t>(index)].shares.empty();
+    return sessions.find(std::string(server)) != sessions.end();
 }
 
-void SimulatedNetwork::State::UseShare(int index, std::string_view share) {
+void SimulatedNetwork::State::UseShare(std::string_view server, std::string_view share) {
     std::lock_guard<std::mutex> lock(mutex);
-    std::vector<std::string>& shares = sessions[static_cast<std::size_t>(index)].shares;
-    if (shares.empty()) return;
+    const auto session = sessions.find(std::string(server));
+    if (session == sessions.end()) return;
+    std::vector<std::string>& shares = session->second.shares;
     const std::string upper = UpperAscii(share);
     if (std::find(shares.begin(), shares.end(), upper) == shares.end()) shares.push_back(upper);
 }
@@ -129,7 +130,7 @@ platform::Platform SimulatedNetwork::Services() {
 
 void SimulatedNetwork::Reset() {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    for (auto& session : state_->sessions) session = State::Session{};
+    state_->sessions.clear();
     for (std::uint32_t& loads : state_->shareLoads) loads = 0;
 }
 

@@ -35,7 +35,9 @@ platform::Error BrowseService::EnumServers(const std::string& domain, std::vecto
     // No domain text: the primary domain of this machine (a null domain).
     const NET_API_STATUS status = NetServerEnum(nullptr, 101, &buffer, kPreferredLength, &read, &total, SV_TYPE_ALL,
                                                 domain.empty() ? nullptr : wideDomain.c_str(), nullptr);
-    if (status != NERR_Success) return Free(buffer, status);
+    // 234: `read` whole entries of a longer list; they are kept. The resume
+    // handle is reserved, so the rest cannot be asked for.
+    if (status != NERR_Success && status != ERROR_MORE_DATA) return Free(buffer, status);
     const auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buffer);
     for (DWORD i = 0; entries != nullptr && i < read; ++i) {
         platform::ServerInfo info;
@@ -47,8 +49,11 @@ platform::Error BrowseService::EnumServers(const std::string& domain, std::vecto
         servers.push_back(std::move(info));
     }
     const platform::Error freed = Free(buffer, platform::error::kSuccess);
-    if (freed != platform::error::kSuccess) servers.clear();
-    return freed;
+    if (freed != platform::error::kSuccess) {
+        servers.clear();
+        return freed;
+    }
+    return status;
 }
 
 platform::Error BrowseService::LanGroup(std::string& group) {

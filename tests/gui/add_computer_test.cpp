@@ -1,6 +1,7 @@
 // The add-computer dialog on simulated networks: the domain box from the
 // Winlogon values, the browse list with its columns, order and filters,
-// every browse failure, picking a row by click and double-click.
+// every browse failure, a browse that reads a part of the list, picking a
+// row by click and double-click.
 
 #include "run_support.h"
 
@@ -27,6 +28,10 @@ const char* const kOffice =
     "browse NOBROWSER result=6118\n"
     "browse BADNAME result=2351\n"
     "browse ODD result=53\n"
+    "browse PARTIAL result=234\n"
+    "  server P2 5.0 0x00009003\n"
+    "  server P1 5.1 0x00001003\n"
+    "  server OLD98 4.10 0x00400003\n"
     "browse SMALL\n"
     "  server ONLY1 5.1 0x00001003\n"
     "computer ADMIN\n"
@@ -209,6 +214,10 @@ TEST(AddComputer, EveryBrowseFailureIsShownAndKeepsTheRows) {
         EXPECT_EQ(app.Dialogs().size(), 1u);
         EXPECT_EQ(Column(app, dialog, 0), kAllNames) << c.domain;
     }
+    // More data with entries read: no message, the part read is the list.
+    Browse(app, dialog, "PARTIAL");
+    EXPECT_EQ(app.Dialogs().size(), 1u);
+    EXPECT_EQ(Column(app, dialog, 0), (std::vector<std::string>{"P1", "P2"}));
     // No domain: the request for one, and no browse.
     Browse(app, dialog, "");
     HWND message = app.WaitForDialog("注意");

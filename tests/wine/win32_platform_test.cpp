@@ -509,11 +509,13 @@ TEST(BrowseService, CarriesTheCodesOfTheNetworkFunctions) {
     auto& browse = platform.Get().browse;
     std::vector<quorvin::platform::ServerInfo> servers(1);
     const Error e = browse.EnumServers("WORKGROUP", servers);
-    // Wine has no browser; Windows gives a list or a code. A failure leaves no entries.
-    if (e != error::kSuccess) {
+    // Wine has no browser; Windows gives a list or a code. A failure other
+    // than 234 (a part of the list) leaves no entries.
+    if (e != error::kSuccess && e != error::kMoreData) {
         EXPECT_TRUE(servers.empty()) << e;
     }
-    EXPECT_EQ(browse.EnumServers("ドメイン", servers) == error::kSuccess || servers.empty(), true);
+    const Error d = browse.EnumServers("ドメイン", servers);
+    EXPECT_TRUE(d == error::kSuccess || d == error::kMoreData || servers.empty()) << d;
 
     std::string group = "x";
     const Error g = browse.LanGroup(group);

@@ -98,6 +98,17 @@ TEST(Browse, EveryFailureCodeHasItsMessage) {
     EXPECT_EQ(EmptyDomainMessage().icon, quorvin::app::MessageIcon::None);
 }
 
+// 234 with entries read is a part of the list: it is shown as an answer.
+// Without entries, and for every other code, the failure's message.
+TEST(Browse, APartListFillsTheListOtherFailuresDoNot) {
+    EXPECT_TRUE(BrowseAnswerFillsList(error::kSuccess, 0));
+    EXPECT_TRUE(BrowseAnswerFillsList(error::kSuccess, 3));
+    EXPECT_TRUE(BrowseAnswerFillsList(error::kMoreData, 1));
+    EXPECT_FALSE(BrowseAnswerFillsList(error::kMoreData, 0));
+    for (quorvin::platform::Error code : {5u, 53u, 2351u, 6118u, 0xFFFFFFFFu})
+        EXPECT_FALSE(BrowseAnswerFillsList(code, 2)) << code;
+}
+
 TEST(Browse, DomainChoicesFromDefaultDomainAndDCache) {
     FakeHive hive;
     FakeKey root(hive, "");

@@ -44,7 +44,7 @@ protected:
         temp.Write("network.ini",
                    "[local]\ncomputer=admin\nlan_group=OFFICE\n"
                    "[browse:OFFICE]\nSV1=5.0,0x00009003,File server\nPC1=5.1,0x1003,\n"
-                   "[browse:Denied]\nresult=5\n");
+                   "[browse:Denied]\nresult=5\n[browse:Big]\nresult=234\nPC1=5.1,0x1003,\n");
         temp.Write("ADMIN/registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
                    "\"SystemRoot\"=\"D:\\\\WINNT\"\r\n");
@@ -319,10 +319,41 @@ TEST_F(Network, ConnectionsCheckAccounts) {
     EXPECT_EQ(connections.AddConnection("\\\\192.168.0.10\\c$", "administrator", "secret"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 2250u);
-    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 2250u);  // made under the address
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\C$"), 0u);
     EXPECT_EQ(connections.CancelConnection("\\\\SV9\\C$"), 2250u);
     // Passwords compare exactly.
     EXPECT_EQ(connections.AddConnection("\\\\SV1\\admin$", "Administrator", "SECRET"), 1326u);
+}
+
+// As on Windows, connections belong to the server name as written: two
+// names of one computer are two sessions, each with its own account, and
+// cancelling under one name leaves the other's shares as they were.
+TEST_F(Network, EachNameOfAComputerHasItsOwnConnections) {
+    temp.Write("SV1/computer.ini", "[services]\nshares=auth\n[accounts]\nAdministrator=secret\nGuest=g\n"
+                                   "[network]\naddress=192.168.0.10\n");
+    Reopen();
+    auto& connections = Services().connections;
+    const std::string byName = "\\\\SV1\\C$\\WINNT\\System32\\netmsg.dll";
+    const std::string byAddress = "\\\\192.168.0.10\\C$\\WINNT\\System32\\netmsg.dll";
+    ASSERT_EQ(connections.AddConnection("\\\\SV1\\admin$", "Administrator", "secret"), 0u);
+    EXPECT_EQ(Load(byAddress), 5u);
+    EXPECT_EQ(connections.AddConnection("\\\\sv1\\IPC$", "Guest", "g"), 1219u);
+    ASSERT_EQ(connections.AddConnection("\\\\192.168.0.10\\admin$", "Guest", "g"), 0u);
+    std::unique_ptr<platform::EventLog> log;
+    ASSERT_EQ(Services().eventLog.Open("\\\\192.168.0.10", "System", log), 0u);  // its IPC$
+    EXPECT_EQ(Load(byAddress), 0u);                                                  // and its C$
+    EXPECT_EQ(Load(byName), 0u);
+
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\IPC$"), 2250u);  // the log was opened by address
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\SV1\\admin$"), 0u);
+    EXPECT_EQ(Load(byName), 5u);
+    EXPECT_EQ(Load(byAddress), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\IPC$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\C$"), 0u);
+    EXPECT_EQ(connections.CancelConnection("\\\\192.168.0.10\\admin$"), 0u);
+    EXPECT_EQ(Load(byAddress), 5u);
 }
 
 TEST_F(Network, SharesFollowTheServiceSettings) {
@@ -400,6 +431,10 @@ TEST_F(Network, Browse) {
     EXPECT_EQ(servers.size(), 2u);
     EXPECT_EQ(browse.EnumServers("DENIED", servers), 5u);
     EXPECT_TRUE(servers.empty());
+    // More data: the entries read come with the code.
+    ASSERT_EQ(browse.EnumServers("big", servers), 234u);
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0].name, "PC1");
     EXPECT_EQ(browse.EnumServers("NOWHERE", servers), 6118u);
     std::string group;
     ASSERT_EQ(browse.LanGroup(group), 0u);
