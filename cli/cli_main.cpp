@@ -244,6 +244,10 @@ int Main(int argc, char** argv) {
 // Main, with every exception that would end the program turned into a
 // message and an exit code.
 int GuardedMain(int argc, char** argv) {
+#ifdef _WIN32
+    // The run fails a file on a drive without its disk instead of waiting on a box (docs/windows.md).
+    win32::FailCriticalErrorsQuietly();
+#endif
     try {
         return Main(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -47,6 +47,11 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // with trail 0. Returns <0, 0 or >0.
 int MbsICmp(std::string_view a, std::string_view b);
 
+// Whether `text` starts with `prefix` as MbsICmp compares: character by
+// character from the first byte (a trail byte is never read as a character
+// of its own), ASCII letters in either case. Every text starts with "".
+bool MbsIStartsWith(std::string_view text, std::string_view prefix);
+
 // A key that is equal for two texts exactly when MbsICmp finds them equal:
 // for hashing and ordering names that compare that way.
 std::string MbsICmpKey(std::string_view s);

@@ -30,6 +30,14 @@ int MbsICmp(std::string_view a, std::string_view b) {
     return 0;
 }
 
+bool MbsIStartsWith(std::string_view text, std::string_view prefix) {
+    size_t i = 0, j = 0;
+    while (j < prefix.size()) {
+        if (i >= text.size() || NextUnit(text, i) != NextUnit(prefix, j)) return false;
+    }
+    return true;
+}
+
 std::string MbsICmpKey(std::string_view s) {
     std::string key;
     key.reserve(s.size() + 1);

@@ -6,6 +6,7 @@
 #include "rules/sort.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cwchar>
 #include <utility>
@@ -90,21 +91,33 @@ void EventList::FillDisplayInfo(LVITEMW& item) const {
 }
 
 namespace {
-// The text an LVITEM of an A or a W message carries, as CP932: the text
-// of an A message is in the ANSI code page.
-std::string ItemTextOf(const LVITEMW& item, bool wide) {
-    if (!item.pszText || item.pszText == LPSTR_TEXTCALLBACKW) return {};
-    if (wide) return win32::Narrow(item.pszText, std::wcslen(item.pszText));
-    const char* ansi = reinterpret_cast<const char*>(item.pszText);
+// The text of an A or a W message, as CP932: the text of an A message is
+// in the ANSI code page.
+std::string MessageText(const wchar_t* given, bool wide) {
+    if (!given || given == LPSTR_TEXTCALLBACKW) return {};
+    if (wide) return win32::Narrow(given, std::wcslen(given));
+    const char* ansi = reinterpret_cast<const char*>(given);
     const int units = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
     if (units <= 1) return {};
     std::wstring text(static_cast<std::size_t>(units), L'\0');
     if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, text.data(), units) != units) return {};
     return win32::Narrow(text.c_str(), static_cast<std::size_t>(units - 1));
 }
+std::string ItemTextOf(const LVITEMW& item, bool wide) { return MessageText(item.pszText, wide); }
 static_assert(sizeof(LVITEMA) == sizeof(LVITEMW) && offsetof(LVITEMA, pszText) == offsetof(LVITEMW, pszText),
               "the A and W items differ only in the text's type");
+static_assert(sizeof(LVFINDINFOA) == sizeof(LVFINDINFOW) && offsetof(LVFINDINFOA, psz) == offsetof(LVFINDINFOW, psz),
+              "the A and W searches differ only in the text's type");
 }  // namespace
+
+int EventList::FindItem(int first, const LVFINDINFOW& find, bool wide) const {
+    // LVFI_SUBSTRING (Vista and later, not in mingw-w64's headers) is LVFI_PARTIAL.
+    constexpr UINT kStart = LVFI_PARTIAL | 0x0004;
+    // LVFI_WRAP alone asks for a whole text; the rows carry no item data to search for.
+    if ((find.flags & LVFI_PARAM) || !(find.flags & (LVFI_STRING | kStart | LVFI_WRAP))) return -1;
+    const RowMatch match = (find.flags & kStart) ? RowMatch::kStart : RowMatch::kWhole;
+    return FindRow(table_, first, MessageText(find.psz, wide), match, (find.flags & LVFI_WRAP) != 0);
+}
 
 LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
     if (item.iItem < 0) return -1;
@@ -140,6 +153,12 @@ bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
         FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header).item);
         result = 0;
         return true;
+    case LVN_ODFINDITEMW: {
+        // Typing in the list: iStart is the first row to look at.
+        const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
+        result = FindItem(find.iStart, find.lvfi, true);
+        return true;
+    }
     default:
         return false;
     }
@@ -195,7 +214,9 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         host_.ShowPosition(PositionText(List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}), RowCount()));
         return result;
     }
-    case WM_KEYDOWN: {
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+        // A typed character may select the row it finds.
         const LRESULT result = Default(message, wParam, lParam);
         host_.ShowPosition(PositionText(List().FirstSelected(), RowCount()));
         return result;
@@ -231,6 +252,13 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
         return SetItem(item.iItem, item,
                        (item.mask & LVIF_TEXT) ? ItemTextOf(item, message == LVM_SETITEMW) : std::string(), false);
+    }
+    case LVM_FINDITEMA:
+    case LVM_FINDITEMW: {
+        // The row wParam names is not searched (-1: from the top).
+        if (!lParam) return -1;
+        const int first = static_cast<int>(std::min<long long>(static_cast<int>(wParam) + 1LL, INT_MAX));
+        return FindItem(first, *reinterpret_cast<const LVFINDINFOW*>(lParam), message == LVM_FINDITEMW);
     }
     case LVM_DELETEITEM: {
         if (!table_.Erase(static_cast<std::size_t>(wParam))) return FALSE;

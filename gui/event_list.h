@@ -5,7 +5,8 @@
 // and the selection, and asks for texts and images as it draws
 // (LVN_GETDISPINFO). Messages that put rows into a list (LVM_INSERTITEM,
 // LVM_SETITEMTEXT, LVM_SETITEM, LVM_DELETEITEM, LVM_DELETEALLITEMS) change
-// the table, so the list answers them as a list that stores its rows does.
+// the table, so the list answers them as a list that stores its rows does,
+// and searches by text (typing in the list, LVM_FINDITEM) look in the table.
 // Sorting by a column, the message tooltip and the position text of the
 // status bar are its own. Windows build only.
 
@@ -76,6 +77,9 @@ private:
     // The control's row count follows the table's; `keepView`: rows were
     // only added at the end, nothing drawn so far moves.
     void CountChanged(bool keepView);
+    // The row a search (LVFINDINFO of an A or a W message) finds from row
+    // `first` on; -1 for none.
+    int FindItem(int first, const LVFINDINFOW& find, bool wide) const;
     // The row messages of other programs and of our own code, on the table.
     LRESULT InsertItem(const LVITEMW& item, std::string text);
     LRESULT SetItem(int row, const LVITEMW& item, std::string text, bool textOnly);

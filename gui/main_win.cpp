@@ -1,6 +1,7 @@
 // Entry point of quorvin.exe: the application object's whole life.
 
 #include "gui/quorvin_app.h"
+#include "services/win32/win32_platform.h"
 #include "ui/message_box.h"
 
 #include <exception>
@@ -10,6 +11,8 @@
 namespace {
 
 int RunApplication() {
+    // A run's worker never waits on a "no disk" box (docs/windows.md).
+    quorvin::win32::FailCriticalErrorsQuietly();
     std::vector<std::wstring> arguments;
     int count = 0;
     if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {

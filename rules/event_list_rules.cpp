@@ -1,6 +1,9 @@
 #include "rules/event_list_rules.h"
 
+#include "core/cp932.h"
 #include "core/display_text.h"
+
+#include <algorithm>
 
 namespace quorvin::views {
 
@@ -24,5 +27,23 @@ std::string PositionText(int row, int count) {
 }
 
 std::string TooltipText(std::string_view message) { return app::CutToBytes(message, kTooltipBytes); }
+
+namespace {
+bool RowMatches(const EventTable& table, std::size_t row, std::string_view text, RowMatch match) {
+    const std::string& first = table.Text(row, 0);
+    const std::string& key = first.empty() ? table.Text(row, 1) : first;
+    return match == RowMatch::kStart ? text::MbsIStartsWith(key, text) : text::MbsICmp(key, text) == 0;
+}
+}  // namespace
+
+int FindRow(const EventTable& table, int first, std::string_view text, RowMatch match, bool wrap) {
+    const std::size_t count = table.Count();
+    const std::size_t start = first < 0 ? 0 : std::min(static_cast<std::size_t>(first), count);
+    for (std::size_t row = start; row < count; ++row)
+        if (RowMatches(table, row, text, match)) return static_cast<int>(row);
+    for (std::size_t row = 0; wrap && row < start; ++row)
+        if (RowMatches(table, row, text, match)) return static_cast<int>(row);
+    return -1;
+}
 
 }  // namespace quorvin::views

@@ -1,9 +1,12 @@
 #pragma once
 // Rules of the event list window that need no window: column widths, the
-// position text of the status bar and the message tooltip's text.
+// position text of the status bar, the message tooltip's text and the row
+// a search by text (typing in the list, LVM_FINDITEM) finds.
 
 #include <string>
 #include <string_view>
+
+#include "rules/event_table.h"
 
 namespace quorvin::views {
 
@@ -24,5 +27,14 @@ std::string PositionText(int row, int count);
 
 // The tooltip text of a row whose message column holds `message`.
 std::string TooltipText(std::string_view message);
+
+// A search of the list by text: the row's key text equals `text` (kWhole) or
+// starts with it (kStart), as MbsICmp compares. The key text is the first
+// column's text, or the type's when the first column holds only the icon
+// (as a run's rows do: the type is the first text the row shows).
+enum class RowMatch { kWhole, kStart };
+// The first matching row from `first` on (from 0 when negative) and, with
+// `wrap`, then from row 0 up to `first`; -1 when there is none.
+int FindRow(const EventTable& table, int first, std::string_view text, RowMatch match, bool wrap);
 
 }  // namespace quorvin::views

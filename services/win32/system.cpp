@@ -27,6 +27,12 @@ bool ExpandsNativeFolders() {
 
 }  // namespace
 
+void FailCriticalErrorsQuietly() {
+    // SetErrorMode answers the mode it replaces (GetErrorMode is Vista and later).
+    const UINT inherited = SetErrorMode(0);
+    static_cast<void>(SetErrorMode(inherited | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
+}
+
 std::string SystemService::ExpandEnvironmentStrings(const std::string& text) {
     const std::wstring source = Wide(ExpandsNativeFolders() ? NativeEnvironmentReferences(text) : text);
     std::vector<wchar_t> buffer(source.size() + 256);

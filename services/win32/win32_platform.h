@@ -47,6 +47,12 @@ public:
 // Whether this is a 32-bit process on 64-bit Windows (WOW64).
 bool RunsUnderWow64();
 
+// Start-up of each program: no system-modal box for a drive without its
+// disk or a file not found (SetErrorMode), so the calls of the services
+// fail with their error instead of waiting for someone to answer. The
+// modes the process inherited are kept. For the whole process.
+void FailCriticalErrorsQuietly();
+
 // LoadLibraryExW as a data file / FormatMessageW / FreeLibrary.
 //
 // A message file on another computer is copied to this machine's temporary

@@ -493,6 +493,23 @@ void App::ClickHeader(int column) const {
     Settle();
 }
 
+void App::Type(HWND window, wchar_t character) const {
+    PostMessageW(window, WM_CHAR, character, 1);
+    Settle();
+}
+
+int App::FindItem(int after, UINT flags, const std::string& text) const {
+    const std::wstring wide = Wide(text);
+    RemoteMemory memory(program_.ProcessHandle(), sizeof(LVFINDINFOW) + (wide.size() + 1) * sizeof(wchar_t));
+    memory.Write(sizeof(LVFINDINFOW), wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+    LVFINDINFOW find{};
+    find.flags = flags;
+    find.psz = memory.At<wchar_t>(sizeof(LVFINDINFOW));
+    memory.Write(0, &find, sizeof find);
+    return static_cast<int>(
+        SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(after), reinterpret_cast<LPARAM>(memory.Address())));
+}
+
 void App::MoveMouseOverList(POINT at) const {
     PostMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
     Settle();

@@ -132,6 +132,10 @@ public:
     void ClickRow(int row) const;
     void ClickList(POINT client, bool doubleClick = false) const;
     void ClickHeader(int column) const;
+    // A character typed into `window`, as the keyboard and the IME hand it over (WM_CHAR).
+    void Type(HWND window, wchar_t character) const;
+    // LVM_FINDITEMW with `flags` (LVFI_*) and `text`, from the row after `after` (-1: the top).
+    int FindItem(int after, UINT flags, const std::string& text) const;
     void MoveMouseOverList(POINT client) const;
     // The list's tooltip window and the text of its tool.
     HWND ListTooltip() const;

@@ -1,5 +1,6 @@
 // The event list: sorting by a column header, the position text in the
-// status bar, the message tooltip, the export and the exit question. Rows
+// status bar, the message tooltip, typing to find a row, the export and the
+// exit question. Rows
 // are added with the messages a collection run sends to the list.
 
 #include "common.h"
@@ -151,6 +152,43 @@ TEST(EventList, NoTooltipEverWhenTheSettingSaysSo) {
         EXPECT_EQ(app.ListToolText(), "one");
         EXPECT_EQ(app.Close(), 0);
     }
+}
+
+// A typed character selects the next row whose type starts with it, after
+// the focused one and wrapping; other programs find rows by text.
+TEST(EventList, TypingSelectsTheNextRowWhoseTypeStartsWithIt) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    std::vector<App::Row> rows = SampleRows();  // 情報, 警告, ｴﾗｰ
+    rows.push_back({0, {"情報", "2003/01/13 08:00:00  ", "ｼｽﾃﾑ", "pc03", "srcC", "12", "three"}});
+    rows.push_back({4, {"失敗の監査", "2003/01/12 08:00:00  ", "ｾｷｭﾘﾃｨ", "pc03", "Security", "529", "four"}});
+    AddRows(app, rows);
+
+    app.Type(app.list, L'ｴ');
+    EXPECT_EQ(app.SelectedRow(), 2);
+    EXPECT_EQ(app.StatusText(0), "3/5");
+    // Characters typed within a moment of each other make one search (450 ms
+    // under Wine): wait before each new one.
+    Sleep(1000);
+    app.Type(app.list, L'情');
+    EXPECT_EQ(app.SelectedRow(), 3);
+    Sleep(1000);
+    app.Type(app.list, L'情');
+    EXPECT_EQ(app.SelectedRow(), 0);
+    Sleep(1000);
+    app.Type(app.list, L'x');
+    EXPECT_EQ(app.SelectedRow(), 0);
+
+    EXPECT_EQ(app.FindItem(-1, LVFI_STRING, "警告"), 1);
+    EXPECT_EQ(app.FindItem(-1, LVFI_STRING, "警"), -1);
+    EXPECT_EQ(app.FindItem(-1, LVFI_PARTIAL, "失敗"), 4);
+    // The row named is not searched; wrapping goes on from the top.
+    EXPECT_EQ(app.FindItem(0, LVFI_PARTIAL, "情"), 3);
+    EXPECT_EQ(app.FindItem(3, LVFI_PARTIAL, "情"), -1);
+    EXPECT_EQ(app.FindItem(3, LVFI_PARTIAL | LVFI_WRAP, "情"), 0);
+    EXPECT_EQ(app.FindItem(-1, LVFI_PARAM, ""), -1);
+    EXPECT_EQ(app.Close(), 0);
 }
 
 TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {

@@ -537,4 +537,13 @@ TEST(ConnectionService, UnreachableShareGivesACode) {
     EXPECT_NE(connections.CancelConnection("\\\\SV1\\C$"), error::kSuccess);
 }
 
+// Each program's start-up: no box for a drive without its disk or a file
+// not found, and the modes the process inherited stay.
+TEST(ErrorMode, StartUpFailsCriticalErrorsQuietlyAndKeepsWhatWasInherited) {
+    const UINT saved = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    quorvin::win32::FailCriticalErrorsQuietly();
+    const UINT mode = SetErrorMode(saved);
+    EXPECT_EQ(mode, static_cast<UINT>(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
+}
+
 }  // namespace

@@ -122,6 +122,20 @@ TEST(MbsICmp, PrefixesAndTruncatedLeadBytes) {
     EXPECT_EQ(MbsICmp(std::string("\x83", 1), std::string("\x83", 1)), 0);
 }
 
+TEST(MbsIStartsWith, WholeCharactersFromTheFirstByteAsciiInEitherCase) {
+    using quorvin::text::MbsIStartsWith;
+    EXPECT_TRUE(MbsIStartsWith("Security", "sEC"));
+    EXPECT_TRUE(MbsIStartsWith("ｴﾗｰ", "ｴﾗｰ"));
+    EXPECT_TRUE(MbsIStartsWith("情報", ""));
+    EXPECT_FALSE(MbsIStartsWith("ｴﾗ", "ｴﾗｰ"));
+    // Trail bytes are not folded: "ア" (83 41) does not start with "ヂ" (83 61).
+    EXPECT_FALSE(MbsIStartsWith("アプリ", "ヂ"));
+    // A lead byte alone does not start the character it leads.
+    EXPECT_FALSE(MbsIStartsWith("ア", std::string("\x83", 1)));
+    // "＝" is 81 81: its trail byte is no lead byte, so the 'A' after it is a letter.
+    EXPECT_TRUE(MbsIStartsWith("＝Ab", "＝aB"));
+}
+
 TEST(MbsICmp, KeysAreEqualExactlyWhenTheTextsCompareEqual) {
     using quorvin::text::MbsICmpKey;
     EXPECT_EQ(MbsICmpKey("SV1"), MbsICmpKey("sv1"));

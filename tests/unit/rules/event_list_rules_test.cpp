@@ -37,3 +37,31 @@ TEST(TooltipText, AtMost255BytesOfTheMessage) {
     const std::string fits = std::string(253, 'a') + "ア" + "b";
     EXPECT_EQ(TooltipText(fits), std::string(253, 'a') + "ア");
 }
+
+TEST(FindRow, FromTheStartRowOnThenWrappedByTheTypeOrTheFirstColumnsText) {
+    EventTable table;
+    std::vector<quorvin::engine::EventRow> rows(5);
+    const char* types[] = {"情報", "警告", "ｴﾗｰ", "情報", "Audit"};
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i].columns[1] = types[i];
+    table.Append(rows);
+    // A row of another program's with a text of its own in the first column.
+    quorvin::engine::EventRow own;
+    own.columns = {"ｴﾝﾄﾘ", "情報"};
+    table.Insert(5, own);
+
+    EXPECT_EQ(FindRow(table, 0, "ｴ", RowMatch::kStart, true), 2);
+    EXPECT_EQ(FindRow(table, -1, "情", RowMatch::kStart, true), 0);
+    EXPECT_EQ(FindRow(table, 1, "情", RowMatch::kStart, true), 3);
+    // The start row itself counts; past the last row only wrapping finds.
+    EXPECT_EQ(FindRow(table, 3, "情報", RowMatch::kWhole, false), 3);
+    EXPECT_EQ(FindRow(table, 4, "情", RowMatch::kStart, false), -1);
+    EXPECT_EQ(FindRow(table, 4, "情", RowMatch::kStart, true), 0);
+    EXPECT_EQ(FindRow(table, 6, "ｴﾗ", RowMatch::kStart, true), 2);
+    // ASCII in either case; a whole match is no prefix match.
+    EXPECT_EQ(FindRow(table, 0, "aUD", RowMatch::kStart, false), 4);
+    EXPECT_EQ(FindRow(table, 0, "aUD", RowMatch::kWhole, true), -1);
+    // The first column's own text is the key where there is one.
+    EXPECT_EQ(FindRow(table, 3, "ｴ", RowMatch::kStart, true), 5);
+    EXPECT_EQ(FindRow(table, 0, "ｴﾝ", RowMatch::kStart, true), 5);
+    EXPECT_EQ(FindRow(EventTable(), 0, "", RowMatch::kStart, true), -1);
+}
