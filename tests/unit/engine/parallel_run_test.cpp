@@ -258,7 +258,7 @@ protected:
 TEST_F(ParallelThreads, TheRunsThreadOnlyHandsOutAndAStopReachesTheReader) {
     Fill("\\\\SV0", 5000, 1000);
     Gate handingOut;
-    bool workersHeld = true;
+    std::atomic<bool> workersHeld{true};
     std::atomic<std::size_t> furthest{0};
     platform_.beforeRecord = [&](const std::string& server, const std::string&, std::size_t index) {
         if (server != "\\\\SV0") return;
