@@ -41,15 +41,28 @@ std::string ToCallerText(const std::u16string& text) {
 
 namespace {
 
-// The message `id` of the module, or of the system's table when the module
-// lacks it.
+// The message `id` of the first module table that holds it, or of the
+// system's table when none does; without the system's table, the first
+// module's error when none holds it; 87 with no table at all.
+platform::Error LookUp(const std::vector<const MessageTable*>& modules, const MessageTable* system, std::uint32_t id,
+                       std::uint16_t language, const Locale& locale, MessageText& entry) {
+    platform::Error first = perror::kSuccess;
+    for (const MessageTable* module : modules) {
+        if (module == nullptr) continue;
+        const platform::Error e = module->Find(id, language, locale, entry);
+        if (e == perror::kSuccess) return e;
+        if (first == perror::kSuccess) first = e;
+    }
+    // With the system's table, its lookup's error is the answer when both failed.
+    if (system != nullptr) return system->Find(FoldWin32HResult(id), language, locale, entry);
+    return first != perror::kSuccess ? first : perror::kInvalidParameter;
+}
+
 platform::Error LookUp(const MessageTable* module, const MessageTable* system, std::uint32_t id,
                        std::uint16_t language, const Locale& locale, MessageText& entry) {
-    if (module == nullptr && system == nullptr) return perror::kInvalidParameter;
-    platform::Error e = perror::kInvalidParameter;
-    if (module != nullptr) e = module->Find(id, language, locale, entry);
-    if (e != perror::kSuccess && system != nullptr) e = system->Find(FoldWin32HResult(id), language, locale, entry);
-    return e;
+    std::vector<const MessageTable*> modules;
+    if (module != nullptr) modules.push_back(module);
+    return LookUp(modules, system, id, language, locale, entry);
 }
 
 platform::Error FormatEntry(const std::u16string& pattern, const std::vector<Argument>* arguments,
@@ -89,11 +102,20 @@ platform::Error FormatTableMessage(const MessageTable* module, const MessageTabl
 
 platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, const std::vector<std::string>* arguments,
                                std::string& text) {
+    std::vector<const MessageTable*> modules;
+    if (module != nullptr) modules.push_back(module);
+    return FormatMessageA(modules, &SystemMessageTable(), id, arguments, text);
+}
+
+platform::Error FormatMessageA(const std::vector<const MessageTable*>& modules, const MessageTable* system,
+                               std::uint32_t id, const std::vector<std::string>* arguments, std::string& text,
+                               bool* found) {
     text.clear();
+    if (found != nullptr) *found = false;
     const FormatOptions options = CollectorOptions();
     MessageText entry;
-    if (const platform::Error e = LookUp(module, &SystemMessageTable(), id, language::kUserDefault, Locale{}, entry))
-        return e;
+    if (const platform::Error e = LookUp(modules, system, id, language::kUserDefault, Locale{}, entry)) return e;
+    if (found != nullptr) *found = true;
     // A wide entry is formatted where it is; a narrow one is decoded first.
     std::u16string decoded;
     if (!entry.unicode) decoded = EntryText(entry, options);

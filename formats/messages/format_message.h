@@ -54,6 +54,14 @@ platform::Error FormatTableMessage(const MessageTable* module, const MessageTabl
 constexpr std::uint32_t kArgumentAddress = 0x00150000;
 platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, const std::vector<std::string>* arguments,
                                std::string& text);
+// The same over several module tables, each tried in turn for the number
+// (a neutral file's language files, then the file's own table), then
+// `system` (null: none; the caller then asks the system itself). `found`,
+// when given, tells whether a table held the number: a failure is then the
+// formatting's.
+platform::Error FormatMessageA(const std::vector<const MessageTable*>& modules, const MessageTable* system,
+                               std::uint32_t id, const std::vector<std::string>* arguments, std::string& text,
+                               bool* found = nullptr);
 
 // FormatMessageA(ALLOCATE_BUFFER | FROM_SYSTEM | IGNORE_INSERTS, code, 1024):
 // the system text of an error code in CP932 as it comes (normally ending in

@@ -97,16 +97,6 @@ private:
     std::shared_ptr<CallCount> count_;
 };
 
-class ShareModule final : public platform::MessageModule {
-public:
-    ShareModule(std::unique_ptr<platform::MessageModule> inner, int computer)
-        : inner(std::move(inner)), computer(computer) {}
-    std::uint64_t Bytes() const override { return inner->Bytes(); }
-
-    std::unique_ptr<platform::MessageModule> inner;
-    int computer;
-};
-
 }  // namespace
 
 std::unique_ptr<platform::EventLog> FailingAfter(std::unique_ptr<platform::EventLog> log, ServiceFault fault) {
@@ -126,7 +116,10 @@ platform::Error SimulatedNetwork::State::ShareLoad(int index) {
     if (!fault.Set()) return error::kSuccess;
     std::lock_guard<std::mutex> lock(mutex);
     std::uint32_t& loads = shareLoads[static_cast<std::size_t>(index)];
-    if (loads >= fault.after) return fault.error;
+    if (loads >= fault.after) {
+        loads = fault.after + 1;  // the share is gone: reads of files opened before fail too
+        return fault.error;
+    }
     ++loads;
     return error::kSuccess;
 }
@@ -135,24 +128,7 @@ platform::Error SimulatedNetwork::State::ShareGone(int index) {
     const ServiceFault fault = config.computers[static_cast<std::size_t>(index)].faults.shares;
     if (!fault.Set()) return error::kSuccess;
     std::lock_guard<std::mutex> lock(mutex);
-    return shareLoads[static_cast<std::size_t>(index)] >= fault.after ? fault.error : error::kSuccess;
-}
-
-std::unique_ptr<platform::MessageModule> FromShare(std::unique_ptr<platform::MessageModule> module, int computer,
-                                                   const NetworkConfig& config) {
-    if (!config.computers[static_cast<std::size_t>(computer)].faults.shares.Set()) return module;
-    return std::make_unique<ShareModule>(std::move(module), computer);
-}
-
-platform::Error Messages::FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                                        const std::vector<std::string>* arguments, std::string& text) {
-    if (const auto* shared = dynamic_cast<const ShareModule*>(module)) {
-        text.clear();
-        // A module mapped from a share that went away cannot be read any more.
-        if (const platform::Error e = state_.ShareGone(shared->computer)) return e;
-        module = shared->inner.get();
-    }
-    return backend::FormatMessage(module, id, arguments, text);
+    return shareLoads[static_cast<std::size_t>(index)] > fault.after ? fault.error : error::kSuccess;
 }
 
 }  // namespace quorvin::network

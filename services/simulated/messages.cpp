@@ -1,11 +1,53 @@
-// The message module service: message files found behind the drive shares.
+// The message files of the network: opened behind the drive shares of its
+// computers, or on this machine's drives, and read in ranges as the
+// message service asks.
+
+#include <fstream>
 
 #include "services/simulated/network_state.h"
 
 namespace quorvin::network {
 
-platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
-    module.reset();
+namespace {
+
+constexpr platform::Error kReadFault = 30;  // ERROR_READ_FAULT
+
+// A file of the network folder, read where it lies. A file opened through
+// a share of computer `share` fails its reads with the share's error once
+// that share is gone ([faults] SharesFailAfter).
+class NetworkFile final : public platform::OpenedFile {
+public:
+    NetworkFile(SimulatedNetwork::State& state, int share, platform::FileStamp stamp)
+        : state_(state), share_(share), stamp_(stamp) {}
+
+    bool Open(const fs::path& file) {
+        in_.open(file, std::ios::binary);
+        return static_cast<bool>(in_);
+    }
+    std::uint64_t Size() const override { return stamp_.size; }
+    platform::FileStamp Stamp() const override { return stamp_; }
+    platform::Error ReadAt(std::uint64_t offset, std::size_t size, std::uint8_t* out) override {
+        if (offset > stamp_.size || size > stamp_.size - offset) return error::kHandleEof;
+        if (share_ >= 0) {
+            if (const platform::Error gone = state_.ShareGone(share_)) return gone;
+        }
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        if (!in_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size))) return kReadFault;
+        return error::kSuccess;
+    }
+
+private:
+    SimulatedNetwork::State& state_;
+    const int share_;
+    const platform::FileStamp stamp_;
+    std::ifstream in_;
+};
+
+}  // namespace
+
+platform::Error MessageFiles::Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) {
+    file.reset();
     const WindowsPath parsed = ParseWindowsPath(path);
     const NetworkConfig& config = state_.config;
     int index = -1;
@@ -51,39 +93,24 @@ platform::Error Messages::LoadDataFile(const std::string& path, std::unique_ptr<
 
     std::vector<std::string> components;
     if (const platform::Error e = NormalizeComponents(pieces, components)) return e;
-
-    SimulatedNetwork::State::ModuleSlot slot;
-    std::string key;
-    if (state_.shareModules) {
-        key = std::to_string(index) + ":" + drive;
-        for (const std::string& c : components) key += "\\" + c;
-        std::lock_guard<std::mutex> lock(state_.moduleMutex);
-        if (const auto* found = state_.modules.Find(key)) slot = *found;
-    }
-    if (key.empty() || (!slot.image && slot.error == error::kSuccess)) {
-        std::uint64_t bytes = 0;
-        slot.error = ReadModule(root, components, slot.image, bytes);
-        if (!key.empty()) {
-            std::lock_guard<std::mutex> lock(state_.moduleMutex);
-            state_.modules.Put(key, slot, bytes + key.size());
-        }
-    }
-    if (slot.error != error::kSuccess) return slot.error;
-    module = backend::ModuleOf(slot.image);
-    if (parsed.kind == WindowsPath::Kind::kUnc) module = FromShare(std::move(module), index, config);
+    fs::path found;
+    if (const platform::Error e = ResolveFile(root, components, found, &state_.folders)) return e;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(found, ec);
+    if (ec) return error::kFileNotFound;
+    const auto written = fs::last_write_time(found, ec);
+    if (ec) return error::kFileNotFound;
+    const platform::FileStamp stamp{size, static_cast<std::uint64_t>(written.time_since_epoch().count())};
+    auto opened = std::make_unique<NetworkFile>(state_, parsed.kind == WindowsPath::Kind::kUnc ? index : -1, stamp);
+    if (!opened->Open(found)) return error::kFileNotFound;
+    file = std::move(opened);
     return error::kSuccess;
 }
 
-platform::Error Messages::ReadModule(const fs::path& root, const std::vector<std::string>& components,
-                                     std::shared_ptr<const backend::ModuleImage>& image, std::uint64_t& bytes) {
-    fs::path file;
-    if (const platform::Error e = ResolveFile(root, components, file, &state_.folders)) return e;
-    std::vector<std::uint8_t> data;
-    if (const platform::Error e = ReadWholeFile(file, kModuleLimit, data))
-        return e == error::kNotEnoughMemory ? error::kBadExeFormat : e;
-    if (data.empty()) return kFileInvalid;  // an empty file cannot be mapped
-    bytes = data.size();
-    return backend::LoadModuleImage(data.data(), data.size(), image);
+platform::Error SystemTable::Format(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) {
+    return backend::FormatMessage(nullptr, id, arguments, text);
 }
+
+std::string SystemTable::ErrorText(platform::Error code) { return backend::SystemErrorText(code); }
 
 }  // namespace quorvin::network

@@ -14,6 +14,7 @@
 
 #include "core/cp932.h"
 #include "core/lru_cache.h"
+#include "services/message_files.h"
 #include "services/simulated/backend.h"
 #include "services/simulated/environment.h"
 #include "services/simulated/paths.h"
@@ -53,10 +54,6 @@ std::unique_ptr<platform::EventLog> FailingAfter(std::unique_ptr<platform::Event
 // A registry connection's root key, dropping after the fault's count of
 // calls through it or any key opened from it.
 std::unique_ptr<platform::RegistryKey> FailingAfter(std::unique_ptr<platform::RegistryKey> key, ServiceFault fault);
-// A module loaded from a share of computer `computer`; its texts fail once
-// that share is gone.
-std::unique_ptr<platform::MessageModule> FromShare(std::unique_ptr<platform::MessageModule> module, int computer,
-                                                   const NetworkConfig& config);
 
 // ---- The services -------------------------------------------------------------
 
@@ -93,21 +90,22 @@ private:
     SimulatedNetwork::State& state_;
 };
 
-class Messages final : public platform::MessageService {
+// The network's message files, opened as Windows opens them over the
+// shares (and on this machine's drives), for the message service.
+class MessageFiles final : public platform::FileAccess {
 public:
-    explicit Messages(SimulatedNetwork::State& state) : state_(state) {}
-    platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
-    // faults.cpp: a module from a share that went away gives the share's error.
-    platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                                  const std::vector<std::string>* arguments, std::string& text) override;
-    std::string SystemErrorText(platform::Error code) override { return backend::SystemErrorText(code); }
+    explicit MessageFiles(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) override;
 
 private:
-    // Finds, reads and parses a message file below a drive folder.
-    platform::Error ReadModule(const fs::path& root, const std::vector<std::string>& components,
-                               std::shared_ptr<const backend::ModuleImage>& image, std::uint64_t& bytes);
-
     SimulatedNetwork::State& state_;
+};
+
+// The system's messages: the built-in Japanese table.
+class SystemTable final : public platform::SystemMessages {
+public:
+    platform::Error Format(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) override;
+    std::string ErrorText(platform::Error code) override;
 };
 
 class System final : public platform::SystemService {
@@ -159,8 +157,9 @@ struct SimulatedNetwork::State {
     // the redirector does, the share is then connected too under that name,
     // with the same account, and stays connected until it is cancelled by name.
     void UseShare(std::string_view server, std::string_view share);
-    // One load of a message file from computer `index`'s shares: 0, or the
-    // error of its SharesFailAfter fault once the shares are gone.
+    // One opening of a message file on computer `index`'s shares: 0, or the
+    // error of its SharesFailAfter fault once the shares are gone (the first
+    // opening refused takes them away).
     platform::Error ShareLoad(int index);
     // 0 while computer `index`'s shares are there, else the fault's error.
     platform::Error ShareGone(int index);
@@ -188,7 +187,7 @@ struct SimulatedNetwork::State {
     NetworkConfig config;                   // never changed once open
     std::mutex mutex;                       // guards sessions, shareLoads and hives
     std::map<std::string, Session, NameLess> sessions;  // by server name; none empty
-    std::vector<std::uint32_t> shareLoads;  // per computer: message file loads from its shares
+    std::vector<std::uint32_t> shareLoads;  // per computer: message file openings on its shares
     std::vector<HiveSlot> hives;
     std::shared_ptr<backend::Hive> memoryHive;
     std::mutex saveMutex;  // one save of a registry.reg at a time
@@ -196,22 +195,12 @@ struct SimulatedNetwork::State {
     std::map<int, std::shared_ptr<std::atomic<bool>>> changedLogs;  // guarded by mutex
     FolderCache folders;   // the network's folders as first listed
 
-    // A message file's outcome, by computer, drive and path as resolved:
-    // the image or the error of finding, reading or parsing it. The least
-    // recently used are dropped beyond Options::moduleCacheBytes and read again
-    // when asked for: the same file gives the same answer.
-    struct ModuleSlot {
-        platform::Error error = error::kSuccess;
-        std::shared_ptr<const backend::ModuleImage> image;
-    };
-    bool shareModules = true;
-    std::mutex moduleMutex;
-    LruCache<std::string, ModuleSlot> modules{0};
-
     EventLogs eventLog{*this};
     Registry registry{*this};
     Connections connections{*this};
-    Messages messages{*this};
+    MessageFiles messageFiles{*this};
+    SystemTable systemTable;
+    platform::FileMessageService messages{messageFiles, systemTable, platform::MessageLanguages{}};
     System system{*this};
     Browse browse{*this};
 };

@@ -117,8 +117,7 @@ std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder,
 
 SimulatedNetwork::SimulatedNetwork(NetworkConfig config, const Options& options)
     : state_(std::make_unique<State>(std::move(config))) {
-    state_->shareModules = options.shareModules;
-    state_->modules.SetBudget(options.moduleCacheBytes);
+    state_->messages.KeepFiles(options.shareModules, options.moduleCacheBytes);
 }
 
 SimulatedNetwork::~SimulatedNetwork() = default;

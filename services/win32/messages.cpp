@@ -11,8 +11,8 @@ namespace {
 
 namespace error = platform::error;
 
-constexpr DWORD kLookupFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                               FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
+constexpr DWORD kSystemFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
 constexpr DWORD kSystemTextFlags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 constexpr DWORD kUserDefaultLanguage = 1024;
@@ -25,47 +25,67 @@ constexpr DWORD kMinimumSize = 0;
 // read past its end. The entries beyond the caller's are empty texts.
 constexpr std::size_t kShortestArgumentArray = 102;
 
-class MessageModule final : public platform::MessageModule {
+// ReadFile moves at most this much in one call: larger ranges are read in pieces.
+constexpr DWORD kLargestRead = 1u << 20;
+
+// A message file opened for reading, shared with every other opener (a
+// service may be writing its log files beside it).
+class MessageFile final : public platform::OpenedFile {
 public:
-    // `copy`: the temporary copy the module was loaded from, or empty.
-    MessageModule(HMODULE module, std::wstring copy) : module_(module), copy_(std::move(copy)) {}
-    MessageModule(const MessageModule&) = delete;
-    MessageModule& operator=(const MessageModule&) = delete;
+    MessageFile(HANDLE file, platform::FileStamp stamp) : file_(file), stamp_(stamp) {}
+    MessageFile(const MessageFile&) = delete;
+    MessageFile& operator=(const MessageFile&) = delete;
+    // A handle that cannot be closed has nobody left to tell.
+    ~MessageFile() override { static_cast<void>(CloseHandle(file_)); }
 
-    // A module that cannot be freed has nobody left to tell: it stays
-    // mapped, and its copy (which cannot be deleted while mapped) stays in
-    // the temporary folder.
-    ~MessageModule() override {
-        if (FreeLibrary(module_) && !copy_.empty()) static_cast<void>(DeleteFileW(copy_.c_str()));
+    std::uint64_t Size() const override { return stamp_.size; }
+    platform::FileStamp Stamp() const override { return stamp_; }
+
+    // Each piece at its own offset (OVERLAPPED on a synchronous handle sets
+    // the position, XP and later); a computer that went away fails the read.
+    platform::Error ReadAt(std::uint64_t offset, std::size_t size, std::uint8_t* out) override {
+        if (offset > stamp_.size || size > stamp_.size - offset) return error::kHandleEof;
+        while (size > 0) {
+            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, kLargestRead));
+            OVERLAPPED at = {};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            DWORD read = 0;
+            if (!ReadFile(file_, out, piece, &read, &at)) return LastError();
+            if (read == 0) return error::kHandleEof;  // the file shrank since it was opened
+            offset += read;
+            out += read;
+            size -= read;
+        }
+        return error::kSuccess;
     }
-
-    HMODULE Handle() const { return module_; }
 
 private:
-    HMODULE module_;
-    std::wstring copy_;
+    HANDLE file_;
+    const platform::FileStamp stamp_;
 };
 
-// Copies `source` to a new file of the temporary folder; its name in `copy`.
-platform::Error CopyToTemporary(const std::wstring& source, std::wstring& copy) {
-    // GetTempPathW: at most MAX_PATH characters and the terminator; the
-    // count without it, or the size needed (with it) when the buffer is short.
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0) return LastError();
-    if (length > MAX_PATH) return ERROR_BUFFER_OVERFLOW;
-    // GetTempFileNameW makes the file (folder up to MAX_PATH - 14 characters).
-    wchar_t name[MAX_PATH] = {};
-    if (GetTempFileNameW(folder, L"qvm", 0, name) == 0) return LastError();
-    // CopyFileW carries the source's attributes over: a read-only copy
-    // could not be deleted afterwards.
-    if (!CopyFileW(source.c_str(), name, FALSE) || !SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL)) {
+platform::Error OpenFile(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) {
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!GetFileInformationByHandle(handle, &information)) {
         const platform::Error e = LastError();
-        static_cast<void>(SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL));
-        static_cast<void>(DeleteFileW(name));
+        static_cast<void>(CloseHandle(handle));
         return e;
     }
-    copy = name;
+    // A folder opens too (with backup rights) but is no file.
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        static_cast<void>(CloseHandle(handle));
+        return error::kAccessDenied;
+    }
+    platform::FileStamp stamp;
+    stamp.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+    stamp.writeTime =
+        (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
+    file = std::make_unique<MessageFile>(handle, stamp);
     return error::kSuccess;
 }
 
@@ -77,6 +97,18 @@ platform::Error TakeText(wchar_t* buffer, DWORD length, std::string& text) {
     return error::kSuccess;
 }
 
+// "ll-CC" of a language id, from the locale's ISO names (XP and later;
+// LCIDToLocaleName is Vista and later); empty when the system has none.
+std::string LanguageName(LANGID language) {
+    const LCID locale = MAKELCID(language, SORT_DEFAULT);
+    wchar_t lang[9] = {};
+    wchar_t country[9] = {};
+    if (GetLocaleInfoW(locale, LOCALE_SISO639LANGNAME, lang, 9) == 0 ||
+        GetLocaleInfoW(locale, LOCALE_SISO3166CTRYNAME, country, 9) == 0)
+        return {};
+    return Narrow(lang, std::wcslen(lang)) + "-" + Narrow(country, std::wcslen(country));
+}
+
 }  // namespace
 
 bool RunsUnderWow64() {
@@ -85,49 +117,24 @@ bool RunsUnderWow64() {
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-MessageService::MessageService(FormatFunction format, Copy copy)
-    : format_(format), copy_(copy), wow64_(RunsUnderWow64()) {
+MessageFileAccess::MessageFileAccess() : wow64_(RunsUnderWow64()) {
     if (wow64_) systemDirectory_ = SystemService().SystemDirectory();
 }
 
-platform::Error MessageService::LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
-    module.reset();
+platform::Error MessageFileAccess::Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) {
+    file.reset();
     if (wow64_ && !systemDirectory_.empty() && !IsNetworkPath(path)) {
         const std::string native = NativeSystemPath(path, systemDirectory_);
         // Without the file there (or without the alias, on 64-bit Windows XP
         // and Server 2003 without their update), the 32-bit one as before.
-        if (native != path && Load(native, module) == error::kSuccess) return error::kSuccess;
+        if (native != path && OpenFile(native, file) == error::kSuccess) return error::kSuccess;
     }
-    return Load(path, module);
+    return OpenFile(path, file);
 }
 
-platform::Error MessageService::Load(const std::string& path, std::unique_ptr<platform::MessageModule>& module) {
-    const std::wstring wide = Wide(path);
-    std::wstring copy;
-    if (copy_ == Copy::kEveryFile || IsNetworkPath(path)) {
-        if (const platform::Error e = CopyToTemporary(wide, copy)) return e;
-    }
-    HMODULE handle = LoadLibraryExW(copy.empty() ? wide.c_str() : copy.c_str(), nullptr,
-                                    DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
-    if (handle == nullptr) {
-        const platform::Error e = LastError();
-        if (!copy.empty()) static_cast<void>(DeleteFileW(copy.c_str()));
-        return e;
-    }
-    module = std::make_unique<MessageModule>(handle, std::move(copy));
-    return error::kSuccess;
-}
-
-platform::Error MessageService::FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                                              const std::vector<std::string>* arguments, std::string& text) {
+platform::Error SystemMessages::Format(std::uint32_t id, const std::vector<std::string>* arguments,
+                                       std::string& text) {
     text.clear();
-    HMODULE handle = nullptr;
-    if (module != nullptr) {
-        const auto* own = dynamic_cast<const MessageModule*>(module);
-        if (own == nullptr) return error::kInvalidHandle;
-        handle = own->Handle();
-    }
-
     std::vector<std::wstring> wideArguments;
     std::vector<DWORD_PTR> argumentArray;
     if (arguments != nullptr) {
@@ -139,11 +146,10 @@ platform::Error MessageService::FormatMessage(const platform::MessageModule* mod
         for (std::size_t i = 0; i < wideArguments.size(); ++i)
             argumentArray[i] = reinterpret_cast<DWORD_PTR>(wideArguments[i].c_str());
     }
-
     wchar_t* buffer = nullptr;
     const DWORD length =
-        format_(kLookupFlags, handle, id, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), kMinimumSize,
-                       arguments != nullptr ? reinterpret_cast<va_list*>(argumentArray.data()) : nullptr);
+        format_(kSystemFlags, nullptr, id, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), kMinimumSize,
+                arguments != nullptr ? reinterpret_cast<va_list*>(argumentArray.data()) : nullptr);
     if (length == 0) {
         const platform::Error e = LastError();
         // A failed call may still have allocated; giving it back cannot change the answer.
@@ -153,10 +159,10 @@ platform::Error MessageService::FormatMessage(const platform::MessageModule* mod
     return TakeText(buffer, length, text);
 }
 
-std::string MessageService::SystemErrorText(platform::Error code) {
+std::string SystemMessages::ErrorText(platform::Error code) {
     wchar_t* buffer = nullptr;
-    const DWORD length =
-        format_(kSystemTextFlags, nullptr, code, kUserDefaultLanguage, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD length = format_(kSystemTextFlags, nullptr, code, kUserDefaultLanguage,
+                                 reinterpret_cast<LPWSTR>(&buffer), kMinimumSize, nullptr);
     if (length == 0) {
         if (buffer != nullptr) static_cast<void>(LocalFree(buffer));
         return {};
@@ -164,6 +170,14 @@ std::string MessageService::SystemErrorText(platform::Error code) {
     std::string text;
     if (TakeText(buffer, length, text) != error::kSuccess) return {};
     return text;
+}
+
+platform::MessageLanguages MachineLanguages() {
+    // GetUserDefaultUILanguage / GetSystemDefaultUILanguage: Windows 2000 and later.
+    platform::MessageLanguages languages;
+    languages.ui = LanguageName(GetUserDefaultUILanguage());
+    languages.system = LanguageName(GetSystemDefaultUILanguage());
+    return languages;
 }
 
 }  // namespace quorvin::win32

@@ -5,16 +5,17 @@
 // the ANSI code page of the machine. Failures carry GetLastError() values
 // (or the status a function returns).
 //
-// Threads: the services keep nothing between calls (their only member, the
-// message service's format function, is fixed when it is made), the
-// functions they call may be called from any thread, and the last error is
-// read on the thread that failed; so they may be called from several
-// threads at once. A handle (log, key, module) is used by one thread.
+// Threads: the services keep nothing between calls but the message
+// service's files, behind its own lock; the functions they call may be
+// called from any thread, and the last error is read on the thread that
+// failed; so they may be called from several threads at once. A handle
+// (log, key, module) is used by one thread.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "services/message_files.h"
 #include "services/services.h"
 
 namespace quorvin::win32 {
@@ -53,39 +54,38 @@ bool RunsUnderWow64();
 // modes the process inherited are kept. For the whole process.
 void FailCriticalErrorsQuietly();
 
-// LoadLibraryExW as a data file / FormatMessageW / FreeLibrary.
-//
-// A message file on another computer is copied to this machine's temporary
-// folder and loaded from there: a file mapped over the network raises an
-// in-page error at the next lookup when the computer goes away, which would
-// end the program. The copy is deleted when the module is freed.
-// Under WOW64 a file of the system folder is loaded from the real one
-// (path_rules.h), and from the 32-bit one when it is not there.
-class MessageService final : public platform::MessageService {
+// CreateFileW / ReadFile / GetFileInformationByHandle: message files are
+// opened where they lie and read in ranges by the message service, never
+// mapped (a file mapped over the network raises an in-page error at the
+// next lookup when its computer goes away) and never copied. Under WOW64 a
+// file of the system folder is opened from the real one (path_rules.h),
+// and from the 32-bit one when it is not there.
+class MessageFileAccess final : public platform::FileAccess {
+public:
+    MessageFileAccess();
+    platform::Error Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) override;
+
+private:
+    bool wow64_;
+    std::string systemDirectory_;
+};
+
+// FormatMessageW(FROM_SYSTEM): the texts of this machine's own table.
+class SystemMessages final : public platform::SystemMessages {
 public:
     // FormatMessageW's signature: the system's own, or a test's stand-in
     // that checks the calls.
     using FormatFunction = DWORD(WINAPI*)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
-    // Which files are copied before they are loaded: those on other
-    // computers, or (for tests on one machine) every file.
-    enum class Copy { kNetworkFiles, kEveryFile };
-    explicit MessageService(FormatFunction format = ::FormatMessageW, Copy copy = Copy::kNetworkFiles);
-
-    platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
-    // `module` must come from LoadDataFile of this service (6 otherwise);
-    // null formats from the system's table only.
-    platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                                  const std::vector<std::string>* arguments, std::string& text) override;
-    std::string SystemErrorText(platform::Error code) override;
+    explicit SystemMessages(FormatFunction format = ::FormatMessageW) : format_(format) {}
+    platform::Error Format(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) override;
+    std::string ErrorText(platform::Error code) override;
 
 private:
-    platform::Error Load(const std::string& path, std::unique_ptr<platform::MessageModule>& module);
-
     FormatFunction format_;
-    Copy copy_;
-    bool wow64_;
-    std::string systemDirectory_;
 };
+
+// The user-interface and system languages of this machine ("ja-JP").
+platform::MessageLanguages MachineLanguages();
 
 // ExpandEnvironmentStringsW / GetSystemDirectoryW; empty texts on failure.
 // Under WOW64, %ProgramFiles% and %CommonProgramFiles% expand to the native
@@ -112,7 +112,9 @@ private:
     EventLogService eventLog_;
     RegistryService registry_;
     ConnectionService connections_;
-    MessageService messages_;
+    MessageFileAccess messageFiles_;
+    SystemMessages systemMessages_;
+    platform::FileMessageService messages_{messageFiles_, systemMessages_, MachineLanguages()};
     SystemService system_;
     BrowseService browse_;
 };
