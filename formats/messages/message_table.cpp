@@ -1,9 +1,9 @@
 #include "formats/messages/message_table.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "formats/messages/bytes.h"
+#include "formats/messages/image_reader.h"
 
 namespace quorvin::messages {
 
@@ -14,168 +14,7 @@ namespace perror = platform::error;
 
 constexpr std::uint16_t kMessageTableType = 11;  // RT_MESSAGETABLE
 constexpr std::uint16_t kMessageTableName = 1;
-constexpr std::uint32_t kResourceDirectoryIndex = 2;
 constexpr std::uint16_t kUnicodeFlag = 1;  // MESSAGE_RESOURCE_UNICODE
-constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
-
-std::string Hex(std::uint64_t value) {
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<unsigned long long>(value));
-    return buffer;
-}
-
-// ---- PE image ---------------------------------------------------------------
-
-struct Section {
-    std::uint32_t virtualAddress = 0;
-    std::uint32_t rawSize = 0;
-    std::uint32_t rawOffset = 0;
-};
-
-struct Image {
-    Span file;
-    std::uint32_t resourceRva = 0;
-    std::uint32_t resourceSize = 0;
-    bool hasResourceEntry = false;
-    std::vector<Section> sections;
-};
-
-// The headers of a PE image. False with `problem` set when they do not lie
-// within the file or carry the wrong signatures.
-bool ReadImage(Span file, Image& image, std::string& problem) {
-    image.file = file;
-    std::uint16_t mz = 0;
-    if (!file.U16(0, mz) || mz != 0x5A4D) {
-        problem = "no DOS header (\"MZ\") at offset 0";
-        return false;
-    }
-    std::uint32_t peOffset = 0;
-    if (!file.U32(0x3C, peOffset)) {
-        problem = "DOS header ends before its PE header offset at 0x3C";
-        return false;
-    }
-    std::uint32_t signature = 0;
-    if (!file.U32(peOffset, signature) || signature != 0x00004550) {
-        problem = "no PE signature at offset " + Hex(peOffset);
-        return false;
-    }
-    const std::size_t fileHeader = std::size_t{peOffset} + 4;
-    std::uint16_t sectionCount = 0, optionalSize = 0;
-    if (!file.U16(fileHeader + 2, sectionCount) || !file.U16(fileHeader + 16, optionalSize)) {
-        problem = "file header at " + Hex(fileHeader) + " runs past the end of the file";
-        return false;
-    }
-    const std::size_t optional = fileHeader + 20;
-    std::uint16_t magic = 0;
-    if (!file.U16(optional, magic)) {
-        problem = "optional header at " + Hex(optional) + " runs past the end of the file";
-        return false;
-    }
-    std::size_t countField = 0, directories = 0;
-    if (magic == 0x10B) {  // PE32
-        countField = 92;
-        directories = 96;
-    } else if (magic == 0x20B) {  // PE32+
-        countField = 108;
-        directories = 112;
-    } else {
-        problem = "optional header at " + Hex(optional) + " has the unknown magic " + Hex(magic);
-        return false;
-    }
-    std::uint32_t directoryCount = 0;
-    if (optionalSize < countField + 4 || !file.U32(optional + countField, directoryCount)) {
-        problem = "optional header at " + Hex(optional) + " ends before its data directory count";
-        return false;
-    }
-    // The resource entry counts only when the header says it has one and the
-    // header's own size covers it.
-    const std::size_t resourceEntry = directories + 8 * kResourceDirectoryIndex;
-    if (directoryCount > kResourceDirectoryIndex && optionalSize >= resourceEntry + 8) {
-        if (!file.U32(optional + resourceEntry, image.resourceRva) ||
-            !file.U32(optional + resourceEntry + 4, image.resourceSize)) {
-            problem = "data directories at " + Hex(optional + directories) + " run past the end of the file";
-            return false;
-        }
-        image.hasResourceEntry = true;
-    }
-    const std::size_t table = optional + optionalSize;
-    if (!file.Has(table, std::size_t{sectionCount} * 40)) {
-        problem = "section table of " + std::to_string(sectionCount) + " sections at " + Hex(table) +
-                  " runs past the end of the file";
-        return false;
-    }
-    for (std::size_t i = 0; i < sectionCount; ++i) {
-        Section section;
-        const std::size_t at = table + i * 40;
-        file.U32(at + 12, section.virtualAddress);
-        file.U32(at + 16, section.rawSize);
-        file.U32(at + 20, section.rawOffset);
-        image.sections.push_back(section);
-    }
-    return true;
-}
-
-// The file offset of an RVA, through the section whose raw data holds it (a
-// module loaded as a data file is mapped flat, so only raw data is there).
-bool RvaToOffset(const Image& image, std::uint32_t rva, std::size_t& offset) {
-    for (const Section& section : image.sections) {
-        const std::uint64_t start = section.virtualAddress;
-        if (rva >= start && rva < start + section.rawSize) {
-            offset = std::size_t{section.rawOffset} + (rva - section.virtualAddress);
-            return true;
-        }
-    }
-    return false;
-}
-
-// ---- Resource directory -------------------------------------------------------
-
-struct DirectoryEntry {
-    std::uint32_t name = 0;
-    std::uint32_t target = 0;
-    bool Named() const { return (name & 0x80000000u) != 0; }
-    std::uint16_t Id() const { return static_cast<std::uint16_t>(name); }
-    bool IsDirectory() const { return (target & kSubdirectoryBit) != 0; }
-    std::uint32_t Offset() const { return target & ~kSubdirectoryBit; }
-};
-
-// The entries of the IMAGE_RESOURCE_DIRECTORY at `offset` from the root, with
-// the number of named entries (they come first).
-bool ReadDirectory(Span root, std::uint32_t offset, std::vector<DirectoryEntry>& entries, std::size_t& namedCount,
-                   std::string& problem) {
-    std::uint16_t named = 0, ids = 0;
-    if (!root.U16(std::size_t{offset} + 12, named) || !root.U16(std::size_t{offset} + 14, ids)) {
-        problem = "resource directory at " + Hex(offset) + " of the resource section lies past the end of the file";
-        return false;
-    }
-    const std::size_t count = std::size_t{named} + ids;
-    const std::size_t first = std::size_t{offset} + 16;
-    if (!root.Has(first, count * 8)) {
-        problem = "the " + std::to_string(count) + " entries of the resource directory at " + Hex(offset) +
-                  " run past the end of the file";
-        return false;
-    }
-    entries.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        DirectoryEntry entry;
-        root.U32(first + i * 8, entry.name);
-        root.U32(first + i * 8 + 4, entry.target);
-        entries.push_back(entry);
-    }
-    namedCount = named;
-    return true;
-}
-
-// The entry with number `id` among the numbered entries; it counts only when
-// it is (or is not) a subdirectory as the level needs.
-const DirectoryEntry* FindById(const std::vector<DirectoryEntry>& entries, std::size_t namedCount, std::uint16_t id,
-                               bool wantDirectory) {
-    for (std::size_t i = namedCount; i < entries.size(); ++i) {
-        if (entries[i].Id() != id) continue;
-        return entries[i].IsDirectory() == wantDirectory ? &entries[i] : nullptr;
-    }
-    return nullptr;
-}
 
 // ---- MESSAGE_RESOURCE_DATA ------------------------------------------------------
 
@@ -283,75 +122,96 @@ std::vector<std::uint16_t> LanguageOrder(std::uint16_t requested, const Locale& 
 platform::Error MessageTable::Load(const std::uint8_t* data, std::size_t size, MessageTable& table,
                                    std::string* problem) {
     table = MessageTable{};
-    Image image;
+    ImageReader image(data, size);
     std::string why;
-    if (data == nullptr || !ReadImage(Span(data, size), image, why)) {
+    if (data == nullptr || !image.ReadHeaders(why)) {
         if (problem) *problem = data == nullptr ? "no data" : why;
         return perror::kBadExeFormat;
     }
     if (problem) problem->clear();
-    const Span file(data, size);
+    Read(image, table);
+    return perror::kSuccess;
+}
 
+void MessageTable::Read(ImageReader& image, MessageTable& table) {
+    table = MessageTable{};
     auto fail = [&table](platform::Error code, std::string text) {
         table.tableError_ = code;
         table.problem_ = std::move(text);
-        return perror::kSuccess;
     };
-
-    std::size_t rootOffset = 0;
-    if (!image.hasResourceEntry || image.resourceRva == 0)
-        return fail(error::kResourceDataNotFound, "the image has no resource directory");
-    if (!RvaToOffset(image, image.resourceRva, rootOffset))
-        return fail(error::kResourceDataNotFound,
-                    "the resource directory RVA " + Hex(image.resourceRva) + " lies in no section's raw data");
-    // Offsets in the directory count from its root and may reach anywhere in the file after it.
-    if (rootOffset >= size)
-        return fail(perror::kInvalidData, "the resource directory at file offset " + Hex(rootOffset) +
-                                              " lies past the end of the file");
-    const Span root(data + rootOffset, size - rootOffset);
-
-    std::vector<DirectoryEntry> entries;
-    std::size_t named = 0;
-    if (!ReadDirectory(root, 0, entries, named, why)) return fail(perror::kInvalidData, why);
-    const DirectoryEntry* type = FindById(entries, named, kMessageTableType, true);
+    std::string why;
+    const platform::Error rootError = image.FindResources(why);
+    if (rootError != perror::kSuccess) return fail(rootError, why);
+    ResourceDirectory types, names, languages;
+    if (!image.ReadDirectory(0, types, why)) return fail(perror::kInvalidData, why);
+    const ResourceEntry* type = FindById(types, kMessageTableType, true);
     if (type == nullptr)
         return fail(perror::kResourceTypeNotFound, "the resource directory has no message table (type 11)");
-    if (!ReadDirectory(root, type->Offset(), entries, named, why)) return fail(perror::kInvalidData, why);
-    const DirectoryEntry* name = FindById(entries, named, kMessageTableName, true);
+    if (!image.ReadDirectory(type->Offset(), names, why)) return fail(perror::kInvalidData, why);
+    const ResourceEntry* name = FindById(names, kMessageTableName, true);
     if (name == nullptr)
         return fail(error::kResourceNameNotFound, "the message table resources have none named 1");
-    if (!ReadDirectory(root, name->Offset(), entries, named, why)) return fail(perror::kInvalidData, why);
+    if (!image.ReadDirectory(name->Offset(), languages, why)) return fail(perror::kInvalidData, why);
+    table.ReadLanguages(image, languages);
+    if (table.languages_.empty())
+        return fail(error::kResourceLanguageNotFound, "the message table resource has no language");
+    table.tableError_ = perror::kSuccess;
+}
 
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const DirectoryEntry& entry = entries[i];
+// Where the data of one language lies in the file.
+struct MessageTable::Placement {
+    std::size_t language = 0;
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+void MessageTable::ReadLanguages(ImageReader& image, const ResourceDirectory& directory) {
+    std::vector<Placement> placed;
+    for (std::size_t i = 0; i < directory.entries.size(); ++i) {
+        const ResourceEntry& entry = directory.entries[i];
         if (entry.IsDirectory()) continue;  // a language must be a data entry
         Language lang;
         lang.id = entry.Id();
-        lang.named = i < named;
+        lang.named = i < directory.namedCount;
         std::uint32_t rva = 0, length = 0;
-        std::size_t offset = 0;
-        Span part;
-        if (!root.U32(entry.Offset(), rva) || !root.U32(std::size_t{entry.Offset()} + 4, length)) {
+        std::uint64_t offset = 0;
+        if (!image.ReadDataEntry(entry.Offset(), rva, length)) {
             lang.error = perror::kInvalidData;
             lang.problem = "resource data entry at " + Hex(entry.Offset()) + " of language " + Hex(lang.id) +
                            " lies past the end of the file";
-        } else if (!RvaToOffset(image, rva, offset) || !file.Sub(offset, length, part)) {
+        } else if (!image.Locate(rva, length, offset)) {
             lang.error = perror::kInvalidData;
             lang.problem = "message table of language " + Hex(lang.id) + " (RVA " + Hex(rva) + ", " +
                            std::to_string(length) + " bytes) lies outside the file";
         } else {
-            lang.offset = offset;
-            lang.size = length;
+            placed.push_back(Placement{languages_.size(), offset, length});
         }
-        table.languages_.push_back(std::move(lang));
+        languages_.push_back(std::move(lang));
     }
-    if (table.languages_.empty())
-        return fail(error::kResourceLanguageNotFound, "the message table resource has no language");
-    table.bytes_.assign(data, data + size);
-    table.tableError_ = perror::kSuccess;
-    return perror::kSuccess;
+    TakeData(image, std::move(placed));
 }
 
+// Reads the data of the languages, each byte once: ranges that overlap or
+// touch are read as one, so what is held never passes the file's size.
+void MessageTable::TakeData(ImageReader& image, std::vector<Placement> placed) {
+    std::sort(placed.begin(), placed.end(), [](const Placement& a, const Placement& b) { return a.offset < b.offset; });
+    std::size_t i = 0;
+    while (i < placed.size()) {
+        const std::uint64_t start = placed[i].offset;
+        std::uint64_t end = start + placed[i].size;
+        std::size_t next = i + 1;
+        for (; next < placed.size() && placed[next].offset <= end; ++next)
+            end = std::max(end, placed[next].offset + placed[next].size);
+        const std::size_t base = bytes_.size();
+        // Only a read that fails stops here; the caller then drops the table.
+        if (!image.Append(start, end - start, bytes_)) return;
+        for (; i < next; ++i) {
+            Language& lang = languages_[placed[i].language];
+            lang.offset = base + static_cast<std::size_t>(placed[i].offset - start);
+            lang.size = placed[i].size;
+        }
+    }
+}
 MessageTable MessageTable::FromTexts(std::uint16_t language,
                                      const std::vector<std::pair<std::uint32_t, std::u16string>>& texts) {
     MessageTable table;

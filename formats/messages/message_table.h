@@ -18,6 +18,9 @@
 
 namespace quorvin::messages {
 
+class ImageReader;
+struct ResourceDirectory;
+
 // Language ids (LANGID: primary language in the low 10 bits, sublanguage above).
 namespace language {
 constexpr std::uint16_t kNeutral = 0x0000;      // LANG_NEUTRAL, SUBLANG_NEUTRAL
@@ -85,6 +88,12 @@ public:
     static platform::Error Load(const std::uint8_t* data, std::size_t size, MessageTable& table,
                                 std::string* problem = nullptr);
 
+    // The table of the image `image` reads, once its headers are read: what
+    // Load gives for the same bytes, reading only the message table's
+    // directories and data. After a read that fails (image.Failed()) the
+    // table is to be dropped.
+    static void Read(ImageReader& image, MessageTable& table);
+
     // A table of one language made from texts (stored as Unicode entries).
     static MessageTable FromTexts(std::uint16_t language,
                                   const std::vector<std::pair<std::uint32_t, std::u16string>>& texts);
@@ -128,13 +137,17 @@ private:
         std::size_t offset = 0;  // its MESSAGE_RESOURCE_DATA in bytes_
         std::size_t size = 0;
     };
+    struct Placement;
 
+    void ReadLanguages(ImageReader& image, const ResourceDirectory& directory);
+    void TakeData(ImageReader& image, std::vector<Placement> placed);
     const Language* Select(std::uint16_t requested, const Locale& locale) const;
 
     platform::Error tableError_ = error::kResourceDataNotFound;
     std::string problem_;
     std::vector<Language> languages_;
-    // The module's bytes, once: languages may share or overlap their data.
+    // The data of the languages, each byte of the file once: languages may
+    // share or overlap their data.
     std::vector<std::uint8_t> bytes_;
 };
 
