@@ -14,13 +14,13 @@ namespace quorvin::network {
 class SimulatedNetwork {
 public:
     struct Options {
-        // Each message file is read and parsed once per opened network and
-        // shared by every later load of it; every load still passes the
-        // share and account checks and reports its own result. Off: read
-        // at every load.
+        // What a message file's reading gave is kept by its path, size and
+        // write time and shared by every later load of it; every load still
+        // opens the file (share and account checks, its own result). Off:
+        // read at every load.
         bool shareModules = true;
-        // The shared files kept, by their sizes; beyond it the least
-        // recently used are read again when loaded.
+        // The bytes kept of files read; beyond it the least recently used
+        // are read again when loaded.
         std::uint64_t moduleCacheBytes = std::uint64_t{64} << 20;
     };
 

@@ -1,7 +1,7 @@
 #pragma once
-// Where the 32-bit program finds files on 64-bit Windows, and which files it
-// copies before loading. Portable rules over CP932 texts; the win32 services
-// apply them (services/win32/messages.cpp, system.cpp).
+// Where the 32-bit program finds files on 64-bit Windows, and which paths
+// reach other computers. Portable rules over CP932 texts; the win32
+// services apply them (services/win32/messages.cpp, system.cpp).
 
 #include <string>
 

@@ -319,7 +319,9 @@ DWORD WINAPI StrictFormatMessageW(DWORD flags, LPCVOID source, DWORD id, DWORD l
 }
 
 TEST(MessageService, AsksForNoMinimumBufferSize) {
-    quorvin::win32::MessageService messages(StrictFormatMessageW);
+    quorvin::win32::MessageFileAccess files;
+    quorvin::win32::SystemMessages system(StrictFormatMessageW);
+    quorvin::platform::FileMessageService messages(files, system, quorvin::win32::MachineLanguages());
     std::unique_ptr<MessageModule> module;
     Win32Platform platform;
     ASSERT_EQ(messages.LoadDataFile(KernelBasePath(platform), module), error::kSuccess);
@@ -389,70 +391,65 @@ TEST(MessageService, TestDllUnderAJapanesePathFormatsAsTheWideCall) {
     EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
-// The temporary copies a message service loads from: "qvm*.tmp" files of
-// the temporary folder.
-int TemporaryCopies() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) return -1;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((std::wstring(temp, n) + L"qvm*.tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    int count = 1;
-    while (FindNextFileW(search, &found)) ++count;
-    EXPECT_TRUE(FindClose(search));
-    return count;
-}
-
-// Message files of other computers are copied and loaded from the copy, so
-// that a computer going away cannot fault a lookup; the copy goes with the
-// module, and one that fails to load leaves nothing behind. (Under Wine
-// there is no network: the service is told to copy every file.)
-TEST(MessageService, CopiedModulesLeaveTheSourceFreeAndTheirCopyGoesWithThem) {
-    using quorvin::win32::MessageService;
-    const std::string built = quorvin::messages::test::TestDllPath("msgtest_bilingual");
-    ASSERT_FALSE(built.empty()) << "QUORVIN_BINARY_DIR is not set";
+// Message files are read where they lie, in ranges, and not held: the
+// source can go while its module answers, nothing is left in the temporary
+// folder, and a file replaced under the same path is read again.
+TEST(MessageService, FilesAreReadWhereTheyLieAndReadAgainWhenReplaced) {
+    const std::string bilingual = quorvin::messages::test::TestDllPath("msgtest_bilingual");
+    const std::string other = quorvin::messages::test::TestDllPath("msgtest_parameters");
+    ASSERT_FALSE(bilingual.empty()) << "QUORVIN_BINARY_DIR is not set";
     wchar_t temp[MAX_PATH + 1];
     const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
     ASSERT_GT(n, 0u);
     const std::wstring source = std::wstring(temp, n) + W(u"クォーヴィン元.dll");
-    ASSERT_TRUE(CopyFileW(quorvin::win32::Wide(built).c_str(), source.c_str(), FALSE)) << built;
-    // A read-only source gives a read-only copy, which must still be deleted.
+    ASSERT_TRUE(CopyFileW(quorvin::win32::Wide(bilingual).c_str(), source.c_str(), FALSE)) << bilingual;
     ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string path = quorvin::win32::Narrow(source.data(), source.size());
-    const int before = TemporaryCopies();
 
-    MessageService messages(::FormatMessageW, MessageService::Copy::kEveryFile);
+    Win32Platform platform;
+    auto& messages = platform.Get().messages;
     const std::vector<std::string> arguments = {"ソ表", "ｻｰﾋﾞｽ", "能力"};
-    {
-        std::unique_ptr<MessageModule> first, second;
-        ASSERT_EQ(messages.LoadDataFile(path, first), error::kSuccess);
-        ASSERT_EQ(messages.LoadDataFile(path, second), error::kSuccess);
-        EXPECT_EQ(TemporaryCopies(), before + 2);
-        // The source is not held: it can go while the modules still answer.
-        ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL));
-        ASSERT_TRUE(DeleteFileW(source.c_str()));
-        std::string text;
-        EXPECT_EQ(messages.FormatMessage(first.get(), 2, &arguments, text), error::kSuccess);
-        EXPECT_NE(text.find("ソ表"), std::string::npos) << text;
-        second.reset();
-        EXPECT_EQ(TemporaryCopies(), before + 1);
-    }
-    EXPECT_EQ(TemporaryCopies(), before);
+    std::unique_ptr<MessageModule> first;
+    ASSERT_EQ(messages.LoadDataFile(path, first), error::kSuccess);
+    std::string before;
+    ASSERT_EQ(messages.FormatMessage(first.get(), 2, &arguments, before), error::kSuccess);
+    // The source is not held: it can be replaced while the module still answers.
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(DeleteFileW(source.c_str()));
+    std::string text;
+    EXPECT_EQ(messages.FormatMessage(first.get(), 2, &arguments, text), error::kSuccess);
+    EXPECT_EQ(text, before);
+    ASSERT_TRUE(CopyFileW(quorvin::win32::Wide(other).c_str(), source.c_str(), FALSE)) << other;
+    std::unique_ptr<MessageModule> second;
+    ASSERT_EQ(messages.LoadDataFile(path, second), error::kSuccess);
+    HMODULE raw = LoadLibraryExW(source.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(raw, nullptr);
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        raw, 1234, 1024, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    ASSERT_GT(length, 0u);
+    const std::string expected = quorvin::win32::Narrow(buffer, length);
+    EXPECT_EQ(LocalFree(buffer), nullptr);
+    EXPECT_TRUE(FreeLibrary(raw));
+    const std::vector<std::string> inserts = {"%1", "%2", "%3"};
+    ASSERT_EQ(messages.FormatMessage(second.get(), 1234, &inserts, text), error::kSuccess);
+    EXPECT_EQ(text, expected);
+    EXPECT_TRUE(DeleteFileW(source.c_str()));
 
-    // A missing source and a file that is no module leave no copy.
+    // A missing source and a file that is no module.
     std::unique_ptr<MessageModule> module;
     EXPECT_EQ(messages.LoadDataFile(path, module), static_cast<Error>(ERROR_FILE_NOT_FOUND));
-    const std::wstring text = std::wstring(temp, n) + L"quorvin-not-a-module.txt";
-    HANDLE file = CreateFileW(text.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring plain = std::wstring(temp, n) + L"quorvin-not-a-module.txt";
+    HANDLE file = CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(file, "plain text", 10, &written, nullptr));
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_NE(messages.LoadDataFile(quorvin::win32::Narrow(text.data(), text.size()), module), error::kSuccess);
+    EXPECT_EQ(messages.LoadDataFile(quorvin::win32::Narrow(plain.data(), plain.size()), module),
+              static_cast<Error>(ERROR_BAD_EXE_FORMAT));
     EXPECT_EQ(module, nullptr);
-    EXPECT_EQ(TemporaryCopies(), before);
-    EXPECT_TRUE(DeleteFileW(text.c_str()));
+    EXPECT_TRUE(DeleteFileW(plain.c_str()));
 }
 
 TEST(MessageService, ForeignModuleIsRefused) {
