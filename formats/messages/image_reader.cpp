@@ -11,10 +11,12 @@ namespace {
 
 constexpr std::uint32_t kResourceDirectoryIndex = 2;
 constexpr std::size_t kSectionHeaderSize = 40;
-// Small fetches through a source read the aligned 1 KB around them once: the
-// headers, the section table and the directories of a message module lie in
-// a few such pages.
+// Fetches through a source go by aligned 1 KB pages, each read once, a run
+// of missing pages in one read: the headers, the section table and the
+// directories of a message module lie in a few such pages. Larger fetches
+// (a big table's data) are read as they are.
 constexpr std::uint64_t kPage = 1024;
+constexpr std::size_t kLargestPaged = 256 * 1024;
 
 char FoldAscii(std::uint16_t c) {
     if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
@@ -50,6 +52,23 @@ bool ImageReader::ReadAt(std::uint64_t offset, std::size_t size, std::uint8_t* o
     return true;
 }
 
+bool ImageReader::LoadPages(std::uint64_t first, std::uint64_t last) {
+    for (std::uint64_t page = first; page <= last; ++page) {
+        if (pages_.count(page) != 0) continue;
+        std::uint64_t end = page;
+        while (end < last && pages_.count(end + 1) == 0) ++end;
+        const std::uint64_t start = page * kPage;
+        std::vector<std::uint8_t> run(static_cast<std::size_t>(std::min((end + 1) * kPage, size_) - start));
+        if (!ReadAt(start, run.size(), run.data())) return false;
+        for (std::size_t from = 0; from < run.size(); from += kPage, ++page) {
+            const std::size_t to = std::min<std::size_t>(from + kPage, run.size());
+            pages_.emplace(page, std::vector<std::uint8_t>(run.begin() + from, run.begin() + to));
+        }
+        page = end;
+    }
+    return true;
+}
+
 bool ImageReader::Fetch(std::uint64_t offset, std::size_t size, bytes::Span& span) {
     if (Failed() || !Within(offset, size, size_)) return false;
     if (size == 0) {
@@ -60,20 +79,27 @@ bool ImageReader::Fetch(std::uint64_t offset, std::size_t size, bytes::Span& spa
         span = bytes::Span(memory_ + offset, size);
         return true;
     }
-    const std::uint64_t page = offset / kPage;
-    if (size <= kPage && (offset + size - 1) / kPage == page) {
-        auto found = pages_.find(page);
-        if (found == pages_.end()) {
-            const std::uint64_t start = page * kPage;
-            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kPage, size_ - start)));
-            if (!ReadAt(start, bytes.size(), bytes.data())) return false;
-            found = pages_.emplace(page, std::move(bytes)).first;
-        }
-        span = bytes::Span(found->second.data() + (offset - page * kPage), size);
+    const std::uint64_t first = offset / kPage, last = (offset + size - 1) / kPage;
+    if (size > kLargestPaged) {
+        scratch_.resize(size);
+        if (!ReadAt(offset, size, scratch_.data())) return false;
+        span = bytes::Span(scratch_.data(), size);
+        return true;
+    }
+    if (!LoadPages(first, last)) return false;
+    if (first == last) {
+        span = bytes::Span(pages_[first].data() + (offset - first * kPage), size);
         return true;
     }
     scratch_.resize(size);
-    if (!ReadAt(offset, size, scratch_.data())) return false;
+    for (std::uint64_t page = first, at = offset; page <= last; ++page) {
+        const std::vector<std::uint8_t>& bytes = pages_[page];
+        const std::size_t from = static_cast<std::size_t>(at - page * kPage);
+        const std::size_t done = static_cast<std::size_t>(at - offset);
+        const std::size_t count = std::min(bytes.size() - from, size - done);
+        std::copy(bytes.begin() + from, bytes.begin() + from + count, scratch_.begin() + done);
+        at += count;
+    }
     span = bytes::Span(scratch_.data(), size);
     return true;
 }
@@ -94,7 +120,7 @@ bool ImageReader::U32(std::uint64_t offset, std::uint32_t& value) {
 
 bool ImageReader::Append(std::uint64_t offset, std::uint64_t size, std::vector<std::uint8_t>& out) {
     if (Failed() || !Within(offset, size, size_) || size > out.max_size() - out.size()) return false;
-    if (memory_ != nullptr || size <= kPage) {
+    if (memory_ != nullptr || size <= kLargestPaged) {
         bytes::Span span;
         if (!Fetch(offset, static_cast<std::size_t>(size), span)) return false;
         out.insert(out.end(), span.Data(), span.Data() + span.Size());

@@ -95,6 +95,8 @@ private:
 
     bool Fetch(std::uint64_t offset, std::size_t size, bytes::Span& span);
     bool ReadAt(std::uint64_t offset, std::size_t size, std::uint8_t* out);
+    // Holds the pages `first` to `last`, reading each run of missing ones at once.
+    bool LoadPages(std::uint64_t first, std::uint64_t last);
     bool RvaToOffset(std::uint32_t rva, std::uint64_t& offset) const;
     bool U16(std::uint64_t offset, std::uint16_t& value);
     bool U32(std::uint64_t offset, std::uint32_t& value);
@@ -109,8 +111,9 @@ private:
     bool hasResourceEntry_ = false;
     std::vector<Section> sections_;
 
-    // Small fetches through the source go by aligned pages, each read once;
-    // larger ones are read as they are into `scratch_`.
+    // Fetches through the source go by aligned pages, each read once; the
+    // largest ones are read as they are into `scratch_`, as are fetches
+    // across pages put together.
     std::map<std::uint64_t, std::vector<std::uint8_t>> pages_;
     std::vector<std::uint8_t> scratch_;
     std::uint64_t bytesRead_ = 0;
