@@ -81,6 +81,7 @@ platform::Error Messages::ReadModule(const fs::path& root, const std::vector<std
     std::vector<std::uint8_t> data;
     if (const platform::Error e = ReadWholeFile(file, kModuleLimit, data))
         return e == error::kNotEnoughMemory ? error::kBadExeFormat : e;
+    state_.CountFileRead(data.size());
     if (data.empty()) return kFileInvalid;  // an empty file cannot be mapped
     bytes = data.size();
     return backend::LoadModuleImage(data.data(), data.size(), image);

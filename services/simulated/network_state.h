@@ -18,6 +18,7 @@
 #include "services/simulated/environment.h"
 #include "services/simulated/paths.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -185,6 +186,11 @@ struct SimulatedNetwork::State {
     void RoundTrip(int index) const;
     void Unreachable(int index) const;
 
+    // SimulatedNetwork::Traffic: one read of an event log that asked for
+    // `size` bytes, one read of `bytes` from a file.
+    void CountLogRead(std::uint32_t size);
+    void CountFileRead(std::uint64_t bytes);
+
     NetworkConfig config;                   // never changed once open
     std::mutex mutex;                       // guards sessions, shareLoads and hives
     std::map<std::string, Session, NameLess> sessions;  // by server name; none empty
@@ -195,6 +201,9 @@ struct SimulatedNetwork::State {
     // Logs that have changed while they were read ([faults] LogChanges), by computer index.
     std::map<int, std::shared_ptr<std::atomic<bool>>> changedLogs;  // guarded by mutex
     FolderCache folders;   // the network's folders as first listed
+    struct {
+        std::atomic<std::uint64_t> eventLogBytes{0}, eventLogReads{0}, fileBytes{0}, fileReads{0};
+    } traffic;
 
     // A message file's outcome, by computer, drive and path as resolved:
     // the image or the error of finding, reading or parsing it. The least
