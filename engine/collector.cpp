@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/cp932.h"
+#include "core/event_log_read.h"
 #include "core/local_time.h"
 #include "engine/event_row.h"
 #include "engine/log_cache.h"
@@ -15,7 +16,6 @@ namespace quorvin::engine {
 
 namespace {
 
-constexpr std::uint32_t kReadBufferSize = 320000;
 // A log that keeps changing under the read is given up after this many reopenings.
 constexpr int kMostReopens = 16;
 constexpr std::size_t kSystemDirectoryMax = 260;
@@ -49,6 +49,19 @@ private:
     std::int64_t start_ = 0;
     std::int64_t end_ = 0;
 };
+
+// Doubles the read buffer after a read that came back full, up to the
+// largest read (platform::NextEventLogRead). Short of memory it stays as it
+// is: a larger read only saves round trips.
+void GrowAfterFullRead(std::vector<std::uint8_t>& buffer, std::uint32_t bytesRead) {
+    const std::uint32_t next = platform::NextEventLogRead(static_cast<std::uint32_t>(buffer.size()), bytesRead);
+    if (next <= buffer.size()) return;
+    try {
+        buffer.resize(next);
+    } catch (const std::bad_alloc&) {
+        // The reads go on at the size they have.
+    }
+}
 
 }  // namespace
 
@@ -149,7 +162,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
 
     std::vector<std::uint8_t> buffer;
     try {
-        buffer.assign(kReadBufferSize, 0);
+        buffer.assign(platform::kFirstEventLogRead, 0);
     } catch (const std::bad_alloc&) {
         report_.ReadBufferMemory(computer_, log_);
         return kLogFailed;
@@ -307,6 +320,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             left -= record.length;
             offset += record.length;
         }
+        GrowAfterFullRead(buffer, bytesRead);
     }
 }
 

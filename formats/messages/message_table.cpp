@@ -1,6 +1,8 @@
 #include "formats/messages/message_table.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <set>
 
 #include "formats/messages/bytes.h"
 #include "formats/messages/image_reader.h"
@@ -229,6 +231,15 @@ std::vector<std::uint16_t> MessageTable::Languages() const {
     for (const Language& lang : languages_)
         if (!lang.named) ids.push_back(lang.id);
     return ids;
+}
+
+std::size_t MessageTable::DataBytes() const {
+    std::set<std::pair<std::size_t, std::size_t>> ranges;
+    for (const Language& lang : languages_)
+        if (lang.error == perror::kSuccess) ranges.emplace(lang.offset, lang.size);
+    std::size_t bytes = 0;
+    for (const auto& range : ranges) bytes += range.second;
+    return bytes;
 }
 
 const MessageTable::Language* MessageTable::Select(std::uint16_t requested, const Locale& locale) const {

@@ -109,6 +109,11 @@ public:
     // The language ids of the message table, in directory order.
     std::vector<std::uint16_t> Languages() const;
 
+    // The bytes of the table's data, each stored range once (languages may
+    // share theirs): what a reader of the table needs of the file beyond
+    // its headers and resource directory.
+    std::size_t DataBytes() const;
+
     // The language a lookup in `requested` reads (LanguageOrder, then the
     // first language for a neutral request): 0, or the lookup error.
     platform::Error SelectLanguage(std::uint16_t requested, const Locale& locale, std::uint16_t& chosen) const;

@@ -23,6 +23,23 @@ private:
     int index_;
 };
 
+// Counts every read at the size it asks for (SimulatedNetwork::Traffic); a
+// read the service refuses as too large moves nothing.
+class CountedLog final : public platform::EventLog {
+public:
+    CountedLog(std::unique_ptr<platform::EventLog> log, SimulatedNetwork::State& state)
+        : log_(std::move(log)), state_(state) {}
+    platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
+                         std::uint32_t& bytesNeeded) override {
+        state_.CountLogRead(size <= error::kLargestEventLogRead ? size : 0);
+        return log_->Read(buffer, size, bytesRead, bytesNeeded);
+    }
+
+private:
+    std::unique_ptr<platform::EventLog> log_;
+    SimulatedNetwork::State& state_;
+};
+
 }  // namespace
 
 platform::Error EventLogs::Open(const std::string& server, const std::string& source,
@@ -37,7 +54,7 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
             state_.Unreachable(index);
             return error::kRpcServerUnavailable;
         }
-        log = backend::EmptyLog();
+        log = std::make_unique<CountedLog>(backend::EmptyLog(), state_);
         return error::kSuccess;
     }
     const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
@@ -54,6 +71,7 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     if (opened == error::kSuccess) log = FailingAfter(std::move(log), computer.faults.read);
     if (opened == error::kSuccess && remote && config.LatencyOf(index) > 0)
         log = std::make_unique<DistantLog>(std::move(log), state_, index);
+    if (opened == error::kSuccess) log = std::make_unique<CountedLog>(std::move(log), state_);
     return opened;
 }
 

@@ -34,6 +34,7 @@ public:
         in_.clear();
         in_.seekg(static_cast<std::streamoff>(offset));
         if (!in_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size))) return kReadFault;
+        state_.CountFileRead(size);
         return error::kSuccess;
     }
 

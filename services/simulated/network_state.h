@@ -19,6 +19,7 @@
 #include "services/simulated/environment.h"
 #include "services/simulated/paths.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -184,6 +185,11 @@ struct SimulatedNetwork::State {
     void RoundTrip(int index) const;
     void Unreachable(int index) const;
 
+    // SimulatedNetwork::Traffic: one read of an event log that asked for
+    // `size` bytes, one read of `bytes` from a file.
+    void CountLogRead(std::uint32_t size);
+    void CountFileRead(std::uint64_t bytes);
+
     NetworkConfig config;                   // never changed once open
     std::mutex mutex;                       // guards sessions, shareLoads and hives
     std::map<std::string, Session, NameLess> sessions;  // by server name; none empty
@@ -194,6 +200,9 @@ struct SimulatedNetwork::State {
     // Logs that have changed while they were read ([faults] LogChanges), by computer index.
     std::map<int, std::shared_ptr<std::atomic<bool>>> changedLogs;  // guarded by mutex
     FolderCache folders;   // the network's folders as first listed
+    struct {
+        std::atomic<std::uint64_t> eventLogBytes{0}, eventLogReads{0}, fileBytes{0}, fileReads{0};
+    } traffic;
 
     EventLogs eventLog{*this};
     Registry registry{*this};

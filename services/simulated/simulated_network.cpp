@@ -135,4 +135,30 @@ void SimulatedNetwork::Reset() {
 
 const NetworkConfig& SimulatedNetwork::Config() const { return state_->config; }
 
+void SimulatedNetwork::State::CountLogRead(std::uint32_t size) {
+    traffic.eventLogBytes += size;
+    ++traffic.eventLogReads;
+}
+
+void SimulatedNetwork::State::CountFileRead(std::uint64_t bytes) {
+    traffic.fileBytes += bytes;
+    ++traffic.fileReads;
+}
+
+SimulatedNetwork::TrafficCounts SimulatedNetwork::Traffic() const {
+    TrafficCounts counts;
+    counts.eventLogBytes = state_->traffic.eventLogBytes;
+    counts.eventLogReads = state_->traffic.eventLogReads;
+    counts.fileBytes = state_->traffic.fileBytes;
+    counts.fileReads = state_->traffic.fileReads;
+    return counts;
+}
+
+void SimulatedNetwork::ResetTraffic() {
+    state_->traffic.eventLogBytes = 0;
+    state_->traffic.eventLogReads = 0;
+    state_->traffic.fileBytes = 0;
+    state_->traffic.fileReads = 0;
+}
+
 }  // namespace quorvin::network

@@ -5,6 +5,7 @@
 #include "services/services.h"
 #include "services/simulated/network_config.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -42,6 +43,22 @@ public:
     void Reset();
 
     const NetworkConfig& Config() const;
+
+    // The bytes the services moved since the network was opened or the
+    // counts were last reset. Every read of an event log counts the size
+    // it asked for, whatever it returned: the protocol answers with a
+    // buffer of the size asked. Every read of a message file counts the
+    // bytes read from the file. Registry calls are not counted. Counted
+    // from every thread at once; a copy read while a run goes on may be
+    // a moment old in one count against another.
+    struct TrafficCounts {
+        std::uint64_t eventLogBytes = 0;
+        std::uint64_t eventLogReads = 0;
+        std::uint64_t fileBytes = 0;
+        std::uint64_t fileReads = 0;
+    };
+    TrafficCounts Traffic() const;
+    void ResetTraffic();
 
     struct State;
 

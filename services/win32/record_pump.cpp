@@ -63,6 +63,7 @@ platform::Error RecordPump::Fill() {
             end_ = true;
             return error::kSuccess;
         }
+        batchSize_ = std::max(batchSize_, platform::NextEventLogRead(static_cast<std::uint32_t>(batch_.size()), got));
         const platform::Error converted = ConvertBatch(batch_.data(), got, pending_);
         if (converted != error::kSuccess) broken_ = converted;
         return error::kSuccess;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/event_log_read.h"
 
 namespace quorvin::win32 {
 
@@ -31,8 +32,10 @@ platform::Error ConvertBatch(const std::uint8_t* data, std::size_t size,
 
 class RecordPump {
 public:
-    // Each batch asks for as much as the event log service allows at once.
-    static constexpr std::uint32_t kFirstBatchSize = platform::error::kLargestEventLogRead;
+    // Every batch moves the whole size it asks for over the network: the
+    // first asks for little, and each batch doubles while the service fills
+    // the one before (platform::NextEventLogRead).
+    static constexpr std::uint32_t kFirstBatchSize = platform::kFirstEventLogRead;
     // Never more: a record that needs a larger buffer cannot be read at all
     // and ends the log with 122 (bytesNeeded 0).
     static constexpr std::uint32_t kLargestBatchSize = platform::error::kLargestEventLogRead;

@@ -21,6 +21,7 @@ public:
     platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
                          std::uint32_t& bytesNeeded) override {
         bytesRead = bytesNeeded = 0;
+        if (log_.sizesAsked) log_.sizesAsked->push_back(size);
         // Windows refuses larger reads.
         if (size > platform::error::kLargestEventLogRead) return platform::error::kInvalidParameter;
         if (raw_ < log_.rawReads.size()) {

@@ -61,6 +61,7 @@ struct FakeLog {
     std::vector<std::vector<std::uint8_t>> rawReads;
     platform::Error reopenError = 0;  // every open after the first fails with it
     int opens = 0;
+    std::vector<std::uint32_t>* sizesAsked = nullptr;  // when set, gets the size of every read
 };
 
 // A message module: numbers to patterns; "%1".."%9" are replaced by arguments.

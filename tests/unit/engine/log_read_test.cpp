@@ -148,6 +148,29 @@ TEST_F(LogReadTest, RecordLargerThanTheReadBufferGrowsIt) {
     EXPECT_EQ(report, "ｴﾗｰ 015:[\\\\SV1][system][Svc]:ｲﾍﾞﾝﾄの読み込みに失敗しました。\r\n原因 016:T122\r\n");
 }
 
+// Every read moves the whole size it asks for over the network: a log's
+// reads start at 64 KB and double while the records fill more than half of
+// them, up to 0x7FFFF.
+TEST_F(LogReadTest, ReadsStartAt64KBAndDoubleWhileTheRecordsFillThem) {
+    std::vector<std::uint32_t> sizes;
+    Log().sizesAsked = &sizes;
+    const std::uint32_t t = LocalTime(2023, 5, 1, 8, 0, 0);
+    Log().newestFirst = {Event(t, 1), Event(t, 2)};
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{0x10000, 0x10000}));  // the records, then the end
+
+    FakeEvent large = Event(t, 3);
+    large.strings = {std::string(1000, 'x')};
+    Log().newestFirst.assign(3000, large);
+    sizes.clear();
+    rows.rows.clear();
+    EXPECT_EQ(Read(), kLogRead);
+    EXPECT_EQ(rows.rows.size(), 3000u);
+    ASSERT_GE(sizes.size(), 6u);
+    EXPECT_EQ(std::vector<std::uint32_t>(sizes.begin(), sizes.begin() + 6),
+              (std::vector<std::uint32_t>{0x10000, 0x20000, 0x40000, 0x7FFFF, 0x7FFFF, 0x7FFFF}));
+}
+
 TEST_F(LogReadTest, StopRequestEndsTheLogAtTheNextRecordAndClearsTheFlag) {
     const std::uint32_t t = LocalTime(2023, 5, 1, 8, 0, 0);
     Log().newestFirst = {Event(t, 1), Event(t, 2), Event(t, 3)};

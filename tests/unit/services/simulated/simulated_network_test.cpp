@@ -241,6 +241,47 @@ TEST_F(Network, LongWrappedLogsAreReadFromTheFileAsTheWholeFileReads) {
     }
 }
 
+// The counts: every read of a log at the size it asked for, whatever it
+// gave (records, too small, the end); a refused read moves nothing. A
+// message file counts its bytes when it is read: once while the network
+// keeps it, again when it is read again.
+TEST_F(Network, TrafficCountsEveryLogReadAtItsSizeAndEveryFileRead) {
+    std::unique_ptr<platform::EventLog> log;
+    ASSERT_EQ(Services().eventLog.Open("\\\\SV1", "system", log), 0u);
+    std::vector<std::uint8_t> buffer(0x80000);
+    std::uint32_t read = 0, needed = 0;
+    EXPECT_EQ(log->Read(buffer.data(), 16, read, needed), platform::error::kInsufficientBuffer);
+    EXPECT_EQ(log->Read(buffer.data(), 0x80000, read, needed), platform::error::kInvalidParameter);
+    EXPECT_EQ(log->Read(buffer.data(), 4096, read, needed), 0u);
+    EXPECT_EQ(log->Read(buffer.data(), 4096, read, needed), platform::error::kHandleEof);
+    ASSERT_EQ(Services().eventLog.Open("\\\\PC1", "system", log), 0u);  // no file: no records
+    EXPECT_EQ(log->Read(buffer.data(), 100, read, needed), platform::error::kHandleEof);
+
+    const auto size = fs::file_size(temp.Path() / "PC1/drives/C/WINNT/System32/netevent.dll");
+    EXPECT_EQ(Load("\\\\PC1\\C$\\WINNT\\System32\\netevent.dll"), 0u);
+    EXPECT_EQ(Load("\\\\PC1\\C$\\WINNT\\System32\\netevent.dll"), 0u);
+    EXPECT_EQ(Load("\\\\PC1\\C$\\WINNT\\System32\\missing.dll"), 2u);
+    SimulatedNetwork::TrafficCounts counts = network->Traffic();
+    EXPECT_EQ(counts.eventLogReads, 5u);
+    EXPECT_EQ(counts.eventLogBytes, 16u + 4096u + 4096u + 100u);
+    EXPECT_EQ(counts.fileReads, 1u);
+    EXPECT_EQ(counts.fileBytes, size);
+
+    network->ResetTraffic();
+    EXPECT_EQ(network->Traffic().eventLogBytes + network->Traffic().fileBytes, 0u);
+    std::string error;
+    SimulatedNetwork::Options unshared;
+    unshared.shareModules = false;
+    network = SimulatedNetwork::Open(temp.Path(), unshared, error);
+    ASSERT_TRUE(network) << error;
+    EXPECT_EQ(Load("\\\\PC1\\C$\\WINNT\\System32\\netevent.dll"), 0u);
+    EXPECT_EQ(Load("\\\\PC1\\C$\\WINNT\\System32\\netevent.dll"), 0u);
+    counts = network->Traffic();
+    EXPECT_EQ(counts.fileReads, 2u);
+    EXPECT_EQ(counts.fileBytes, 2 * size);
+    EXPECT_EQ(counts.eventLogReads, 0u);
+}
+
 TEST_F(Network, RemoteRegistryIsReadOnly) {
     auto& registry = Services().registry;
     std::unique_ptr<platform::RegistryKey> root;

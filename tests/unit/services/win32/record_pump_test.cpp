@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -164,7 +165,29 @@ TEST(RecordPump, WideBufferGrowsWhenTheServiceAsksForMore) {
     // The first request was the small one; a later one was the 300-character record's size.
     ASSERT_FALSE(service.sizesAsked.empty());
     EXPECT_EQ(service.sizesAsked.front(), 0x40u);
-    EXPECT_EQ(service.sizesAsked.back(), service.records[2].size());
+    EXPECT_NE(std::find(service.sizesAsked.begin(), service.sizesAsked.end(), service.records[2].size()),
+              service.sizesAsked.end());
+}
+
+// Every batch moves the whole size it asks for over the network: batches
+// start at 64 KB and double while the service fills more than half of
+// them, up to 0x7FFFF.
+TEST(RecordPump, BatchesStartAt64KBAndDoubleWhileTheServiceFillsThem) {
+    Service small(SampleEvents());
+    RecordPump smallPump(small.Reader());
+    Error last = 0;
+    EXPECT_EQ(Drain(smallPump, 100000, last).size(), 5u);
+    EXPECT_EQ(small.sizesAsked, (std::vector<std::uint32_t>{0x10000, 0x10000}));  // the records, then the end
+
+    std::vector<quorvin::evt::Event> events;
+    for (std::uint32_t n = 2000; n > 0; --n) events.push_back(MakeEvent(n, "Srv", {std::string(1000, 'x')}));
+    Service large(events);
+    RecordPump pump(large.Reader());
+    EXPECT_EQ(Drain(pump, 100000, last).size(), events.size());
+    EXPECT_EQ(last, error::kHandleEof);
+    ASSERT_GE(large.sizesAsked.size(), 6u);
+    EXPECT_EQ(std::vector<std::uint32_t>(large.sizesAsked.begin(), large.sizesAsked.begin() + 6),
+              (std::vector<std::uint32_t>{0x10000, 0x20000, 0x40000, 0x7FFFF, 0x7FFFF, 0x7FFFF}));
 }
 
 TEST(RecordPump, ServiceFailureComesAfterTheRecordsAlreadyCopied) {
