@@ -79,7 +79,8 @@ Error FileMessageService::FormatMessage(const MessageModule* module, std::uint32
     if (module != nullptr && loaded == nullptr) return error::kInvalidHandle;  // a module of another service
     if (loaded != nullptr && !loaded->tables.empty()) {
         bool found = false;
-        const Error e = messages::FormatMessageA(loaded->tables, nullptr, id, arguments, text, &found);
+        const Error e =
+            messages::FormatMessageA(loaded->tables, nullptr, id, arguments, text, &found, languages_.locale);
         // Only a number no table holds goes on to the system's table; a
         // message found but not formatted is the answer.
         if (found) return e;

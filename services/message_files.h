@@ -56,11 +56,14 @@ public:
     virtual std::string ErrorText(Error code) = 0;
 };
 
-// The user-interface and system languages of the collecting machine
-// ("ja-JP"), which a neutral file's language files are looked for in first.
+// The languages of the collecting machine: its user-interface and system
+// languages ("ja-JP"), which a neutral file's language files are looked for
+// in first, and the thread, user and system languages a message table's
+// language is chosen by (a Japanese Windows: all Japanese).
 struct MessageLanguages {
     std::string ui = "ja-JP";
     std::string system = "ja-JP";
+    messages::Locale locale;
 };
 
 class FileMessageService final : public MessageService {

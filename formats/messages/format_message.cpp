@@ -109,12 +109,12 @@ platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, con
 
 platform::Error FormatMessageA(const std::vector<const MessageTable*>& modules, const MessageTable* system,
                                std::uint32_t id, const std::vector<std::string>* arguments, std::string& text,
-                               bool* found) {
+                               bool* found, const Locale& locale) {
     text.clear();
     if (found != nullptr) *found = false;
     const FormatOptions options = CollectorOptions();
     MessageText entry;
-    if (const platform::Error e = LookUp(modules, system, id, language::kUserDefault, Locale{}, entry)) return e;
+    if (const platform::Error e = LookUp(modules, system, id, language::kUserDefault, locale, entry)) return e;
     if (found != nullptr) *found = true;
     // A wide entry is formatted where it is; a narrow one is decoded first.
     std::u16string decoded;

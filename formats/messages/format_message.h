@@ -58,10 +58,10 @@ platform::Error FormatMessageA(const MessageTable* module, std::uint32_t id, con
 // (a neutral file's language files, then the file's own table), then
 // `system` (null: none; the caller then asks the system itself). `found`,
 // when given, tells whether a table held the number: a failure is then the
-// formatting's.
+// formatting's. `locale`: the languages of the machine the lookup runs on.
 platform::Error FormatMessageA(const std::vector<const MessageTable*>& modules, const MessageTable* system,
                                std::uint32_t id, const std::vector<std::string>* arguments, std::string& text,
-                               bool* found = nullptr);
+                               bool* found = nullptr, const Locale& locale = Locale{});
 
 // FormatMessageA(ALLOCATE_BUFFER | FROM_SYSTEM | IGNORE_INSERTS, code, 1024):
 // the system text of an error code in CP932 as it comes (normally ending in

@@ -266,45 +266,10 @@ std::unique_ptr<platform::RegistryKey> WritableRoot(const std::shared_ptr<Hive>&
 
 std::vector<std::uint8_t> SaveHive(const Hive& hive) { return reg::WriteRegFile(*hive.hive, hive.format); }
 
-// ---- Message modules --------------------------------------------------------
+// ---- The system's messages -------------------------------------------------
 
-namespace {
-
-class TableModule final : public platform::MessageModule {
-public:
-    explicit TableModule(std::shared_ptr<const ModuleImage> i) : image(std::move(i)) {}
-    std::uint64_t Bytes() const override;
-    std::shared_ptr<const ModuleImage> image;
-};
-
-}  // namespace
-
-struct ModuleImage {
-    messages::MessageTable table;
-    std::uint64_t fileBytes = 0;
-};
-
-std::uint64_t TableModule::Bytes() const { return image->fileBytes; }
-
-platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image) {
-    image.reset();
-    auto loaded = std::make_shared<ModuleImage>();
-    loaded->fileBytes = size;
-    if (const platform::Error e = messages::MessageTable::Load(data, size, loaded->table)) return e;
-    image = std::move(loaded);
-    return platform::error::kSuccess;
-}
-
-std::unique_ptr<platform::MessageModule> ModuleOf(std::shared_ptr<const ModuleImage> image) {
-    return std::make_unique<TableModule>(std::move(image));
-}
-
-platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                              const std::vector<std::string>* arguments, std::string& text) {
-    text.clear();
-    const auto* loaded = dynamic_cast<const TableModule*>(module);
-    if (module && !loaded) return platform::error::kInvalidHandle;  // a module of another service
-    return messages::FormatMessageA(loaded ? &loaded->image->table : nullptr, id, arguments, text);
+platform::Error SystemMessage(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) {
+    return messages::FormatMessageA(nullptr, id, arguments, text);
 }
 
 std::string SystemErrorText(platform::Error code) { return messages::SystemErrorText(code); }

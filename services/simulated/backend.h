@@ -70,18 +70,10 @@ std::unique_ptr<platform::RegistryKey> WritableRoot(const std::shared_ptr<Hive>&
 // "Windows Registry Editor Version 5.00").
 std::vector<std::uint8_t> SaveHive(const Hive& hive);
 
-// ---- Message modules --------------------------------------------------------
+// ---- The system's messages -------------------------------------------------
 
-// The message table of a PE file, read once and shared by every module
-// loaded from that file: 0, 193 (no PE file) or 1813 (no message table).
-struct ModuleImage;
-platform::Error LoadModuleImage(const std::uint8_t* data, std::size_t size, std::shared_ptr<const ModuleImage>& image);
-
-// A loaded module over an image.
-std::unique_ptr<platform::MessageModule> ModuleOf(std::shared_ptr<const ModuleImage> image);
-
-platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
-                              const std::vector<std::string>* arguments, std::string& text);
+// FormatMessageA(FROM_SYSTEM | ARGUMENT_ARRAY) over the built-in system table.
+platform::Error SystemMessage(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text);
 
 std::string SystemErrorText(platform::Error code);
 

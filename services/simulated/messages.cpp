@@ -109,7 +109,7 @@ platform::Error MessageFiles::Open(const std::string& path, std::unique_ptr<plat
 }
 
 platform::Error SystemTable::Format(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) {
-    return backend::FormatMessage(nullptr, id, arguments, text);
+    return backend::SystemMessage(id, arguments, text);
 }
 
 std::string SystemTable::ErrorText(platform::Error code) { return backend::SystemErrorText(code); }

@@ -177,6 +177,10 @@ platform::MessageLanguages MachineLanguages() {
     platform::MessageLanguages languages;
     languages.ui = LanguageName(GetUserDefaultUILanguage());
     languages.system = LanguageName(GetSystemDefaultUILanguage());
+    // The languages FormatMessage chooses a table's language by for LANG_USER_DEFAULT.
+    languages.locale.thread = LANGIDFROMLCID(GetThreadLocale());
+    languages.locale.user = GetUserDefaultLangID();
+    languages.locale.system = GetSystemDefaultLangID();
     return languages;
 }
 
