@@ -119,6 +119,10 @@ private:
                 std::uint32_t lastRecord, int& reopens);
     void PrepareRegistry();
     void ResolveEventMessage(const LogRecord& record, const std::string& timeText);
+    // The message files of a manifest-based provider, whose source key names
+    // its ProviderGuid instead of an EventMessageFile: the MessageFileName
+    // of its registration on the same computer. False when there is none.
+    bool PublisherMessageFile(platform::RegistryKey& sourceKey, std::string& files);
     void CategoryStep(const LogRecord& record);
     void ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey);
     bool LocalSubstitute(const std::string& source, Substitute& substitute);

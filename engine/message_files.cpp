@@ -30,6 +30,10 @@ std::string SourceKeyPath(const std::string& logName, const std::string& source)
     return "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + logName + "\\" + source;
 }
 
+std::string PublisherKeyPath(const std::string& providerGuid) {
+    return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + providerGuid;
+}
+
 platform::Error ReadValueText(platform::RegistryKey& key, const std::string& name, std::string& text) {
     std::uint8_t buffer[kValueBuffer] = {};
     std::uint32_t type = 0;

@@ -14,6 +14,12 @@ namespace quorvin::engine {
 // "SYSTEM\CurrentControlSet\Services\EventLog\<log>\<source>".
 std::string SourceKeyPath(const std::string& logName, const std::string& source);
 
+// "SOFTWARE\Microsoft\Windows\CurrentVersion\WINEVT\Publishers\<guid>": where
+// Windows Vista and later register a manifest-based provider by the
+// ProviderGuid its event source key names; its MessageFileName holds the
+// message table the manifest's texts were compiled into.
+std::string PublisherKeyPath(const std::string& providerGuid);
+
 // Reads a value as text, whatever its registry type, through a 1040-byte
 // buffer: a longer value fails with 234. The text ends at its first NUL.
 platform::Error ReadValueText(platform::RegistryKey& key, const std::string& name, std::string& text);

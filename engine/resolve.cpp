@@ -57,6 +57,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
 
     std::string value;
     error = ReadValueText(*sourceKey, "EventMessageFile", value);
+    if (error != platform::error::kSuccess && PublisherMessageFile(*sourceKey, value)) error = platform::error::kSuccess;
     if (error != platform::error::kSuccess) {
         report_.NoEventMessageFile(computer_, log_, source, error);
     } else {
@@ -102,6 +103,15 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
 
     if (!rowMade) makeRow(FallbackText(record, table), "InsertEventMessage3");
     TraceLine("Point 5\n");
+}
+
+bool Collector::PublisherMessageFile(platform::RegistryKey& sourceKey, std::string& files) {
+    std::string guid;
+    if (!registry_ || ReadValueText(sourceKey, "ProviderGuid", guid) != platform::error::kSuccess || guid.empty())
+        return false;
+    std::unique_ptr<platform::RegistryKey> publisher;
+    if (registry_->OpenKey(PublisherKeyPath(guid), publisher) != platform::error::kSuccess || !publisher) return false;
+    return ReadValueText(*publisher, "MessageFileName", files) == platform::error::kSuccess && !files.empty();
 }
 
 void Collector::CategoryStep(const LogRecord& record) {

@@ -91,6 +91,24 @@ TEST_F(ResolveTest, MissingEventMessageFileIsReportedPerEvent) {
     EXPECT_EQ(rows.rows.size(), 2u);
 }
 
+// A manifest-based provider's source key names its ProviderGuid and no
+// message file: the MessageFileName of its registration is used. Without
+// one the event is reported as having no message file, as before.
+TEST_F(ResolveTest, AManifestProvidersTextsComeFromItsRegistration) {
+    const std::string guid = "{555908D1-A6D7-4695-8E1E-26931D2012F4}";
+    remote().Set(kKey, "ProviderGuid", guid, platform::regtype::kSz);
+    remote().Set("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + guid, "MessageFileName",
+                 "%SystemRoot%\\System32\\svc.dll");
+    platform.files[kRemoteDll].messages[7036] = "%1 changed to %2";
+    Read({Event(7036, {"a", "b"})});
+    EXPECT_EQ(Message(), "a changed to b");
+    EXPECT_EQ(report, "");
+
+    remote().keys.erase("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + guid);
+    Read({Event(7036, {"a", "b"})});
+    EXPECT_EQ(report, "ｴﾗｰ 051:[\\\\SV1][system][Svc]:ﾒｯｾｰｼﾞﾌｧｲﾙが指定されていません。\r\n原因 052:T2\r\n");
+}
+
 TEST_F(ResolveTest, ClosedSharesUseThisMachinesFilesAndRepeatTheBlockPerEvent) {
     remote().Set(kKey, "EventMessageFile", "%SystemRoot%\\System32\\svc.dll");
     platform.fileErrors[kRemoteDll] = 5;
