@@ -16,7 +16,9 @@
 
 #include "core/cp932.h"
 #include "services/win32/win32_platform.h"
+#include "support/memory_files.h"
 #include "support/message_files.h"
+#include "support/pe_builder.h"
 
 namespace {
 
@@ -450,6 +452,63 @@ TEST(MessageService, FilesAreReadWhereTheyLieAndReadAgainWhenReplaced) {
               static_cast<Error>(ERROR_BAD_EXE_FORMAT));
     EXPECT_EQ(module, nullptr);
     EXPECT_TRUE(DeleteFileW(plain.c_str()));
+}
+
+// A language-neutral file and its language files laid in a folder of this
+// machine: read through the files of Windows, they give what the same bytes
+// give read from memory, as the simulated network reads them.
+TEST(MessageService, SplitFilesReadThroughWindowsGiveWhatTheSameBytesGive) {
+    namespace build = quorvin::messages::test;
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_GT(n, 0u);
+    const std::wstring folder = std::wstring(temp, n) + W(u"クォーヴィン分割ソ");
+    const std::string neutral = quorvin::win32::Narrow(folder.data(), folder.size()) + "\\netevent.dll";
+    quorvin::platform::test::MemoryFiles memory;
+    memory.files[neutral].bytes = build::NeutralImage(build::NeutralMui(5, "en-US"), 64 * 1024).bytes;
+    memory.files[quorvin::messages::MuiPath(neutral, "ja-JP")].bytes =
+        build::LanguageImage(build::LanguageMui(5, "ja-JP"), 0x411, {{1, u"%1 が停止しました。\r\n"}}).bytes;
+    memory.files[quorvin::messages::MuiPath(neutral, "en-US")].bytes =
+        build::LanguageImage(build::LanguageMui(5, "en-US"), 0x409, {{1, u"%1 stopped.\r\n"}, {2, u"%1 of %2\r\n"}})
+            .bytes;
+    std::vector<std::wstring> laid;
+    for (const auto& [path, file] : memory.files) {
+        const std::wstring wide = quorvin::win32::Wide(path);
+        const std::wstring parent = wide.substr(0, wide.rfind(L'\\'));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, file.bytes.data(), static_cast<DWORD>(file.bytes.size()), &written, nullptr));
+        EXPECT_TRUE(CloseHandle(h));
+        laid.push_back(wide);
+    }
+
+    quorvin::win32::MessageFileAccess windowsFiles;
+    quorvin::win32::SystemMessages system;
+    const quorvin::platform::MessageLanguages japanese;
+    quorvin::platform::FileMessageService throughWindows(windowsFiles, system, japanese);
+    quorvin::platform::FileMessageService fromMemory(memory, system, japanese);
+    std::unique_ptr<MessageModule> a, b;
+    ASSERT_EQ(throughWindows.LoadDataFile(neutral, a), error::kSuccess);
+    ASSERT_EQ(fromMemory.LoadDataFile(neutral, b), error::kSuccess);
+    EXPECT_EQ(a->Bytes(), b->Bytes());
+    const std::vector<std::string> arguments = {"ｻｰﾋﾞｽ", "表"};
+    for (std::uint32_t id : {1u, 2u, 1722u}) {
+        std::string viaWindows, viaMemory;
+        EXPECT_EQ(throughWindows.FormatMessage(a.get(), id, &arguments, viaWindows),
+                  fromMemory.FormatMessage(b.get(), id, &arguments, viaMemory))
+            << id;
+        EXPECT_EQ(viaWindows, viaMemory) << id;
+    }
+    std::string text;
+    ASSERT_EQ(throughWindows.FormatMessage(a.get(), 1, &arguments, text), error::kSuccess);
+    EXPECT_EQ(text, "ｻｰﾋﾞｽ が停止しました。\r\n");
+    a.reset();
+    for (const std::wstring& file : laid) EXPECT_TRUE(DeleteFileW(file.c_str()));
+    for (const char* language : {"\\ja-JP", "\\en-US", ""})
+        EXPECT_TRUE(RemoveDirectoryW((folder + quorvin::win32::Wide(language)).c_str()));
 }
 
 TEST(MessageService, ForeignModuleIsRefused) {
