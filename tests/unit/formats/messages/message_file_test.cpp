@@ -97,8 +97,8 @@ std::vector<std::string> RealFiles() {
     const char* dir = std::getenv("QUORVIN_BINARY_DIR");
     std::error_code error;
     if (dir != nullptr)
-        for (const auto& entry : std::filesystem::directory_iterator(std::string(dir) + "/demo-messages", error))
-            paths.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(dir) + "/demo-messages", error))
+            if (entry.is_regular_file()) paths.push_back(entry.path().string());
     return paths;
 }
 
