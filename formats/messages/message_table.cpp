@@ -280,6 +280,19 @@ platform::Error MessageTable::Blocks(std::uint16_t language, std::vector<Message
     return error::kResourceLanguageNotFound;
 }
 
+platform::Error MessageTable::Data(std::uint16_t language, std::vector<std::uint8_t>& data) const {
+    data.clear();
+    if (tableError_ != perror::kSuccess) return tableError_;
+    for (const Language& lang : languages_) {
+        if (lang.named || lang.id != language) continue;
+        if (lang.error != perror::kSuccess) return lang.error;
+        const auto first = bytes_.begin() + static_cast<std::ptrdiff_t>(lang.offset);
+        data.assign(first, first + static_cast<std::ptrdiff_t>(lang.size));
+        return perror::kSuccess;
+    }
+    return error::kResourceLanguageNotFound;
+}
+
 platform::Error MessageTable::Find(std::uint32_t id, std::uint16_t requested, const Locale& locale,
                                    MessageText& text, std::string* problem) const {
     text = MessageText{};

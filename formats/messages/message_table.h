@@ -123,6 +123,11 @@ public:
     // table (the blocks before it are given).
     platform::Error Blocks(std::uint16_t language, std::vector<MessageBlock>& blocks) const;
 
+    // The MESSAGE_RESOURCE_DATA stored for exactly `language`, as the file
+    // holds it (to copy a language's table into another file): 0, 1815 when
+    // the table has no such language, or the error that language's data gave.
+    platform::Error Data(std::uint16_t language, std::vector<std::uint8_t>& data) const;
+
     // The entry for message `id` in the language SelectLanguage chooses, found
     // as the system finds it: the first block whose range holds the number,
     // then as many entries on as the number lies above the block's LowId,

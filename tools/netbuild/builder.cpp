@@ -5,6 +5,7 @@
 #include "services/simulated/hive_key.h"
 #include "services/simulated/paths.h"
 #include "services/simulated/simulated_network.h"
+#include "tools/netbuild/mui_split.h"
 
 #include <algorithm>
 #include <fstream>
@@ -197,28 +198,58 @@ bool WriteLogs(const DescribedComputer& c, const fs::path& folder, std::string& 
     return true;
 }
 
+// The files one file or muifile line gives: the path below the drive and
+// the bytes of each.
+using DriveFiles = std::vector<std::pair<std::vector<std::string>, std::vector<std::uint8_t>>>;
+
+bool FilesOf(const DescribedFile& file, const BuildOptions& options, DriveFiles& out, std::string& error) {
+    fs::path source;
+    std::vector<std::uint8_t> data;
+    if (!FindSource(file.source, options, source) || ReadWholeFile(source, kSourceLimit, data) != 0) {
+        error = At(file.line) + "cannot read " + file.source;
+        return false;
+    }
+    out.clear();
+    if (file.languages.empty()) {
+        out.emplace_back(file.components, std::move(data));
+        return true;
+    }
+    MuiSplit split;
+    std::string problem;
+    if (!SplitMessageFile(data, file.languages, file.fallback, split, problem)) {
+        error = At(file.line) + file.source + " " + problem;
+        return false;
+    }
+    out.emplace_back(file.components, std::move(split.neutral));
+    for (auto& [language, bytes] : split.languages) {
+        std::vector<std::string> components = file.components;
+        components.back() += ".mui";
+        components.insert(components.end() - 1, language);
+        out.emplace_back(std::move(components), std::move(bytes));
+    }
+    return true;
+}
+
 bool WriteFiles(const DescribedComputer& c, const fs::path& folder, const BuildOptions& options, std::string& error) {
     std::vector<std::string> written;
+    DriveFiles files;
     for (const DescribedFile& file : c.files) {
-        std::string target = std::string(1, file.drive) + ":";
-        fs::path path = folder / "drives" / std::string(1, file.drive);
-        for (const std::string& component : file.components) {
-            target += "\\" + component;
-            path /= Cp932ToHostName(component);
-        }
-        for (const std::string& other : written)
-            if (text::MbsICmp(other, target) == 0) {
-                error = At(file.line) + "computer " + c.name + " gets " + target + " twice";
-                return false;
+        if (!FilesOf(file, options, files, error)) return false;
+        for (const auto& [components, data] : files) {
+            std::string target = std::string(1, file.drive) + ":";
+            fs::path path = folder / "drives" / std::string(1, file.drive);
+            for (const std::string& component : components) {
+                target += "\\" + component;
+                path /= Cp932ToHostName(component);
             }
-        written.push_back(target);
-        fs::path source;
-        std::vector<std::uint8_t> data;
-        if (!FindSource(file.source, options, source) || ReadWholeFile(source, kSourceLimit, data) != 0) {
-            error = At(file.line) + "cannot read " + file.source;
-            return false;
+            for (const std::string& other : written)
+                if (text::MbsICmp(other, target) == 0) {
+                    error = At(file.line) + "computer " + c.name + " gets " + target + " twice";
+                    return false;
+                }
+            written.push_back(target);
+            if (!WriteBytes(path, std::string(data.begin(), data.end()), error)) return false;
         }
-        if (!WriteBytes(path, std::string(data.begin(), data.end()), error)) return false;
     }
     return true;
 }

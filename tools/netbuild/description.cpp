@@ -3,6 +3,7 @@
 #include "core/cp932.h"
 #include "formats/ini.h"
 #include "services/simulated/paths.h"
+#include "tools/netbuild/mui_split.h"
 
 #include <algorithm>
 #include <limits>
@@ -249,6 +250,8 @@ private:
     bool Value();
     bool Source();
     bool File();
+    bool NewFile(DescribedFile& file);
+    bool MuiFile();
     bool Log();
     bool Event();
 
@@ -377,6 +380,7 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     }
     if (keyword == "source") return Source();
     if (keyword == "file") return File();
+    if (keyword == "muifile") return MuiFile();
     if (keyword == "log") return Log();
     return Fail("unknown keyword \"" + keyword + "\"");
 }
@@ -547,11 +551,10 @@ bool Parser::Source() {
     return true;
 }
 
-bool Parser::File() {
-    if (!Arguments(2, 2, "file X:\\PATH SOURCE")) return false;
+// The target path and source of a file or muifile line.
+bool Parser::NewFile(DescribedFile& file) {
     const WindowsPath path = ParseWindowsPath(Arg(1));
     if (path.kind != WindowsPath::Kind::kDrive) return Fail("\"" + Arg(1) + "\" is no X:\\... path");
-    DescribedFile file;
     file.drive = path.drive;
     for (const std::string& piece : path.components) {
         if (piece.empty()) continue;
@@ -561,6 +564,40 @@ bool Parser::File() {
     if (file.components.empty()) return Fail("a file needs a name");
     file.source = Arg(2);
     file.line = line_;
+    return true;
+}
+
+bool Parser::File() {
+    DescribedFile file;
+    if (!Arguments(2, 2, "file X:\\PATH SOURCE") || !NewFile(file)) return false;
+    Computer()->files.push_back(std::move(file));
+    return true;
+}
+
+bool Parser::MuiFile() {
+    DescribedFile file;
+    if (!Arguments(3, 4, "muifile X:\\PATH SOURCE languages=L1,L2... [fallback=L]") || !NewFile(file)) return false;
+    std::uint16_t id = 0;
+    for (std::size_t i = 3; i < tokens_->size(); ++i) {
+        const std::string& option = Arg(i);
+        if (option.compare(0, 10, "languages=") == 0 && file.languages.empty()) {
+            for (std::size_t at = 10; at <= option.size();) {
+                const std::size_t comma = std::min(option.find(',', at), option.size());
+                file.languages.push_back(option.substr(at, comma - at));
+                at = comma + 1;
+            }
+        } else if (option.compare(0, 9, "fallback=") == 0 && file.fallback.empty()) {
+            file.fallback = option.substr(9);
+            if (!LanguageId(file.fallback, id)) return Fail("unknown language \"" + file.fallback + "\"");
+        } else {
+            return Fail("bad muifile setting \"" + option + "\"");
+        }
+    }
+    if (file.languages.empty()) return Fail("a muifile needs languages=");
+    for (const std::string& language : file.languages)
+        if (!LanguageId(language, id))
+            return Fail("unknown language \"" + language + "\" (ja-JP, en-US, de-DE, fr-FR, ko-KR, zh-CN)");
+    if (file.fallback.empty()) file.fallback = file.languages.front();
     Computer()->files.push_back(std::move(file));
     return true;
 }

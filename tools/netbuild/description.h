@@ -43,6 +43,10 @@ struct DescribedFile {
     char drive = 'C';
     std::vector<std::string> components;  // below the drive root
     std::string source;                   // as written in the description
+    // A "muifile" line: the languages of its .mui files, and the neutral
+    // file's ultimate fallback language; empty for a plain copy.
+    std::vector<std::string> languages;
+    std::string fallback;
     std::size_t line = 0;
 };
 

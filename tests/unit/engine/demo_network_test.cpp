@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "engine/collector.h"
 #include "fake_platform.h"
@@ -27,8 +28,9 @@ std::filesystem::path DemoNetwork() {
 }
 
 // `moduleBytes`: what the network and the engine keep of message modules.
+// `computers`: the list to run over (empty: the demo's computers of Windows 5.x and older).
 Outcome Collect(bool cache, const char* user, const char* password,
-                std::uint64_t moduleBytes = std::uint64_t{64} << 20) {
+                std::uint64_t moduleBytes = std::uint64_t{64} << 20, std::vector<std::string> computers = {}) {
     network::SimulatedNetwork::Options options;
     options.shareModules = cache;
     options.moduleCacheBytes = moduleBytes;
@@ -46,7 +48,8 @@ Outcome Collect(bool cache, const char* user, const char* password,
         std::strcpy(settings.Password, password);
     }
     RecordingView view;
-    view.computers = {"ADMIN-PC", "DC01", "FS01", "NT4SV", "PC01", "PC02", "PC03"};
+    view.computers = computers;
+    if (computers.empty()) view.computers = {"ADMIN-PC", "DC01", "FS01", "NT4SV", "PC01", "PC02", "PC03"};
     StringTrace trace;
     std::atomic<int> stop{0};
     RunEnvironment environment{services, settings, outcome.report, stop, view, &trace, [] {}};
@@ -117,6 +120,22 @@ TEST_F(DemoNetwork, ModulesDroppedFromFullCachesAreLoadedAgainUnchanged) {
     EXPECT_TRUE(SameRows(tight.rows, unbounded.rows));
     EXPECT_EQ(tight.report, unbounded.report);
     EXPECT_EQ(tight.trace, unbounded.trace);
+}
+
+// The Windows 6.x computers keep their texts in .mui language files: the
+// server set up in Japanese gives Japanese texts, the English workstation
+// English ones, and no row of either lacks its text.
+TEST_F(DemoNetwork, VistaEraComputersGiveTheirLanguageFilesTexts) {
+    const Outcome run = Collect(true, nullptr, nullptr, std::uint64_t{64} << 20, {"APP01", "PC04"});
+    std::map<std::string, std::vector<std::string>> scm;
+    for (const EventRow& row : run.rows) {
+        EXPECT_EQ(row.columns[7].find("説明が見つかりません"), std::string::npos) << row.columns[7];
+        if (row.columns[5] == "Service Control Manager" && row.columns[6] == "7036")
+            scm[row.columns[4]].push_back(row.columns[7]);
+    }
+    EXPECT_GE(run.rows.size(), 30u);
+    EXPECT_EQ(scm["APP01"].front(), "Print Spooler サービスは 実行中 状態に移行しました。  ");
+    EXPECT_EQ(scm["PC04"].front(), "The Windows Update service entered the stopped state.  ");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the rules from a neutral file to its language files.
 
 #include "formats/messages/message_file.h"
+#include "formats/messages/resource_image.h"
 
 #include <gtest/gtest.h>
 
@@ -96,8 +97,8 @@ std::vector<std::string> RealFiles() {
     const char* dir = std::getenv("QUORVIN_BINARY_DIR");
     std::error_code error;
     if (dir != nullptr)
-        for (const auto& entry : std::filesystem::directory_iterator(std::string(dir) + "/demo-messages", error))
-            paths.push_back(entry.path().string());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(dir) + "/demo-messages", error))
+            if (entry.is_regular_file()) paths.push_back(entry.path().string());
     return paths;
 }
 
@@ -276,6 +277,48 @@ TEST(MuiRules, PathBesideTheNeutralFile) {
         {"x.dll", "ja-JP\\x.dll.mui"},
     };
     for (const auto& c : cases) EXPECT_EQ(MuiPath(c.first, "ja-JP"), c.second);
+}
+
+}  // namespace
+}  // namespace quorvin::messages
+
+namespace quorvin::messages {
+namespace {
+
+// What the writer writes, the reader reads back: each language's data byte
+// for byte where the layout says, the MUI resource field for field, in
+// PE32 and PE32+ with and without code before the resources.
+TEST(ResourceImage, ReadMessageFileReadsBackWhatItWrites) {
+    ResourceImageSpec spec;
+    spec.tables = {{0x0409, EncodeMessageData({{1, u"one\r\n"}, {2, u"two\r\n"}, {0x40001B7C, u"%1 is %2.\r\n"}})},
+                   {0x0411, EncodeMessageData({{1, u"いち\r\n"}})}};
+    const MuiConfig config = test::LanguageMui(9, "ja-JP");
+    spec.mui = EncodeMui(config);
+    for (const bool pe32plus : {false, true}) {
+        spec.pe32plus = pe32plus;
+        spec.codeSize = pe32plus ? 5000 : 0;
+        ResourceImageLayout layout;
+        const std::vector<std::uint8_t> image = WriteResourceImage(spec, &layout);
+        MessageFile file;
+        std::string problem;
+        ASSERT_EQ(Read(image, file, &problem), kOk) << problem;
+        ASSERT_EQ(file.table.Languages(), (std::vector<std::uint16_t>{0x0409, 0x0411}));
+        for (std::size_t i = 0; i < spec.tables.size(); ++i) {
+            std::vector<std::uint8_t> data;
+            ASSERT_EQ(file.table.Data(spec.tables[i].first, data), kOk);
+            EXPECT_EQ(data, spec.tables[i].second);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), image.begin() + static_cast<std::ptrdiff_t>(layout.tables[i])));
+        }
+        ASSERT_TRUE(file.hasMui) << file.muiProblem;
+        EXPECT_EQ(EncodeMui(file.mui), spec.mui);
+        EXPECT_EQ(file.mui.language, "ja-JP");
+        EXPECT_TRUE(std::equal(spec.mui.begin(), spec.mui.end(), image.begin() + static_cast<std::ptrdiff_t>(layout.mui)));
+        EXPECT_EQ(Answer(file.table, 0x40001B7C, 0x0409), "0||1||%1 is %2.\r\n");
+    }
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(MessageTable::FromTexts(0x0409, {{1, u"x"}}).Data(0x0411, data), error::kResourceLanguageNotFound);
+    spec.codeSize = kLargestResourceImage;
+    EXPECT_TRUE(WriteResourceImage(spec).empty());
 }
 
 }  // namespace

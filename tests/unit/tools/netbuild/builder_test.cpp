@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <map>
+
+#include "formats/messages/message_file.h"
+#include "formats/messages/resource_image.h"
 
 #include "support/pe_image.h"
 #include "support/temp_folder.h"
@@ -16,6 +21,7 @@
 namespace fs = std::filesystem;
 namespace platform = quorvin::platform;
 namespace evt = quorvin::evt;
+namespace messages = quorvin::messages;
 using namespace quorvin::network;
 using quorvin::network::test::MessageDll;
 using quorvin::network::test::BuildTestNetwork;
@@ -168,6 +174,9 @@ TEST(Description, ErrorsNameTheLine) {
         {"now 2003-06-17\n", "expected now YYYY-MM-DD"},
         {"computer SV1\naccount \"a b\n", "line 2: a quote is not closed"},
         {"local\n", "expected local NAME"},
+        {"computer SV1\nmuifile C:\\x.dll x.dll\n", "line 2: expected muifile X:\\PATH SOURCE languages="},
+        {"computer SV1\nmuifile C:\\x.dll x.dll languages=ja-JP,xx-YY\n", "line 2: unknown language \"xx-YY\""},
+        {"computer SV1\nmuifile C:\\x.dll x.dll fallback=en-US ja-JP\n", "line 2: bad muifile setting \"ja-JP\""},
     };
     for (const Case& c : cases) {
         const std::string error = DescriptionError(c.text);
@@ -367,12 +376,76 @@ TEST_F(Builder, RefusesWhatCannotBeBuilt) {
         {"computer A\naccount \" x\" y\n", "account \" x\" cannot be kept"},
         {"computer A\naddress 10.0.0.1\ncomputer B\naddress 10.0.0.1\n", "the network does not open"},
         {"computer A\nkey \\SOFTWARE\n", "line 2: the registry refuses \\SOFTWARE (error 161)"},
+        {"computer A\nmuifile C:\\x.dll a.dll languages=en-US\n", "line 2: a.dll "},
+        {"computer A\nmuifile C:\\x.dll en.dll languages=en-US,ja-JP\n", "line 2: en.dll has no messages in ja-JP"},
+        {"computer A\nmuifile C:\\x.dll en.dll languages=en-US\nfile C:\\en-US\\X.dll.mui a.dll\n",
+         "line 3: computer A gets C:\\en-US\\X.dll.mui twice"},
     };
     temp.Write("src/a.dll", "x");
+    temp.Write("src/en.dll", MessageDll({{1, u"one\r\n"}}));
     for (const Case& c : cases) {
         fs::remove_all(temp.Path() / "net");
         EXPECT_FALSE(Build(c.description, error)) << c.description;
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.description << "\ngot: " << error;
+    }
+}
+
+// A muifile line splits a DLL of two languages as Windows ships its own
+// files: the neutral file holds only a MUI resource, each .mui file one
+// language and the same checksum; the network finds the collecting
+// machine's language, or English where only English was split out.
+TEST_F(Builder, SplitsMessageFilesIntoMuiLanguageFiles) {
+    messages::ResourceImageSpec both;
+    both.tables = {{0x0409, messages::EncodeMessageData({{7036, u"The %1 service entered the %2 state.\r\n"}})},
+                   {0x0411, messages::EncodeMessageData({{7036, u"%1 サービスは %2 状態に移行しました。\r\n"}})}};
+    temp.Write("src/both.dll", messages::WriteResourceImage(both));
+    std::string error;
+    ASSERT_TRUE(Build("computer SV\n"
+                      "  muifile C:\\Windows\\System32\\services.exe both.dll languages=ja-JP,en-US fallback=en-US\n"
+                      "computer PC\n"
+                      "  muifile C:\\Windows\\System32\\services.exe both.dll languages=en-US\n",
+                      error))
+        << error;
+    std::map<std::string, messages::MessageFile> files;
+    for (const char* name : {"SV/drives/C/Windows/System32/services.exe", "SV/drives/C/Windows/System32/ja-JP/services.exe.mui",
+                             "SV/drives/C/Windows/System32/en-US/services.exe.mui", "PC/drives/C/Windows/System32/services.exe",
+                             "PC/drives/C/Windows/System32/en-US/services.exe.mui"}) {
+        const std::string bytes = temp.Read(std::string("net/") + name);
+        messages::MemorySource source(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        ASSERT_EQ(messages::ReadMessageFile(source, files[name]), 0u) << name;
+        EXPECT_TRUE(files[name].hasMui) << name << files[name].muiProblem;
+    }
+    EXPECT_FALSE(fs::exists(temp.Path() / "net/PC/drives/C/Windows/System32/ja-JP"));
+    const messages::MessageFile& neutral = files["SV/drives/C/Windows/System32/services.exe"];
+    const messages::MessageFile& japanese = files["SV/drives/C/Windows/System32/ja-JP/services.exe.mui"];
+    EXPECT_NE(neutral.table.TableError(), 0u);
+    EXPECT_EQ(neutral.mui.fileType, messages::mui::kNeutralFile);
+    EXPECT_EQ(neutral.mui.ultimateFallbackLanguage, "en-US");
+    EXPECT_EQ(files["PC/drives/C/Windows/System32/services.exe"].mui.ultimateFallbackLanguage, "en-US");
+    EXPECT_EQ(japanese.mui.fileType, messages::mui::kLanguageFile);
+    EXPECT_EQ(japanese.mui.language, "ja-JP");
+    EXPECT_EQ(japanese.table.Languages(), std::vector<std::uint16_t>{0x0411});
+    EXPECT_NE(neutral.mui.checksum, (std::array<std::uint8_t, 16>{}));
+    EXPECT_EQ(japanese.mui.checksum, neutral.mui.checksum);
+    EXPECT_EQ(files["SV/drives/C/Windows/System32/en-US/services.exe.mui"].mui.checksum, neutral.mui.checksum);
+
+    struct Case {
+        const char* path;
+        std::vector<std::string> arguments;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"\\\\SV\\C$\\Windows\\System32\\services.exe", {"Telnet", "実行中"},
+         "Telnet サービスは 実行中 状態に移行しました。\r\n"},
+        {"\\\\PC\\C$\\Windows\\System32\\services.exe", {"Telnet", "running"},
+         "The Telnet service entered the running state.\r\n"}};
+    platform::MessageService& service = network->Services().messages;
+    for (const Case& c : cases) {
+        std::unique_ptr<platform::MessageModule> module;
+        ASSERT_EQ(service.LoadDataFile(c.path, module), 0u) << c.path;
+        std::string formatted;
+        ASSERT_EQ(service.FormatMessage(module.get(), 7036, &c.arguments, formatted), 0u) << c.path;
+        EXPECT_EQ(formatted, c.text);
     }
 }
 
