@@ -125,17 +125,28 @@ TEST_F(DemoNetwork, ModulesDroppedFromFullCachesAreLoadedAgainUnchanged) {
 // The Windows 6.x computers keep their texts in .mui language files: the
 // server set up in Japanese gives Japanese texts, the English workstation
 // English ones, and no row of either lacks its text.
+// The service control manager's failures name their cause as "%%N": the
+// parameter file (kernel32.dll, split into language files on Windows 6.x)
+// gives the system's text, as on a real computer.
 TEST_F(DemoNetwork, VistaEraComputersGiveTheirLanguageFilesTexts) {
-    const Outcome run = Collect(true, nullptr, nullptr, std::uint64_t{64} << 20, {"APP01", "PC04"});
-    std::map<std::string, std::vector<std::string>> scm;
+    const Outcome run = Collect(true, nullptr, nullptr, std::uint64_t{64} << 20, {"APP01", "PC04", "DC01"});
+    std::map<std::string, std::vector<std::string>> scm, failed;
     for (const EventRow& row : run.rows) {
-        EXPECT_EQ(row.columns[7].find("説明が見つかりません"), std::string::npos) << row.columns[7];
-        if (row.columns[5] == "Service Control Manager" && row.columns[6] == "7036")
-            scm[row.columns[4]].push_back(row.columns[7]);
+        // DC01 keeps a source whose message file is gone.
+        const bool described = row.columns[7].find("説明が見つかりません") == std::string::npos;
+        EXPECT_TRUE(described || row.columns[4] == "DC01") << row.columns[7];
+        if (row.columns[5] != "Service Control Manager") continue;
+        EXPECT_EQ(row.columns[7].find("%%"), std::string::npos) << row.columns[7];
+        if (row.columns[6] == "7036") scm[row.columns[4]].push_back(row.columns[7]);
+        if (row.columns[6] == "7000") failed[row.columns[4]].push_back(row.columns[7]);
     }
     EXPECT_GE(run.rows.size(), 30u);
     EXPECT_EQ(scm["APP01"].front(), "Print Spooler サービスは 実行中 状態に移行しました。  ");
     EXPECT_EQ(scm["PC04"].front(), "The Windows Update service entered the stopped state.  ");
+    ASSERT_FALSE(failed["DC01"].empty());
+    EXPECT_NE(failed["DC01"].front().find("指定されたサービスを開始できません。"), std::string::npos);
+    ASSERT_FALSE(failed["PC04"].empty());
+    EXPECT_NE(failed["PC04"].front().find("The system cannot find the file specified."), std::string::npos);
 }
 
 }  // namespace
