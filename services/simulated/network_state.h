@@ -32,10 +32,8 @@ constexpr platform::Error kRegistryCorrupt = 1015;   // ERROR_REGISTRY_CORRUPT
 constexpr platform::Error kRegistryIoFailed = 1016;  // ERROR_REGISTRY_IO_FAILED
 constexpr platform::Error kModNotFound = 126;        // ERROR_MOD_NOT_FOUND
 constexpr platform::Error kNotConnected = 2250;      // ERROR_NOT_CONNECTED
-constexpr platform::Error kFileInvalid = 1006;       // ERROR_FILE_INVALID
 constexpr std::uint64_t kLogLimit = 256u << 20;
 constexpr std::uint64_t kHiveLimit = 64u << 20;
-constexpr std::uint64_t kModuleLimit = 64u << 20;
 constexpr const char* kDefaultSystemRoot = "C:\\WINNT";
 constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
