@@ -1,5 +1,7 @@
 #include "gui/quorvin_app.h"
 
+#include <ctime>
+
 #include "gui/main_frame.h"
 #include "gui/resources/resource.h"
 #include "rules/command_line.h"
@@ -90,16 +92,21 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
         }
     }
 
-    // Settings always live in this machine's registry, whatever network is used.
+    // Settings always live in this machine's registry, whatever network is
+    // used; a demo network keeps them apart from a real installation's.
     registry_ = std::make_unique<win32::RegistryService>();
     if (registry_->ConnectLocalMachine("", localMachine_) != 0 || !localMachine_)
         localMachine_ = std::make_unique<UnreachableKey>();
+    std::vector<std::string> demoComputers;
+    settingsKey_ = kSettingsKey;
+    if (simulated_ && !simulated_->Config().demoSettingsKey.empty()) {
+        settingsKey_ = simulated_->Config().demoSettingsKey;
+        demoComputers = simulated_->Config().demoComputers;
+    }
 
     // The computer tree reads its stored list itself, before the settings.
-    std::string storedList;
-    if (ReadRegistryValue(*localMachine_, kSettingsKey, "ComputerListToSave", platform::regtype::kSz, storedList) != 1)
-        storedList.clear();
-    unreadableList_ = computers::UnreadableStoredList(*localMachine_);
+    const std::string storedList = computers::StartingComputerList(*localMachine_, settingsKey_, demoComputers);
+    unreadableList_ = computers::UnreadableStoredList(*localMachine_, settingsKey_);
     frame_ = std::make_unique<run::MainFrame>(settings_, state_);
     frame_->SetNetwork([this] { return Network(); });
     if (!frame_->Create(storedList)) return false;
@@ -107,7 +114,7 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     ui::RepaintNow(frame_->Handle());
 
     // Nothing drawn so far depends on a setting.
-    LoadSettings(*localMachine_, settings_);
+    LoadSettings(*localMachine_, settings_, static_cast<std::int64_t>(std::time(nullptr)), settingsKey_);
     settingsLoaded_ = true;
     state_.RunReport.clear();
     state_.ResultsSaved = 1;
@@ -135,7 +142,7 @@ void QuorvinApp::ExitInstance() {
     if (!settingsLoaded_) return;
     settings_.ComputerListToSave = computers::ListToStore(settings_.ComputerListToSave, unreadableList_);
     RegistryMessageBoxes messages;
-    SaveSettings(*localMachine_, settings_, messages);
+    SaveSettings(*localMachine_, settings_, messages, static_cast<std::int64_t>(std::time(nullptr)), settingsKey_);
 }
 
 }  // namespace quorvin::app

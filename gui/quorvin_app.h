@@ -53,9 +53,11 @@ private:
 
     // Not closed by the program: the system releases it when the process ends.
     HANDLE mutex_ = nullptr;
-    // This machine's HKEY_LOCAL_MACHINE, where the settings live.
+    // This machine's HKEY_LOCAL_MACHINE, where the settings live: under
+    // the program's key, or the key a demo network names.
     std::unique_ptr<platform::RegistryService> registry_;
     std::unique_ptr<platform::RegistryKey> localMachine_;
+    std::string settingsKey_;
     AppSettings settings_;
     RunState state_;
     // The settings are written back at exit only once they have been loaded.

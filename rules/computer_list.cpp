@@ -34,19 +34,19 @@ std::string ComposeComputerList(const std::vector<std::string>& names) {
     return text;
 }
 
-std::vector<std::string> LoadComputerList(platform::RegistryKey& root) {
+std::vector<std::string> LoadComputerList(platform::RegistryKey& root, const std::string& key) {
     std::string stored;
-    if (app::ReadRegistryValue(root, app::kSettingsKey, "ComputerListToSave", platform::regtype::kSz, stored) != 1)
+    if (app::ReadRegistryValue(root, key, "ComputerListToSave", platform::regtype::kSz, stored) != 1)
         return {};
     return ParseComputerList(stored);
 }
 
-std::string UnreadableStoredList(platform::RegistryKey& root) {
+std::string UnreadableStoredList(platform::RegistryKey& root, const std::string& keyPath) {
     std::string readable;
-    if (app::ReadRegistryValue(root, app::kSettingsKey, "ComputerListToSave", platform::regtype::kSz, readable) == 1)
+    if (app::ReadRegistryValue(root, keyPath, "ComputerListToSave", platform::regtype::kSz, readable) == 1)
         return {};
     std::unique_ptr<platform::RegistryKey> key;
-    if (root.OpenKeyToQuery(app::kSettingsKey, key) != platform::error::kSuccess || !key) return {};
+    if (root.OpenKeyToQuery(keyPath, key) != platform::error::kSuccess || !key) return {};
     std::uint32_t type = 0, size = 0;
     if (key->QueryValue("ComputerListToSave", type, nullptr, size) != platform::error::kSuccess) return {};
     if ((type != platform::regtype::kSz && type != platform::regtype::kExpandSz) || size == 0) return {};
@@ -129,6 +129,19 @@ AddOutcome AddFromDialog(ComputerList& list, const std::string& name, std::uint3
     if (name.empty()) return AddOutcome::EmptyName;
     if (name.size() > kMaxNameBytes) return AddOutcome::TooLong;
     return list.AddComputer(name) ? AddOutcome::Added : AddOutcome::Duplicate;
+}
+
+std::string StartingComputerList(platform::RegistryKey& root, const std::string& keyPath,
+                                 const std::vector<std::string>& firstList) {
+    std::string stored;
+    if (app::ReadRegistryValue(root, keyPath, "ComputerListToSave", platform::regtype::kSz, stored) == 1) return stored;
+    std::unique_ptr<platform::RegistryKey> key;
+    platform::Error error = root.OpenKeyToQuery(keyPath, key);
+    if (error == platform::error::kSuccess && key) {
+        std::uint32_t type = 0, size = 0;
+        error = key->QueryValue("ComputerListToSave", type, nullptr, size);
+    }
+    return error == platform::error::kFileNotFound ? ComposeComputerList(firstList) : std::string();
 }
 
 }  // namespace quorvin::computers

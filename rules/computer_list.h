@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/user_message.h"
+#include "rules/settings_store.h"
 #include "services/services.h"
 
 namespace quorvin::computers {
@@ -32,13 +33,20 @@ std::string ComposeComputerList(const std::vector<std::string>& names);
 // The names of the value ComputerListToSave under the settings key of
 // `root` (this machine's HKEY_LOCAL_MACHINE). A missing or unreadable value,
 // or one that does not fit the 17,016-byte buffer, gives no names.
-std::vector<std::string> LoadComputerList(platform::RegistryKey& root);
+std::vector<std::string> LoadComputerList(platform::RegistryKey& root, const std::string& key = app::kSettingsKey);
 
 // The stored value ComputerListToSave when it exists but is too long for
 // the 17,016-byte buffer (the tree then starts empty); empty otherwise. It
 // is kept whole so that an exit with the list still empty writes it back
 // unchanged instead of an empty text: what the user had is not lost.
-std::string UnreadableStoredList(platform::RegistryKey& root);
+std::string UnreadableStoredList(platform::RegistryKey& root, const std::string& key = app::kSettingsKey);
+
+// The stored list the tree starts with: ComputerListToSave under `key` as
+// ReadRegistryValue gives it, or, when `key` holds no such value at all (a
+// demo network's first start), `firstList` composed as a stored list. An
+// empty or unreadable stored value is what the user has and stays.
+std::string StartingComputerList(platform::RegistryKey& root, const std::string& key,
+                                 const std::vector<std::string>& firstList);
 
 // The text the exit stores: the list composed at close, or, when that is
 // empty, the unreadable stored list kept at start-up.

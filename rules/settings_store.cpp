@@ -180,10 +180,10 @@ void UnscramblePassword(std::string_view block, char (&password)[32]) {
     password[31] = 0;
 }
 
-void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now) {
+void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now, const std::string& key) {
     std::string text;
     const auto read = [&](const char* name, std::uint32_t kind) {
-        return ReadRegistryValue(root, kSettingsKey, name, kind, text) == 1;
+        return ReadRegistryValue(root, key, name, kind, text) == 1;
     };
     // Filters are on unless stored as something other than "1".
     const auto filter = [&](const char* name) { return read(name, regtype::kDword) ? (text == "1" ? 1 : 0) : 1; };
@@ -238,12 +238,12 @@ void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64
 }
 
 void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, RegistryMessages& messages,
-                  std::int64_t now) {
+                  std::int64_t now, const std::string& key) {
     const auto dword = [&](const char* name, std::uint32_t value) {
-        WriteRegistryValue(root, kSettingsKey, name, regtype::kDword, value, {}, messages);
+        WriteRegistryValue(root, key, name, regtype::kDword, value, {}, messages);
     };
     const auto text = [&](const char* name, std::string_view value) {
-        WriteRegistryValue(root, kSettingsKey, name, regtype::kSz, 0, value, messages);
+        WriteRegistryValue(root, key, name, regtype::kSz, 0, value, messages);
     };
     // The local calendar date of a time value; zeros when the C library
     // cannot convert it.
@@ -277,7 +277,7 @@ void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, Regi
     text("Username", FieldText(settings.Username));
     dword("MaxComputer", settings.MaxComputer);
     const std::string block = ScramblePassword(settings.Password, static_cast<std::uint32_t>(now));
-    WriteRegistryValue(root, kSettingsKey, "Password", regtype::kBinary, 0, block, messages);
+    WriteRegistryValue(root, key, "Password", regtype::kBinary, 0, block, messages);
     text("ComputerListToSave", settings.ComputerListToSave);
 }
 

@@ -65,13 +65,15 @@ void UnscramblePassword(std::string_view block, char (&password)[32]);
 // Fills `settings` from the registry, reading the values in the order of
 // the store; `now` is the start-up time (seconds since 1970). Missing or
 // unreadable values take their defaults. ComputerListToSave is not read here.
-void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now);
+// `key` is where they are kept: the program's own key, or a demo network's.
+void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now,
+                  const std::string& key = kSettingsKey);
 
 // Writes the 26 values of the record, one WriteRegistryValue each, in the
 // order of the store (ParallelComputers is only read, never written); a
 // failing value shows its message and the save goes on. `now` seeds the password scramble.
 void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, RegistryMessages& messages,
-                  std::int64_t now);
+                  std::int64_t now, const std::string& key = kSettingsKey);
 
 // LoadSettings and SaveSettings at the current time.
 void LoadSettings(platform::RegistryKey& root, AppSettings& settings);

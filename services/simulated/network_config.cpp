@@ -23,6 +23,17 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// The comma-separated items of a value, blanks around each dropped.
+std::vector<std::string> SplitList(std::string_view value) {
+    std::vector<std::string> items;
+    while (true) {
+        const std::size_t comma = value.find(',');
+        items.emplace_back(Trim(value.substr(0, comma)));
+        if (comma == std::string_view::npos) return items;
+        value.remove_prefix(comma + 1);
+    }
+}
+
 bool Equal(std::string_view a, std::string_view b) { return text::MbsICmp(a, b) == 0; }
 
 std::string Where(const std::string& file, std::size_t line) { return file + " line " + std::to_string(line) + ": "; }
@@ -224,17 +235,12 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
                     error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [network]";
                     return false;
                 }
-                std::string_view rest = entry.value;
-                while (true) {
-                    const std::size_t comma = rest.find(',');
-                    const std::string_view address = Trim(rest.substr(0, comma));
-                    if (address.empty() || address.find_first_of("\\/") != std::string_view::npos) {
+                for (const std::string& address : SplitList(entry.value)) {
+                    if (address.empty() || address.find_first_of("\\/") != std::string::npos) {
                         error = Where(file, entry.line) + "address list \"" + entry.value + "\" holds an empty or bad address";
                         return false;
                     }
-                    computer.addresses.emplace_back(address);
-                    if (comma == std::string_view::npos) break;
-                    rest.remove_prefix(comma + 1);
+                    computer.addresses.push_back(address);
                 }
             }
         } else if (Equal(section.name, "environment")) {
@@ -260,6 +266,43 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
             error = Where(file, section.line) + "unknown section [" + section.name + "]";
             return false;
         }
+    }
+    return true;
+}
+
+// [demo] settings=KEY computers=NAME,NAME,...: both, each once (ReadIni
+// refuses a key given twice). The key is a relative registry path: no empty
+// part, at most 255 bytes a part, as the registry's key names.
+bool ParseDemo(const IniSection& section, const std::string& file, NetworkConfig& config, std::string& error) {
+    for (const IniEntry& entry : section.entries) {
+        if (Equal(entry.key, "settings")) {
+            config.demoSettingsKey = entry.value;
+            bool good = !entry.value.empty();
+            for (std::size_t at = 0; good && at <= entry.value.size();) {
+                const std::size_t slash = std::min(entry.value.find('\\', at), entry.value.size());
+                good = slash > at && slash - at <= 255;
+                at = slash + 1;
+            }
+            if (!good) {
+                error = Where(file, entry.line) + "settings=" + entry.value + " is no registry key path";
+                return false;
+            }
+        } else if (Equal(entry.key, "computers")) {
+            for (const std::string& name : SplitList(entry.value)) {
+                if (name.empty()) {
+                    error = Where(file, entry.line) + "computers= holds an empty name";
+                    return false;
+                }
+                config.demoComputers.push_back(name);
+            }
+        } else {
+            error = Where(file, entry.line) + "unknown key \"" + entry.key + "\" in [demo]";
+            return false;
+        }
+    }
+    if (config.demoSettingsKey.empty() || config.demoComputers.empty()) {
+        error = Where(file, section.line) + "[demo] needs settings= and computers=";
+        return false;
     }
     return true;
 }
@@ -291,6 +334,8 @@ bool ParseNetworkIni(std::string_view data, const std::string& file, NetworkConf
                                        error))
                     return false;
             }
+        } else if (Equal(section.name, "demo")) {
+            if (!ParseDemo(section, file, config, error)) return false;
         } else if (section.name.size() >= kBrowsePrefix.size() &&
                    Equal(std::string_view(section.name).substr(0, kBrowsePrefix.size()), kBrowsePrefix)) {
             BrowseList list;

@@ -74,6 +74,12 @@ struct NetworkConfig {
     // computers that set none of their own and for unknown names.
     int latencyMs = 0;
     int timeoutMs = 0;
+    // [demo]: the registry key (under HKEY_LOCAL_MACHINE) the window
+    // program keeps its settings in while it runs on this network, and the
+    // computers it lists when that key holds no list yet. Empty: a network
+    // that is no demo; the program's own key is used.
+    std::string demoSettingsKey;
+    std::vector<std::string> demoComputers;
 
     // What a call to computer `index` waits (-1: an unknown name).
     int LatencyOf(int index) const;

@@ -161,9 +161,11 @@ bool RemoteMemory::Read(std::size_t offset, void* data, std::size_t size) const 
 
 namespace settings {
 
+const char* const kDemoKey = "SOFTWARE\\ORVANTE\\クォーヴィン デモ";
+
 namespace {
-const std::wstring& KeyPath() {
-    static const std::wstring path = L"SOFTWARE\\ORVANTE\\" + Wide("クォーヴィン");
+std::wstring& KeyPath() {
+    static std::wstring path = L"SOFTWARE\\ORVANTE\\" + Wide("クォーヴィン");
     return path;
 }
 
@@ -177,6 +179,10 @@ bool Set(const std::string& name, DWORD type, const void* data, DWORD size) {
     return r == ERROR_SUCCESS;
 }
 }  // namespace
+
+UseKey::UseKey(const std::string& cp932Key) : previous_(KeyPath()) { KeyPath() = Wide(cp932Key); }
+
+UseKey::~UseKey() { KeyPath() = previous_; }
 
 bool Delete() {
     const LONG r = RegDeleteKeyW(HKEY_LOCAL_MACHINE, KeyPath().c_str());

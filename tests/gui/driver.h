@@ -69,8 +69,22 @@ private:
     void* address_ = nullptr;
 };
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\ORVANTE\クォーヴィン of the test prefix.
+// HKEY_LOCAL_MACHINE\SOFTWARE\ORVANTE\クォーヴィン of the test prefix, or
+// the key a UseKey in scope names.
 namespace settings {
+// Where the program keeps its settings on the demo network (its network.ini's [demo]).
+extern const char* const kDemoKey;
+// For its scope, the functions below work on `cp932Key` (under HKEY_LOCAL_MACHINE).
+class UseKey {
+public:
+    explicit UseKey(const std::string& cp932Key);
+    ~UseKey();
+    UseKey(const UseKey&) = delete;
+    UseKey& operator=(const UseKey&) = delete;
+
+private:
+    std::wstring previous_;
+};
 bool Delete();
 bool SetString(const std::string& name, const std::string& cp932);
 bool SetDword(const std::string& name, DWORD value);

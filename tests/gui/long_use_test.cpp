@@ -248,6 +248,7 @@ constexpr int kWindowSlack = 2;
 constexpr SIZE_T kPrivateSlack = 1024 * 1024;
 
 TEST(LongUse, TwentyRunsWithDetailSortExportAndCopyKeepTheProgramsFigures) {
+    settings::UseKey demo(settings::kDemoKey);
     ASSERT_TRUE(FreshSettings(kDemoComputers));
     TempFile exported(L"quorvin-long-use.txt");
     App app(L"/network \"" + DemoNetworkFolder() + L"\"");

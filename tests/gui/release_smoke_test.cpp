@@ -14,6 +14,7 @@ using namespace quorvin::gui_test;
 namespace {
 
 TEST(ReleaseSmoke, StartsCollectsFromTheDemoNetworkAndExits) {
+    settings::UseKey demo(settings::kDemoKey);
     ASSERT_TRUE(FreshSettings("DC01;FS01;PC01;NT4SV;"));
     App app(L"/network \"" + DemoNetworkFolder() + L"\"");
     ASSERT_READY(app);

@@ -63,6 +63,8 @@ protected:
     // the list as it stands after the result dialog.
     Outcome Collect() {
         Outcome outcome;
+        // A copy of the demo network: the program keeps its settings under the demo's key.
+        settings::UseKey demo(settings::kDemoKey);
         EXPECT_TRUE(FreshSettings(kComputers));
         App app(L"/network \"" + net().wstring() + L"\"");
         std::string why;

@@ -176,10 +176,21 @@ TEST(Startup, NetworkOptionOpensTheFolderOrSaysWhyNot) {
     EXPECT_EQ(StoredList(), "keep;");
     const std::wstring demo = DemoNetwork();
     if (demo.empty()) GTEST_SKIP() << "no demo network in QUORVIN_BINARY_DIR";
-    App app(L"/network \"" + demo + L"\"");
-    ASSERT_READY(app);
-    EXPECT_EQ(app.TreeNames(), (std::vector<std::string>{"keep"}));
-    EXPECT_EQ(app.Close(), 0);
+    // The demo network keeps the settings under a key of its own: its first
+    // start lists the demo's computers, and what it saves stays there.
+    {
+        settings::UseKey demoKey(settings::kDemoKey);
+        ASSERT_TRUE(FreshSettings(nullptr));
+        App app(L"/network \"" + demo + L"\"");
+        ASSERT_READY(app);
+        const std::vector<std::string> computers{"DC01", "FS01", "NT4SV", "PC01", "PC02", "PC03", "APP01", "PC04"};
+        EXPECT_EQ(app.TreeNames(), computers);
+        EXPECT_EQ(app.Close(), 0);
+        EXPECT_EQ(StoredList(), "DC01;FS01;NT4SV;PC01;PC02;PC03;APP01;PC04;");
+        EXPECT_GT(settings::ValueNames().size(), 20u);
+    }
+    EXPECT_EQ(StoredList(), "keep;");
+    EXPECT_EQ(settings::ValueNames(), std::vector<std::string>{"ComputerListToSave"});
 }
 
 // Network folders made to break things: the message says why, no window

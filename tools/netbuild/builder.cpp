@@ -84,6 +84,14 @@ bool WriteNetworkIni(const NetworkDescription& d, const fs::path& out, std::stri
         if (d.latencyMs >= 0) lines.push_back("latency=" + std::to_string(d.latencyMs));
         if (d.timeoutMs >= 0) lines.push_back("timeout=" + std::to_string(d.timeoutMs));
     }
+    if (!d.demoSettingsKey.empty()) {
+        if (!lines.empty()) lines.push_back("");
+        lines.push_back("[demo]");
+        lines.push_back("settings=" + d.demoSettingsKey);
+        std::string names;
+        for (const std::string& name : d.demoComputers) names += (names.empty() ? "" : ",") + name;
+        lines.push_back("computers=" + names);
+    }
     for (const BrowseList& list : d.browse) {
         lines.push_back("");
         lines.push_back("[browse:" + list.domain + "]");

@@ -247,6 +247,7 @@ private:
     bool Services();
     // "latency=MS timeout=MS", either or both.
     bool Waits(const char* usage, int& latencyMs, int& timeoutMs);
+    bool Demo();
     bool Value();
     bool Source();
     bool File();
@@ -274,7 +275,7 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
 
     // Lines that stand on their own close every block.
     if (keyword == "now" || keyword == "local" || keyword == "lan_group" || keyword == "browse" || keyword == "computer" ||
-        keyword == "network") {
+        keyword == "network" || keyword == "demo") {
         browse_ = computer_ = log_ = -1;
         haveKey_ = false;
         if (keyword == "now") return Now();
@@ -290,6 +291,7 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
             return true;
         }
         if (keyword == "browse") return Browse();
+        if (keyword == "demo") return Demo();
         return NewComputer();
     }
     if (keyword == "server") {
@@ -458,6 +460,31 @@ bool Parser::Waits(const char* usage, int& latencyMs, int& timeoutMs) {
             return Fail("bad wait \"" + option + "\" (milliseconds from 0 to 3600000)");
         (name == "latency" ? latencyMs : timeoutMs) = static_cast<int>(ms);
     }
+    return true;
+}
+
+bool Parser::Demo() {
+    const char* usage = "demo settings=KEY computers=NAME,NAME,...";
+    if (!Arguments(2, 2, usage)) return false;
+    for (std::size_t i = 1; i < tokens_->size(); ++i) {
+        const std::string& option = Arg(i);
+        const std::size_t equals = option.find('=');
+        const std::string name = option.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : option.substr(equals + 1);
+        if (value.empty() || (name != "settings" && name != "computers")) return Fail(std::string("usage: ") + usage);
+        if (name == "settings") {
+            d_.demoSettingsKey = value;
+            continue;
+        }
+        d_.demoComputers.clear();
+        for (std::size_t at = 0; at <= value.size();) {
+            const std::size_t comma = std::min(value.find(',', at), value.size());
+            if (comma == at) return Fail("an empty computer name in \"" + option + "\"");
+            d_.demoComputers.push_back(value.substr(at, comma - at));
+            at = comma + 1;
+        }
+    }
+    if (d_.demoSettingsKey.empty() || d_.demoComputers.empty()) return Fail(std::string("expected ") + usage);
     return true;
 }
 

@@ -77,6 +77,11 @@ struct NetworkDescription {
     // Milliseconds of network.ini [network] latency= and timeout=; -1: not written.
     int latencyMs = -1;
     int timeoutMs = -1;
+    // network.ini [demo]: the window program's settings key while it runs on
+    // this network, and the computers it lists when that key holds none;
+    // both empty: no [demo] section.
+    std::string demoSettingsKey;
+    std::vector<std::string> demoComputers;
 };
 
 // Parses a description. `now` is the time relative times count from until a

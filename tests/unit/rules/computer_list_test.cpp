@@ -134,3 +134,22 @@ TEST(ComputerList, AnOverlongStoredListIsKeptForTheExitWhileTheListStaysEmpty) {
     EXPECT_EQ(ListToStore("", overlong), overlong);
     EXPECT_EQ(ListToStore("PC1;", overlong), "PC1;");
 }
+
+TEST(ComputerList, ADemoKeyStartsWithTheDemoListOnlyWhileItHoldsNoListAtAll) {
+    quorvin::testing::FakeHive hive;
+    quorvin::testing::FakeKey root(hive, "");
+    const std::string demoKey = "SOFTWARE\\ORVANTE\\デモ";
+    const Names demo{"DC01", "PC01"};
+    hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", "REAL1;");
+    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "DC01;PC01;");  // the key does not exist
+    hive.SetText(demoKey, "Other", "x");
+    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "DC01;PC01;");  // no list value in it
+    hive.SetText(demoKey, "ComputerListToSave", "");
+    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "");  // the user emptied it
+    std::string overlong;
+    while (overlong.size() < 17100) overlong += "computer;";
+    hive.SetText(demoKey, "ComputerListToSave", overlong);
+    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "");  // kept for the exit, never replaced
+    EXPECT_EQ(UnreadableStoredList(root, demoKey), overlong);
+    EXPECT_EQ(StartingComputerList(root, quorvin::app::kSettingsKey, {}), "REAL1;");
+}

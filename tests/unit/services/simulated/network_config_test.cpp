@@ -26,7 +26,8 @@ TEST(NetworkConfig, ReadsNetworkAndComputers) {
     temp.Write("network.ini",
                "[local]\ncomputer=admin-pc\nlan_group=OFFICE\n"
                "[browse:OFFICE]\nSV1=5.0,0x00009003,File server, 2nd floor\nPC1=5.1,4099\nNT4=4.0,0x1003,\n"
-               "[browse:Broken]\nresult=53\n");
+               "[browse:Broken]\nresult=53\n"
+               "[demo]\nsettings=SOFTWARE\\Demo Key\ncomputers= SV1 ,PC1\n");
     temp.Write("ADMIN-PC/computer.ini", "[environment]\nTEMP=C:\\TEMP\n");
     temp.Write("SV1/computer.ini",
                "[services]\neventlog=OFF\nregistry=on\nshares=Auth\n[accounts]\nAdministrator=secret\nbackup=\n"
@@ -42,6 +43,8 @@ TEST(NetworkConfig, ReadsNetworkAndComputers) {
     EXPECT_EQ(config.computers[0].name, "ADMIN-PC");
     EXPECT_EQ(config.localComputer, 0);
     EXPECT_EQ(config.lanGroup, "OFFICE");
+    EXPECT_EQ(config.demoSettingsKey, "SOFTWARE\\Demo Key");
+    EXPECT_EQ(config.demoComputers, (std::vector<std::string>{"SV1", "PC1"}));
     EXPECT_EQ(config.computers[0].environment, (Environment{{"TEMP", "C:\\TEMP"}}));
 
     const int sv1 = config.FindComputer("sv1");
@@ -111,6 +114,7 @@ TEST(NetworkConfig, FaultsPartWayThroughARun) {
 }
 
 TEST(NetworkConfig, BrokenFilesNameFileAndLine) {
+    const std::string longKeyPart = "[demo]\nsettings=" + std::string(256, 'k') + "\ncomputers=A\n";
     struct Case {
         const char* network;
         const char* computer;
@@ -119,6 +123,10 @@ TEST(NetworkConfig, BrokenFilesNameFileAndLine) {
     const Case cases[] = {
         {"[local]\nuser=x\n", nullptr, "network.ini line 2: unknown key \"user\" in [local]"},
         {"[remote]\n", nullptr, "network.ini line 1: unknown section [remote]"},
+        {"[demo]\nsettings=SOFTWARE\\\\X\ncomputers=A\n", nullptr, "line 2: settings=SOFTWARE\\\\X is no registry key path"},
+        {longKeyPart.c_str(), nullptr, "is no registry key path"},
+        {"[demo]\nsettings=S\ncomputers=A,,B\n", nullptr, "line 3: computers= holds an empty name"},
+        {"[demo]\nsettings=S\n", nullptr, "line 1: [demo] needs settings= and computers="},
         {"[local]\ncomputer=SV9\n", nullptr, "[local] computer=SV9 names no computer folder"},
         {"[local\n", nullptr, "network.ini line 1: section name without \"]\""},
         {"[browse: ]\n", nullptr, "network.ini line 1: [browse:] names no domain"},
