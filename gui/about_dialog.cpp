@@ -2,6 +2,11 @@
 
 #include "gui/resources/resource.h"
 
+#include <vector>
+
+#include "core/wide.h"
+#include "ui/message_box.h"
+
 namespace quorvin::app {
 
 const char* const kHomePage = "http://www.orvante.example/quorvin/";
@@ -32,31 +37,89 @@ bool AboutDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&
     return true;
 }
 
-void RunHelpViewer() {
-    wchar_t commandLine[] = L"winhlp32 quorvin.hlp";
+namespace {
+
+// The folder of the running program with its final backslash; empty when
+// it cannot be told. GetModuleFileNameW cuts a path that does not fit (on
+// XP without a terminator), so the room grows until the whole path fits.
+std::wstring ProgramFolder() {
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            const std::wstring full(path.data(), length);
+            const std::size_t slash = full.find_last_of(L'\\');
+            return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash + 1);
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The Windows help viewer of this Windows (Vista and later ship only a
+// stand-in that explains the old format, unless the user installed the viewer).
+bool HelpViewerPresent() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH && IsFile(std::wstring(folder, length) + L"\\winhlp32.exe");
+}
+
+// True when the tests' record QUORVIN_HELP_LOG is set: `line` is appended to
+// it in place of starting anything. A record that cannot be written shows as missing.
+bool RecordedForTests(const std::string& line) {
     wchar_t log[MAX_PATH] = {};
     const DWORD logLength = GetEnvironmentVariableW(L"QUORVIN_HELP_LOG", log, MAX_PATH);
-    if (logLength > 0 && logLength < MAX_PATH) {
-        HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file == INVALID_HANDLE_VALUE) return;
-        const char line[] = "winhlp32 quorvin.hlp\r\n";
-        DWORD written = 0;
-        // The log is the tests' record; one that cannot be written shows as missing.
-        static_cast<void>(WriteFile(file, line, sizeof line - 1, &written, nullptr));
-        static_cast<void>(CloseHandle(file));
-        return;
-    }
-    // The help viewer is started and left alone; if it cannot start, nothing is shown.
+    if (logLength == 0 || logLength >= MAX_PATH) return false;
+    HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    const std::string record = line + "\r\n";
+    DWORD written = 0;
+    static_cast<void>(WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr));
+    static_cast<void>(CloseHandle(file));
+    return true;
+}
+
+// Starts the viewer in `folder`, where the relative file name finds the
+// file; a viewer that cannot start shows nothing.
+void StartHelpViewer(const std::wstring& folder) {
+    wchar_t commandLine[] = L"winhlp32 quorvin.hlp";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process))
         return;
     static_cast<void>(CloseHandle(process.hThread));
     static_cast<void>(CloseHandle(process.hProcess));
+}
+
+UserMessage HelpNotOpenedMessage(const std::wstring& guide) {
+    return {"ﾍﾙﾌﾟを開けませんでした。\r\n" + win32::Narrow(guide.data(), guide.size()),
+            ui::LoadText(IDS_APP_TITLE), MessageIcon::Exclamation, MessageButtons::Ok};
+}
+
+}  // namespace
+
+bool RunHelpViewer(HWND owner) {
+    const std::wstring folder = ProgramFolder();
+    if (!folder.empty() && IsFile(folder + L"quorvin.hlp") && HelpViewerPresent()) {
+        if (!RecordedForTests("winhlp32 quorvin.hlp")) StartHelpViewer(folder);
+        return true;
+    }
+    const std::wstring guide = folder + L"help\\index.html";
+    if (RecordedForTests("open " + win32::Narrow(guide.data(), guide.size()))) return true;
+    if (!folder.empty() && IsFile(guide) && ui::ShellOpen(owner, guide)) return true;
+    static_cast<void>(ui::ShowMessage(owner, HelpNotOpenedMessage(guide)));
+    return false;
 }
 
 }  // namespace quorvin::app

@@ -25,9 +25,14 @@ private:
     ui::StaticLink link_;
 };
 
-// The help command: starts "winhlp32 quorvin.hlp" and leaves it alone.
-// With QUORVIN_HELP_LOG naming a file, the command line is appended to that
-// file instead of being started (what the tests read).
-void RunHelpViewer();
+// The help command. With the compiled help file quorvin.hlp beside the
+// program and the Windows help viewer in the Windows folder, it starts
+// "winhlp32 quorvin.hlp" in the program's folder and leaves it alone;
+// otherwise it opens the guide help\index.html beside the program with the
+// shell (the user's browser). False, after a message over `owner`, when the
+// guide could not be opened. With QUORVIN_HELP_LOG naming a file, what would
+// be started is appended to that file instead ("winhlp32 quorvin.hlp", or
+// "open " and the guide's path, CP932; what the tests read).
+bool RunHelpViewer(HWND owner);
 
 }  // namespace quorvin::app

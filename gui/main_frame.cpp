@@ -307,7 +307,7 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_ADD_COMPUTER: AddComputerCommand(); return true;
     case ID_DELETE_COMPUTER: tree_.RemoveCurrent(); return true;
     case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
-    case ID_HELP_CONTENTS: app::RunHelpViewer(); return true;
+    case ID_HELP_CONTENTS: static_cast<void>(app::RunHelpViewer(Handle())); return true;
     case ID_APP_EXIT: ExitCommand(); return true;
     case ID_VIEW_TOOLBAR: ToggleToolbar(); return true;
     case ID_VIEW_STATUS_BAR: ToggleStatusBar(); return true;

@@ -1,5 +1,6 @@
 #include "ui/static_link.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace quorvin::ui {
@@ -36,12 +37,20 @@ HBRUSH StaticLink::OnColour(HDC dc) {
     return static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH));
 }
 
+bool ShellOpen(HWND owner, const std::wstring& target) {
+    // Some shell extensions need COM on the calling thread (ShellExecute's
+    // documentation); a thread that already has it keeps it as it is.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (SUCCEEDED(com)) CoUninitialize();
+    return result > 32;
+}
+
 void StaticLink::Open() {
     std::string target = target_.empty() ? Text(Handle()) : target_;
     if (target.empty()) return;
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", win32::Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) {
+    if (ShellOpen(nullptr, win32::Wide(target))) {
         colour_ = kVisited;
         // A label that cannot be repainted shows the new colour at its next paint.
         static_cast<void>(InvalidateRect(Handle(), nullptr, TRUE));

@@ -10,6 +10,11 @@
 
 namespace quorvin::ui {
 
+// Opens `target` (a file or a web address) with the program the user's
+// shell associates with it, as a double-click in Explorer would; false when
+// the shell could not.
+bool ShellOpen(HWND owner, const std::wstring& target);
+
 class StaticLink : public Subclass {
 public:
     // `target` (CP932) is opened on a click; empty: the label's own text.

@@ -32,20 +32,4 @@ TEST(About, BoxShowsTheNoticeAndALinkThatTakesTheMouse) {
     EXPECT_EQ(app.Close(), 0);
 }
 
-TEST(About, HelpCommandStartsTheHelpViewerOnTheHelpFile) {
-    ASSERT_TRUE(FreshSettings(nullptr));
-    TempFile log(L"help-log.txt");
-    ScopedEnvironment seam(L"QUORVIN_HELP_LOG", log.Path());
-    App app;
-    ASSERT_READY(app);
-    app.Command(ID_HELP_CONTENTS);
-    app.Command(ID_HELP_CONTENTS);
-    std::string text;
-    ASSERT_TRUE(log.Read(text));
-    EXPECT_EQ(text, "winhlp32 quorvin.hlp\r\nwinhlp32 quorvin.hlp\r\n");
-    // Nothing waits for the viewer, and nothing is shown.
-    EXPECT_TRUE(app.Dialogs().empty());
-    EXPECT_EQ(app.Close(), 0);
-}
-
 }  // namespace

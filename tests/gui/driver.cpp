@@ -30,10 +30,14 @@ std::string Narrow(const std::wstring& wide) {
 
 // ---- Program ----------------------------------------------------------------
 
+std::wstring ProgramPath() {
+    wchar_t other[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"QUORVIN_PROGRAM", other, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(other, length) : ExecutableFolder() + L"quorvin.exe";
+}
+
 Program::Program(const std::wstring& arguments) {
-    // QUORVIN_PROGRAM names another build of the program to drive (the release).
-    const wchar_t* other = _wgetenv(L"QUORVIN_PROGRAM");
-    const std::wstring exe = other && *other ? std::wstring(other) : ExecutableFolder() + L"quorvin.exe";
+    const std::wstring exe = ProgramPath();
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

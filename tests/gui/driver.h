@@ -13,6 +13,9 @@ namespace quorvin::gui_test {
 
 // Folder of the running test executable; quorvin.exe is built beside it.
 std::wstring ExecutableFolder();
+// The program driven: quorvin.exe beside the tests, or the build of it that
+// QUORVIN_PROGRAM names (the release), as this process's environment has it now.
+std::wstring ProgramPath();
 // The demo network the build made beside it, or the one QUORVIN_DEMO_NETWORK
 // names (the release's, when the program driven is the release).
 std::wstring DemoNetworkFolder();

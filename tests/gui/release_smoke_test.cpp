@@ -5,9 +5,13 @@
 #include "run_support.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include "engine/log_record.h"
 #include "services/win32/win32_platform.h"
+#include "support/temp_folder.h"
 
 using namespace quorvin::gui_test;
 
@@ -30,6 +34,56 @@ TEST(ReleaseSmoke, StartsCollectsFromTheDemoNetworkAndExits) {
     ASSERT_NE(question, nullptr);
     app.ClickButton(question, IDNO);
     EXPECT_EQ(app.Process().WaitForExit(), 0);
+}
+
+// What the help command starts (the tests' record of it), once.
+std::string HelpCommandRecord(const std::wstring& arguments = L"") {
+    TempFile log(L"help-log.txt");
+    ScopedEnvironment seam(L"QUORVIN_HELP_LOG", log.Path());
+    App app(arguments);
+    std::string why, text;
+    if (!app.Ready(why)) return "<" + why + ">";
+    app.Command(ID_HELP_CONTENTS);
+    if (!log.Read(text)) text = "<nothing started>";
+    // Nothing waits for the viewer or the browser, and nothing is shown.
+    if (!app.Dialogs().empty()) text += "<a dialog>";
+    if (app.Close() != 0) text += "<exit code>";
+    return text;
+}
+
+// The guide ships as HTML beside the program, its pictures with it; the help
+// command opens it with the shell. The compiled help file is taken only where
+// it can work: beside the program, with the Windows help viewer present.
+TEST(ReleaseSmoke, HelpOpensTheGuideBesideTheProgramOrTheCompiledHelpWhereItWorks) {
+    namespace fs = std::filesystem;
+    ASSERT_TRUE(FreshSettings(nullptr));
+    const std::string record = HelpCommandRecord();
+    const std::string program = Narrow(ProgramPath());
+    const std::string folder = program.substr(0, program.rfind('\\') + 1);
+    EXPECT_EQ(record, "open " + folder + "help\\index.html\r\n");
+
+    const fs::path help = fs::path(ProgramPath()).parent_path() / "help";
+    std::ifstream page(help / "index.html", std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(html.find("<table>"), std::string::npos);  // Markdown's tables are converted too
+    int pictures = 0;
+    const std::regex source("src=\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), source); it != std::sregex_iterator(); ++it, ++pictures)
+        EXPECT_TRUE(fs::is_regular_file(help / (*it)[1].str())) << (*it)[1].str();
+    EXPECT_GT(pictures, 3);
+
+    // A copy of the program beside a compiled help file starts the viewer on it.
+    quorvin::network::test::TempFolder copy;
+    ASSERT_TRUE(fs::copy_file(fs::path(ProgramPath()), copy.Path() / "quorvin.exe"));
+    std::ofstream(copy.Path() / "quorvin.hlp") << "?_";
+    ScopedEnvironment other(L"QUORVIN_PROGRAM", (copy.Path() / "quorvin.exe").wstring());
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const bool viewer = fs::is_regular_file(fs::path(std::wstring(windows, length)) / "winhlp32.exe");
+    EXPECT_EQ(HelpCommandRecord(), viewer ? "winhlp32 quorvin.hlp\r\n" : "open " + Narrow(copy.Path().wstring()) + "\\help\\index.html\r\n");
 }
 
 // The event log service of this machine through the real API, as the
