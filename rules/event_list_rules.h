@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "rules/event_table.h"
+#include "rules/shown_rows.h"
 
 namespace quorvin::views {
 
@@ -35,6 +36,8 @@ std::string TooltipText(std::string_view message);
 enum class RowMatch { kWhole, kStart };
 // The first matching row from `first` on (from 0 when negative) and, with
 // `wrap`, then from row 0 up to `first`; -1 when there is none.
+// Over the rows a filter shows, or over every row of a table.
+int FindRow(const ShownRows& rows, int first, std::string_view text, RowMatch match, bool wrap);
 int FindRow(const EventTable& table, int first, std::string_view text, RowMatch match, bool wrap);
 
 }  // namespace quorvin::views
