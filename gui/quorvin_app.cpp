@@ -4,6 +4,7 @@
 #include "gui/resources/resource.h"
 #include "rules/command_line.h"
 #include "rules/computer_list.h"
+#include "rules/filter_store.h"
 #include "rules/settings_store.h"
 #include "services/simulated/simulated_network.h"
 #include "services/win32/win32_platform.h"
@@ -109,6 +110,7 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     // Nothing drawn so far depends on a setting.
     LoadSettings(*localMachine_, settings_);
     settingsLoaded_ = true;
+    LoadStoredFilter();
     state_.RunReport.clear();
     state_.ResultsSaved = 1;
     ui::SetText(frame_->Handle(), kWindowTitle);
@@ -136,6 +138,17 @@ void QuorvinApp::ExitInstance() {
     settings_.ComputerListToSave = computers::ListToStore(settings_.ComputerListToSave, unreadableList_);
     RegistryMessageBoxes messages;
     SaveSettings(*localMachine_, settings_, messages);
+    SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilter_, messages);
+}
+
+void QuorvinApp::LoadStoredFilter() {
+    if (const auto error = LoadViewFilter(*localMachine_, storedFilter_)) {
+        ui::ShowMessage(frame_->Handle(), StoredFilterMessage(*error));
+        return;
+    }
+    views::FilterError error{};
+    // The stored fields were parsed as they were read.
+    if (auto filter = views::EventFilter::Parse(storedFilter_, error)) frame_->ApplyFilter(storedFilter_, *filter);
 }
 
 }  // namespace quorvin::app

@@ -281,6 +281,7 @@ app::UserMessage FilterErrorMessage(const FilterError& e) {
         break;
     case FilterProblem::kNoneChosen: problem = "1つ以上選んでください。"; break;
     case FilterProblem::kTooLong: problem = std::to_string(kMostFieldBytes) + " バイトまでです。"; break;
+    case FilterProblem::kBadChoice: problem = entry + "は選択の値ではありません。"; break;
     }
     return {std::string(FieldName(e.field)) + ": " + problem, "注意", app::MessageIcon::Exclamation,
             app::MessageButtons::Ok};
@@ -302,6 +303,7 @@ std::string FilterErrorText(const FilterError& e, std::string_view switchName) {
         break;
     case FilterProblem::kNoneChosen: problem = "nothing chosen"; break;
     case FilterProblem::kTooLong: problem = "longer than " + std::to_string(kMostFieldBytes) + " bytes"; break;
+    case FilterProblem::kBadChoice: problem = entry + "is no choice"; break;
     }
     return std::string(switchName) + ": " + problem;
 }

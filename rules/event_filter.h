@@ -51,6 +51,7 @@ enum class FilterProblem {
     kBadText,      // not CP932: a lead byte without its trail byte
     kNoneChosen,   // no type or no log chosen
     kTooLong,      // a field of more than kMostFieldBytes
+    kBadChoice,    // a stored choice of types or logs that is no set of them
 };
 struct FilterError {
     FilterField field;

@@ -26,6 +26,10 @@ std::string PositionText(int row, int count) {
     return std::to_string(shown) + "/" + std::to_string(count);
 }
 
+std::string FilterCountText(int shown, int total, bool filtered) {
+    return filtered ? std::to_string(shown) + " / " + std::to_string(total) + " 件" : std::string();
+}
+
 std::string TooltipText(std::string_view message) { return app::CutToBytes(message, kTooltipBytes); }
 
 namespace {

@@ -26,6 +26,10 @@ int EventColumnWidth(int column, int titleWidth);
 // shown as 0; e.g. PositionText(0, 3) is "1/3", PositionText(-1, 0) "0/0".
 std::string PositionText(int row, int count);
 
+// The status bar's count while a filter is set: "N / M 件" with `shown` of
+// `total` rows; the empty text when no filter is set.
+std::string FilterCountText(int shown, int total, bool filtered);
+
 // The tooltip text of a row whose message column holds `message`.
 std::string TooltipText(std::string_view message);
 
