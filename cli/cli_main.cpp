@@ -206,7 +206,10 @@ int Main(int argc, char** argv) {
     };
     writeRows(run::ExportLine(run::EventColumnTitles()));
     ConsoleView view(
-        list.Names(), progress, [&](const engine::EventRow& row) { writeRows(run::ExportLine(row.columns)); },
+        list.Names(), progress,
+        [&](const engine::EventRow& row) {
+            if (o.filter.Matches(row)) writeRows(run::ExportLine(row.columns));
+        },
         writeReport);
 
     std::atomic<int> stopRequested{0};

@@ -57,6 +57,28 @@ std::string ParseTypes(const std::string& value, CliOptions& o) {
     return {};
 }
 
+// A filter switch's text as CP932; false when it holds a character CP932 cannot.
+bool FilterText(const std::string& option, const std::string& utf8, std::string& cp932, std::string& error) {
+    cp932 = text::Utf8ToCp932(utf8);
+    if (text::Cp932ToUtf8(cp932) == utf8) return true;
+    error = option + ": '" + utf8 + "' holds a character that CP932 cannot";
+    return false;
+}
+
+// The filter of the switches, with the switch named in its message.
+std::string ParseFilter(const views::FilterFields& fields, views::EventFilter& filter) {
+    views::FilterError error{};
+    const std::optional<views::EventFilter> parsed = views::EventFilter::Parse(fields, error);
+    if (parsed) {
+        filter = *parsed;
+        return {};
+    }
+    const char* name = error.field == views::FilterField::kEventIds ? "--event-ids"
+                       : error.field == views::FilterField::kSources ? "--sources"
+                                                                      : "--text";
+    return views::FilterErrorText(error, name);
+}
+
 std::filesystem::path PathOf(const std::string& utf8) {
     // The arguments are UTF-8 in both builds.
     return std::filesystem::u8path(utf8);
@@ -70,7 +92,7 @@ const char* UsageText() {
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
            "                   [--user NAME --password PASSWORD] [--csv FILE] [--report FILE] [--trace FILE]\n"
-           "                   [--parallel N]\n";
+           "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -78,6 +100,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CliOptions& o = result.options;
     o.parallel = engine::kDefaultParallel;
     bool haveComputers = false, haveList = false, havePassword = false;
+    views::FilterFields filter;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];
@@ -92,7 +115,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
         static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
                                                  "--from", "--to", "--user", "--password", "--csv", "--report",
-                                                 "--trace", "--parallel"};
+                                                 "--trace", "--parallel", "--event-ids", "--sources", "--text"};
         bool known = false;
         for (const char* name : kWithValue) known = known || option == name;
         if (!known) {
@@ -151,6 +174,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             o.report = PathOf(value);
         } else if (option == "--trace") {
             o.trace = PathOf(value);
+        } else if (option == "--event-ids") {
+            filter.eventIds = value;
+        } else if (option == "--sources") {
+            FilterText(option, value, filter.sources, error);
+        } else if (option == "--text") {
+            FilterText(option, value, filter.text, error);
         } else if (option == "--parallel") {
             const bool digits = !value.empty() && value.size() <= 3 &&
                                 value.find_first_not_of("0123456789") == std::string::npos;
@@ -166,7 +195,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
 
-    if (haveComputers == haveList)
+    if (const std::string error = ParseFilter(filter, o.filter); !error.empty())
+        result.error = error;
+    else if (haveComputers == haveList)
         result.error = "give either --computers or --computer-list";
     else if (havePassword && !o.user)
         result.error = "--password needs --user";

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "rules/event_filter.h"
+
 namespace quorvin::cli {
 
 struct Date {
@@ -25,6 +27,9 @@ struct CliOptions {
     std::filesystem::path csv, report, trace;
     // Computers collected at the same time (1 to engine::kMostParallel).
     int parallel = 0;  // set by ParseCommandLine: engine::kDefaultParallel unless given
+    // Which collected rows are written (--event-ids, --sources, --text); the
+    // run and its report are the same whatever it holds.
+    views::EventFilter filter;
 };
 
 struct ParsedCommandLine {

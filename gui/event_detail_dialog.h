@@ -1,9 +1,9 @@
 #pragma once
 // The event detail dialog (resource 147): one row of the event list field
-// by field, with steps to the previous and the next row. It reads the
+// by field, with steps to the previous and the next row shown. It reads the
 // list's rows and moves only the list's selection. Windows build only.
 
-#include "rules/event_table.h"
+#include "rules/shown_rows.h"
 #include "ui/dialog.h"
 
 namespace quorvin::views {
@@ -11,7 +11,7 @@ namespace quorvin::views {
 class EventDetailDialog final : public ui::Dialog {
 public:
     // `current` is the current event index: the row shown, moved by the steps.
-    EventDetailDialog(HWND list, const EventTable& rows, int& current) : list_(list), rows_(rows), current_(current) {}
+    EventDetailDialog(HWND list, const ShownRows& rows, int& current) : list_(list), rows_(rows), current_(current) {}
 
     void Run(HWND owner);
 
@@ -25,7 +25,7 @@ private:
     void Step(int by);
 
     HWND list_;
-    const EventTable& rows_;
+    const ShownRows& rows_;
     int& current_;
     int row_ = 0;
 };

@@ -72,7 +72,7 @@ run::ExportRow EventList::Titles() const {
 
 void EventList::CountChanged(bool keepView) {
     const DWORD flags = keepView ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : LVSICF_NOSCROLL;
-    static_cast<void>(Default(LVM_SETITEMCOUNT, table_.Count(), flags));
+    static_cast<void>(Default(LVM_SETITEMCOUNT, shown_.Count(), flags));
     // A list that cannot be drawn now is drawn with its next WM_PAINT.
     if (!keepView) static_cast<void>(InvalidateRect(Handle(), nullptr, TRUE));
 }
@@ -80,10 +80,10 @@ void EventList::CountChanged(bool keepView) {
 void EventList::FillDisplayInfo(LVITEMW& item) const {
     if (item.iItem < 0) return;
     const auto row = static_cast<std::size_t>(item.iItem);
-    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = table_.Image(row);
+    if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) item.iImage = shown_.Image(row);
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
         // Cut to the room given, as a list that stores its texts copies them.
-        const std::wstring text = win32::Wide(table_.Text(row, item.iSubItem));
+        const std::wstring text = win32::Wide(shown_.Text(row, item.iSubItem));
         const std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
         text.copy(item.pszText, n);
         item.pszText[n] = L'\0';
@@ -116,7 +116,7 @@ int EventList::FindItem(int first, const LVFINDINFOW& find, bool wide) const {
     // LVFI_WRAP alone asks for a whole text; the rows carry no item data to search for.
     if ((find.flags & LVFI_PARAM) || !(find.flags & (LVFI_STRING | kStart | LVFI_WRAP))) return -1;
     const RowMatch match = (find.flags & kStart) ? RowMatch::kStart : RowMatch::kWhole;
-    return FindRow(table_, first, MessageText(find.psz, wide), match, (find.flags & LVFI_WRAP) != 0);
+    return FindRow(shown_, first, MessageText(find.psz, wide), match, (find.flags & LVFI_WRAP) != 0);
 }
 
 LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
@@ -124,15 +124,22 @@ LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
     engine::EventRow row;
     if (item.mask & LVIF_IMAGE) row.image = item.iImage;
     if (item.mask & LVIF_TEXT) row.columns[0] = std::move(text);
-    const std::size_t index = table_.Insert(static_cast<std::size_t>(item.iItem), std::move(row));
-    CountChanged(index + 1 == table_.Count());
+    const std::size_t index = table_.Insert(TableIndex(item.iItem), std::move(row));
+    const bool atEnd = index + 1 == table_.Count();
+    if (atEnd)
+        shown_.RowsAppended();
+    else
+        shown_.Rebuild();
+    CountChanged(atEnd);
     host_.RowAdded();
-    return static_cast<LRESULT>(index);
+    host_.ShownCountChanged();
+    return shown_.ShownIndexOf(index);
 }
 
 LRESULT EventList::SetItem(int row, const LVITEMW& item, std::string text, bool textOnly) {
-    if (row < 0 || static_cast<std::size_t>(row) >= table_.Count()) return FALSE;
-    const auto index = static_cast<std::size_t>(row);
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_.Count()) return FALSE;
+    // The row stays shown until the filter looks at the rows again.
+    const std::size_t index = TableIndex(row);
     bool set = true;
     if (textOnly || (item.mask & LVIF_TEXT)) set = table_.SetText(index, item.iSubItem, std::move(text));
     if (!textOnly && (item.mask & LVIF_IMAGE) && item.iSubItem == 0) set = table_.SetImage(index, item.iImage) && set;
@@ -168,11 +175,10 @@ void EventList::SortByColumn(int column) {
     // The selected and the focused row stay with their events, as in a list that moves its rows.
     const int selected = List().FirstSelected();
     const int focused = static_cast<int>(Default(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const std::size_t selectedRow = TableIndex(selected), focusedRow = TableIndex(focused);
     const std::vector<std::size_t> newPlace = table_.SortByColumn(column);
-    const auto moved = [&](int row) {
-        return row >= 0 && static_cast<std::size_t>(row) < newPlace.size()
-                   ? static_cast<int>(newPlace[static_cast<std::size_t>(row)]) : -1;
-    };
+    shown_.Rebuild();
+    const auto moved = [&](std::size_t row) { return row < newPlace.size() ? shown_.ShownIndexOf(newPlace[row]) : -1; };
     const auto setState = [&](int row, UINT state, UINT mask) {
         LVITEMW item{};
         item.state = state;
@@ -180,9 +186,23 @@ void EventList::SortByColumn(int column) {
         static_cast<void>(Default(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
     };
     if (selected >= 0 || focused >= 0) setState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    if (moved(focused) >= 0) setState(moved(focused), LVIS_FOCUSED, LVIS_FOCUSED);
-    if (moved(selected) >= 0) setState(moved(selected), LVIS_SELECTED, LVIS_SELECTED);
+    if (moved(focusedRow) >= 0) setState(moved(focusedRow), LVIS_FOCUSED, LVIS_FOCUSED);
+    if (moved(selectedRow) >= 0) setState(moved(selectedRow), LVIS_SELECTED, LVIS_SELECTED);
     CountChanged(false);
+}
+
+std::size_t EventList::TableIndex(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < shown_.Count() ? shown_.TableRow(static_cast<std::size_t>(row))
+                                                                       : table_.Count();
+}
+
+void EventList::SetFilter(EventFilter filter) {
+    shown_.SetFilter(std::move(filter));
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    static_cast<void>(Default(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item)));
+    CountChanged(false);
+    host_.ShownCountChanged();
 }
 
 void EventList::PreTranslate(const MSG& message) const {
@@ -193,7 +213,7 @@ void EventList::PreTranslate(const MSG& message) const {
 void EventList::UpdateToolText(POINT client) {
     const int row = List().HitTest(client);
     std::string text =
-        row >= 0 ? TooltipText(table_.Text(static_cast<std::size_t>(row), kMessageColumn)) : std::string();
+        row >= 0 ? TooltipText(shown_.Text(static_cast<std::size_t>(row), kMessageColumn)) : std::string();
     if (text == toolText_) return;
     toolText_ = std::move(text);
     if (tooltip_.Handle()) tooltip_.SetToolText(Handle(), toolText_);
@@ -224,14 +244,16 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         currentEvent_ = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (currentEvent_ < 0) return 0;
-        EventDetailDialog(Handle(), table_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
+        EventDetailDialog(Handle(), shown_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
         break;
     case kAppendRows: {
         auto& rows = *reinterpret_cast<std::vector<engine::EventRow>*>(lParam);
         if (rows.empty()) return 0;
         table_.Append(rows);
+        shown_.RowsAppended();
         CountChanged(true);
         host_.RowAdded();
+        host_.ShownCountChanged();
         return 0;
     }
     case LVM_INSERTITEMA:
@@ -261,15 +283,22 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FindItem(first, *reinterpret_cast<const LVFINDINFOW*>(lParam), message == LVM_FINDITEMW);
     }
     case LVM_DELETEITEM: {
-        if (!table_.Erase(static_cast<std::size_t>(wParam))) return FALSE;
+        if (static_cast<std::size_t>(wParam) >= shown_.Count() || !table_.Erase(TableIndex(static_cast<int>(wParam))))
+            return FALSE;
+        shown_.Rebuild();
         // The control moves the selection of the rows after it.
         const LRESULT result = Default(message, wParam, lParam);
         CountChanged(false);
+        host_.ShownCountChanged();
         return result;
     }
-    case LVM_DELETEALLITEMS:
+    case LVM_DELETEALLITEMS: {
         table_.Clear();
-        return Default(message, wParam, lParam);
+        shown_.Rebuild();
+        const LRESULT result = Default(message, wParam, lParam);
+        host_.ShownCountChanged();
+        return result;
+    }
     case WM_DESTROY: {
         const LRESULT result = Default(message, wParam, lParam);
         images_.Destroy();

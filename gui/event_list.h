@@ -17,6 +17,7 @@
 
 #include "engine/collection_view.h"
 #include "rules/event_table.h"
+#include "rules/shown_rows.h"
 #include "rules/export.h"
 #include "rules/settings.h"
 
@@ -34,6 +35,8 @@ public:
     virtual void ShowPosition(const std::string& text) = 0;
     // A row was added, by the program or by anyone who sent the message.
     virtual void RowAdded() = 0;
+    // The number of rows, or of rows shown, changed.
+    virtual void ShownCountChanged() = 0;
 };
 
 // Moves `rows` to the end of the event list `list`, in one message; `rows`
@@ -52,10 +55,16 @@ public:
     // The initial update: the eight columns, the tooltip, the images.
     void InitialUpdate();
 
-    int RowCount() const { return static_cast<int>(table_.Count()); }
+    // The rows shown (all of them unless a filter is set), and all rows.
+    int RowCount() const { return static_cast<int>(shown_.Count()); }
+    int TotalCount() const { return static_cast<int>(table_.Count()); }
     const EventTable& Table() const { return table_; }
     // The rows as the list shows them, in its current order, and the column titles.
-    std::vector<run::ExportRow> Rows() const { return table_.ExportRows(); }
+    std::vector<run::ExportRow> Rows() const { return shown_.ExportRows(); }
+    // Shows only the rows `filter` matches, now and as rows arrive; the
+    // selection goes.
+    void SetFilter(EventFilter filter);
+    bool Filtered() const { return !shown_.Filter().ShowsEverything(); }
     run::ExportRow Titles() const;
     // The row the last double-click hit (-1 for none).
     int CurrentEventIndex() const { return currentEvent_; }
@@ -80,6 +89,8 @@ private:
     // The row a search (LVFINDINFO of an A or a W message) finds from row
     // `first` on; -1 for none.
     int FindItem(int first, const LVFINDINFOW& find, bool wide) const;
+    // The table's index of shown row `row`, or the table's end.
+    std::size_t TableIndex(int row) const;
     // The row messages of other programs and of our own code, on the table.
     LRESULT InsertItem(const LVITEMW& item, std::string text);
     LRESULT SetItem(int row, const LVITEMW& item, std::string text, bool textOnly);
@@ -88,6 +99,7 @@ private:
     const app::AppSettings& settings_;
     ui::ImageList images_;
     EventTable table_;
+    ShownRows shown_{table_};
     ui::ToolTip tooltip_;
     std::string toolText_;
     int currentEvent_ = -1;

@@ -1,5 +1,8 @@
 #include "gui/main_frame.h"
 
+#include "gui/filter_dialog.h"
+#include "rules/event_list_rules.h"
+
 #include "core/display_text.h"
 #include "gui/about_dialog.h"
 #include "gui/add_computer_dialog.h"
@@ -34,6 +37,7 @@ const char kFloatingTitle[] = "ツールバー";
 const std::vector<int> kToolbarButtons = {
     ID_ADD_COMPUTER, ID_DELETE_COMPUTER, ID_START_COLLECTION, 0, ID_QUICK_START, 0,
     ID_SAVE_RESULTS, ID_OPTIONS,         0,                   ID_HELP_CONTENTS, 0, ID_APP_EXIT,
+    0,               ID_VIEW_FILTER,
 };
 
 struct Indicator {
@@ -89,7 +93,7 @@ bool MainFrame::CreateToolbar() {
     toolbar_ = ui::Toolbar(ui::Toolbar::Create(dockBar_.Handle(), IDW_TOOLBAR));
     if (!toolbar_.Handle()) return false;
     // Button images are 46 x 30 pixels; light grey shows the button face.
-    if (!toolbarImages_.Create(46, 30, 8, 0) || !toolbarImages_.AddBitmap(IDR_MAINFRAME, RGB(192, 192, 192)))
+    if (!toolbarImages_.Create(46, 30, 9, 0) || !toolbarImages_.AddBitmap(IDR_MAINFRAME, RGB(192, 192, 192)))
         return false;
     if (!toolbar_.SetButtons(toolbarImages_.Handle(), kToolbarButtons, Handle())) return false;
     dockBar_.SetContent(toolbar_.Handle());
@@ -194,6 +198,7 @@ void MainFrame::Layout() const {
     std::vector<int> widths;
     for (const Indicator& indicator : kIndicators)
         widths.push_back(status_.TextWidth(ui::LoadText(indicator.text)) + 12);
+    widths.push_back(status_.TextWidth(views::FilterCountText(999999, 999999, true)) + 12);
     status_.SetPanes(widths);
     const SIZE bar = dockBar_.SizeAround(toolbar_.Extent());
     const FrameLayout layout = LayOutFrame({0, 0, client.right, client.bottom}, side_, toolbarShown_,
@@ -213,6 +218,24 @@ void MainFrame::ShowPosition(const std::string& text) {
         coveredText_ = text;
     else
         status_.SetPaneText(0, text);
+}
+
+void MainFrame::ShownCountChanged() {
+    // A bar that refuses the text shows the count with the next change.
+    static_cast<void>(status_.SetPaneText(kFilterPane, views::FilterCountText(events_.RowCount(), events_.TotalCount(),
+                                                                              events_.Filtered())));
+}
+
+void MainFrame::ApplyFilter(const views::FilterFields& fields, views::EventFilter filter) {
+    settings_.ViewFilter = fields;
+    events_.SetFilter(std::move(filter));
+    ShowPosition(std::string());
+}
+
+void MainFrame::FilterCommand() {
+    views::FilterDialog dialog(settings_.ViewFilter);
+    if (dialog.Run(Handle()) != IDOK) return;
+    ApplyFilter(dialog.Fields(), dialog.Filter());
 }
 
 void MainFrame::ShowPrompt(int command) {
@@ -276,7 +299,7 @@ void MainFrame::StartCollectionCommand() {
 }
 
 void MainFrame::ExitCommand() {
-    if (AskToSaveResults(state_.ResultsSaved, events_.RowCount())) {
+    if (AskToSaveResults(state_.ResultsSaved, events_.TotalCount())) {
         switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
         case IDYES:
             // The program ends whatever the export did.
@@ -315,6 +338,8 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_PREV_PANE: NextPane(); return true;
     case ID_START_COLLECTION: StartCollectionCommand(); return true;
     case ID_OPTIONS: OptionsCommand(); return true;
+    case ID_VIEW_FILTER: FilterCommand(); return true;
+    case ID_VIEW_CLEAR_FILTER: ApplyFilter(views::FilterFields(), views::EventFilter()); return true;
     case ID_QUICK_START: app::RunQuickStart(*this); return true;
     case ID_APP_ABOUT: app::AboutDialog().Run(Handle()); return true;
     // The document commands: the program has no document, and both lists stay as they are.

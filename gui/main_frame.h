@@ -57,6 +57,11 @@ public:
 
     // The status bar's indicator panes, after the message pane.
     static constexpr int kIndicatorCount = 4;
+    // After them the pane that shows "N / M 件" while a filter is set.
+    static constexpr int kFilterPane = kIndicatorCount + 1;
+
+    // Shows only the rows `filter` (parsed from `fields`) matches, and keeps `fields`.
+    void ApplyFilter(const views::FilterFields& fields, views::EventFilter filter);
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -74,6 +79,7 @@ private:
     void ListActivated() override { active_ = Pane::List; }
     void ShowPosition(const std::string& text) override;
     void RowAdded() override { state_.ResultsSaved = 0; }
+    void ShownCountChanged() override;
 
     // QuickStartHost: the wizard's pages, the add dialog, the start command.
     app::PageResult ShowPage(app::QuickStartPage page) override;
@@ -114,6 +120,7 @@ private:
     void StartCollectionCommand();
     void ExitCommand();
     void OptionsCommand();
+    void FilterCommand();
     void NextPane();
     void ComposeComputerList();
 

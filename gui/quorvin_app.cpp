@@ -6,6 +6,7 @@
 #include "gui/resources/resource.h"
 #include "rules/command_line.h"
 #include "rules/computer_list.h"
+#include "rules/filter_store.h"
 #include "rules/settings_store.h"
 #include "services/simulated/simulated_network.h"
 #include "services/win32/win32_platform.h"
@@ -116,6 +117,7 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     // Nothing drawn so far depends on a setting.
     LoadSettings(*localMachine_, settings_, static_cast<std::int64_t>(std::time(nullptr)), settingsKey_);
     settingsLoaded_ = true;
+    LoadStoredFilter();
     state_.RunReport.clear();
     state_.ResultsSaved = 1;
     ui::SetText(frame_->Handle(), kWindowTitle);
@@ -142,7 +144,19 @@ void QuorvinApp::ExitInstance() {
     if (!settingsLoaded_) return;
     settings_.ComputerListToSave = computers::ListToStore(settings_.ComputerListToSave, unreadableList_);
     RegistryMessageBoxes messages;
-    SaveSettings(*localMachine_, settings_, messages, static_cast<std::int64_t>(std::time(nullptr)), settingsKey_);
+    const auto now = static_cast<std::int64_t>(std::time(nullptr));
+    SaveSettings(*localMachine_, settings_, messages, now, settingsKey_);
+    SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilter_, messages, settingsKey_);
+}
+
+void QuorvinApp::LoadStoredFilter() {
+    if (const auto error = LoadViewFilter(*localMachine_, storedFilter_, settingsKey_)) {
+        ui::ShowMessage(frame_->Handle(), StoredFilterMessage(*error));
+        return;
+    }
+    views::FilterError error{};
+    // The stored fields were parsed as they were read.
+    if (auto filter = views::EventFilter::Parse(storedFilter_, error)) frame_->ApplyFilter(storedFilter_, *filter);
 }
 
 }  // namespace quorvin::app

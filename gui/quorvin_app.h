@@ -50,6 +50,8 @@ private:
     bool InitInstance(const std::vector<std::wstring>& arguments);
     int MessageLoop();
     void ExitInstance();
+    // The filter kept from the last run of the program, applied to the event list.
+    void LoadStoredFilter();
 
     // Not closed by the program: the system releases it when the process ends.
     HANDLE mutex_ = nullptr;
@@ -65,6 +67,8 @@ private:
     // A stored computer list too long to be read, written back at exit
     // while the list stays empty.
     std::string unreadableList_;
+    // The filter as stored at start-up: a filter left as it was is not written again.
+    views::FilterFields storedFilter_;
     std::unique_ptr<network::SimulatedNetwork> simulated_;
     std::unique_ptr<win32::Win32Platform> real_;
     std::unique_ptr<run::MainFrame> frame_;

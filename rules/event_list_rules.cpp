@@ -26,10 +26,14 @@ std::string PositionText(int row, int count) {
     return std::to_string(shown) + "/" + std::to_string(count);
 }
 
+std::string FilterCountText(int shown, int total, bool filtered) {
+    return filtered ? std::to_string(shown) + " / " + std::to_string(total) + " 件" : std::string();
+}
+
 std::string TooltipText(std::string_view message) { return app::CutToBytes(message, kTooltipBytes); }
 
 namespace {
-bool RowMatches(const EventTable& table, std::size_t row, std::string_view text, RowMatch match) {
+bool RowMatches(const ShownRows& table, std::size_t row, std::string_view text, RowMatch match) {
     const std::string& first = table.Text(row, 0);
     const std::string& key = first.empty() ? table.Text(row, 1) : first;
     return match == RowMatch::kStart ? text::MbsIStartsWith(key, text) : text::MbsICmp(key, text) == 0;
@@ -37,6 +41,10 @@ bool RowMatches(const EventTable& table, std::size_t row, std::string_view text,
 }  // namespace
 
 int FindRow(const EventTable& table, int first, std::string_view text, RowMatch match, bool wrap) {
+    return FindRow(ShownRows(table), first, text, match, wrap);
+}
+
+int FindRow(const ShownRows& table, int first, std::string_view text, RowMatch match, bool wrap) {
     const std::size_t count = table.Count();
     const std::size_t start = first < 0 ? 0 : std::min(static_cast<std::size_t>(first), count);
     for (std::size_t row = start; row < count; ++row)

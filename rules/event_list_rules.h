@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "rules/event_table.h"
+#include "rules/shown_rows.h"
 
 namespace quorvin::views {
 
@@ -25,6 +26,10 @@ int EventColumnWidth(int column, int titleWidth);
 // shown as 0; e.g. PositionText(0, 3) is "1/3", PositionText(-1, 0) "0/0".
 std::string PositionText(int row, int count);
 
+// The status bar's count while a filter is set: "N / M 件" with `shown` of
+// `total` rows; the empty text when no filter is set.
+std::string FilterCountText(int shown, int total, bool filtered);
+
 // The tooltip text of a row whose message column holds `message`.
 std::string TooltipText(std::string_view message);
 
@@ -35,6 +40,8 @@ std::string TooltipText(std::string_view message);
 enum class RowMatch { kWhole, kStart };
 // The first matching row from `first` on (from 0 when negative) and, with
 // `wrap`, then from row 0 up to `first`; -1 when there is none.
+// Over the rows a filter shows, or over every row of a table.
+int FindRow(const ShownRows& rows, int first, std::string_view text, RowMatch match, bool wrap);
 int FindRow(const EventTable& table, int first, std::string_view text, RowMatch match, bool wrap);
 
 }  // namespace quorvin::views

@@ -26,6 +26,8 @@ public:
     const std::string& Text(std::size_t row, int column) const;
     // The row's image; 0 outside the table.
     int Image(std::size_t row) const;
+    // Row `row`, which must exist.
+    const engine::EventRow& Row(std::size_t row) const { return rows_[row]; }
 
     void Clear() { rows_.clear(); }
     // Moves `rows` to the end, in their order.

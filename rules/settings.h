@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/run_options.h"
+#include "rules/event_filter.h"
 
 namespace quorvin::app {
 
@@ -27,6 +28,9 @@ struct AppSettings : engine::RunOptions {
     // The computer list: each name followed by ";". Composed when the main
     // window closes; read by the computer tree itself at start-up.
     std::string ComputerListToSave;
+    // The event list's filter as last set; kept in values of its own
+    // (LoadViewFilter, SaveViewFilter), not among the record's 26.
+    views::FilterFields ViewFilter;
 };
 
 }  // namespace quorvin::app

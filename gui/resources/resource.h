@@ -27,6 +27,8 @@
 #define IDD_PROGRESS 146
 #define IDD_EVENT_DETAIL 147
 #define IDD_RESULT 151
+// The filter dialog of the event list.
+#define IDD_FILTER 156
 
 // Controls of the add-computer dialog: the name, the browse list, the
 // domain box, its browse button and the servers-only box.
@@ -79,6 +81,20 @@
 #define IDC_DETAIL_NEXT 1031
 #define IDC_DETAIL_EVENT_ID 1032
 #define IDC_DETAIL_TYPE 1033
+// Filter dialog: event types, logs, the four texts, the clear button.
+#define IDC_FILTER_INFORMATION 1101
+#define IDC_FILTER_ERROR 1102
+#define IDC_FILTER_WARNING 1103
+#define IDC_FILTER_AUDIT_SUCCESS 1104
+#define IDC_FILTER_AUDIT_FAILURE 1105
+#define IDC_FILTER_SYSTEM 1106
+#define IDC_FILTER_SECURITY 1107
+#define IDC_FILTER_APPLICATION 1108
+#define IDC_FILTER_COMPUTERS 1109
+#define IDC_FILTER_SOURCES 1110
+#define IDC_FILTER_EVENT_IDS 1111
+#define IDC_FILTER_TEXT 1112
+#define IDC_FILTER_CLEAR 1113
 
 // The program's commands.
 #define ID_ADD_COMPUTER 32771
@@ -90,6 +106,8 @@
 #define ID_QUICK_START 32786
 #define ID_SAVE_COMPUTER_LIST 32790
 #define ID_IMPORT_COMPUTER_LIST 32791
+#define ID_VIEW_FILTER 32795
+#define ID_VIEW_CLEAR_FILTER 32796
 
 // The framework's command and string numbers that the program keeps.
 #define ID_FILE_NEW 57600

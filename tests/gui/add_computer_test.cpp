@@ -79,10 +79,6 @@ std::vector<std::string> ComboItems(HWND dialog) {
     return items;
 }
 
-void SetControlText(HWND dialog, int id, const std::string& text) {
-    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
-}
-
 // Browses `domain` with "ｺﾝﾋﾟｭｰﾀ一覧の取得".
 void Browse(App& app, HWND dialog, const std::string& domain) {
     SetControlText(dialog, IDC_DOMAIN, domain);

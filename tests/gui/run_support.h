@@ -48,6 +48,11 @@ inline std::string ControlText(HWND dialog, int id) {
     return Narrow(text);
 }
 
+// Puts `text` into control `id` as typing it would.
+inline void SetControlText(HWND dialog, int id, const std::string& text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
 inline bool Checked(HWND dialog, int id) {
     return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

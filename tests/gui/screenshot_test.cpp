@@ -188,5 +188,19 @@ TEST(Screenshot, EveryDialog) {
     HoldForPicture(folder, L"about-box", dialog);
     app.ClickButton(dialog, IDOK);
     ASSERT_TRUE(app.WaitForNoDialog());
+
+    // The filter after a run: its dialog, then the list it leaves.
+    ASSERT_TRUE(EndsWith(CompleteRun(app), "件"));
+    app.KeyWithModifier(app.list, VK_CONTROL, 'F');
+    dialog = app.WaitForDialog("絞り込み");
+    ASSERT_NE(dialog, nullptr);
+    SetControlText(dialog, IDC_FILTER_EVENT_IDS, "528-529,538,-644");
+    SetControlText(dialog, IDC_FILTER_TEXT, "administrator");
+    app.Settle();
+    HoldForPicture(folder, L"filter-dialog", dialog);
+    app.ClickButton(dialog, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    HoldForPicture(folder, L"filtered-list", app.frame);
     EXPECT_EQ(app.Close(), 0);
 }

@@ -369,9 +369,24 @@ def button_exit():
     return c
 
 
+def button_filter():
+    """A funnel over three list rows, one of them let through."""
+    c = Canvas(46, 30, GREY)
+    for y in (3, 8, 13):
+        c.fill(4, y, 17, y + 2, WHITE)
+        c.box(4, y, 17, y + 2, DARK)
+    c.fill(5, 9, 16, 9, RED)
+    c.polygon([(20, 3), (41, 3), (33, 13), (33, 24), (28, 27), (28, 13)], BLUE)
+    c.line(20, 3, 41, 3, NAVY)
+    c.fill(6, 22, 24, 24, WHITE)
+    c.box(6, 22, 24, 24, DARK)
+    c.fill(7, 23, 23, 23, RED)
+    return c
+
+
 def toolbar():
     buttons = [button_add_computer(), button_delete_computer(), button_start(), button_quick_start(),
-               button_save(), button_options(), button_help(), button_exit()]
+               button_save(), button_options(), button_help(), button_exit(), button_filter()]
     c = Canvas(46 * len(buttons), 30, GREY)
     for i, b in enumerate(buttons):
         c.paste(b, 46 * i, 0)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 #include <algorithm>
+#include <functional>
 
 #include "core/cp932.h"
 #include "formats/evt/evt.h"
@@ -86,6 +87,79 @@ TEST_F(CliRun, WritesTheExportFileAndTheReport) {
     EXPECT_NE(report.find("ﾄｰﾀﾙ："), std::string::npos);
 }
 
+namespace {
+
+// A row of the export file: its seven fields, the message (which may hold commas) last.
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (int i = 0; i < 6; ++i) {
+        const std::size_t comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
+TEST_F(CliRun, FilteredRowsAreTheUnfilteredRowsThatMatchAndTheReportIsUnchanged) {
+    const std::string all = " --computers DC01,FS01,PC01,PC02,NT4SV,APP01,PC04";
+    const std::string files = " --csv '" + (out_ / "e.csv").string() + "' --report '" + (out_ / "r.txt").string() + "'";
+    ASSERT_EQ(Run(all + " --parallel 1" + files), 0);
+    const std::string report = Read("r.txt");
+    std::vector<std::string> lines;
+    const std::string csv = Read("e.csv");
+    for (std::size_t at = 0, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(csv.substr(at, end - at));
+    ASSERT_GT(lines.size(), 100u);
+    const auto id = [](const std::vector<std::string>& f) { return std::stoi(f[5]); };
+    const struct {
+        std::string switches;
+        std::function<bool(const std::vector<std::string>&)> match;
+        bool sameReport;
+    } cases[] = {
+        {"--event-ids 529,675,4625,6008", [&](const auto& f) { return id(f) == 529 || id(f) == 675 || id(f) == 4625 || id(f) == 6008; }, true},
+        {"--event-ids=' 7-11 , -9'", [&](const auto& f) { return id(f) >= 7 && id(f) <= 11 && id(f) != 9; }, true},
+        {"--event-ids -528,-7036", [&](const auto& f) { return id(f) != 528 && id(f) != 7036; }, true},
+        {"--sources 'service control manager,DISK'",
+         [](const auto& f) { return AsciiLower(f[4]) == "service control manager" || f[4] == "Disk"; }, true},
+        {"--text LOGON", [](const auto& f) { return AsciiLower(f[6]).find("logon") != std::string::npos; }, true},
+        {"--computers DC01 --event-ids 528-529 --text administrator",
+         [&](const auto& f) {
+             return f[3] == "DC01" && (id(f) == 528 || id(f) == 529) &&
+                    AsciiLower(f[6]).find("administrator") != std::string::npos;
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        std::string expected = lines[0] + "\r\n";
+        std::size_t matching = 0;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            if (!c.match(Fields(lines[i]))) continue;
+            expected += lines[i] + "\r\n";
+            ++matching;
+        }
+        EXPECT_GT(matching, 0u) << c.switches;
+        EXPECT_LT(matching, lines.size() - 1) << c.switches;
+        for (const char* parallel : {" --parallel 1", ""}) {
+            const std::string computers = c.sameReport ? all : "";
+            ASSERT_EQ(Run(computers + parallel + " " + c.switches + files), 0) << c.switches << Read("stderr");
+            EXPECT_EQ(Read("e.csv"), expected) << c.switches << parallel;
+            if (c.sameReport) {
+                EXPECT_EQ(Read("r.txt"), report) << c.switches << parallel;
+            }
+        }
+    }
+}
+
 TEST_F(CliRun, RowsGoToStandardOutputWithoutACsvFile) {
     ASSERT_EQ(Run("--computers PC01 --logs application --types error"), 0);
     // The terminal's encoding here is UTF-8.
@@ -99,6 +173,8 @@ TEST_F(CliRun, RefusedJobsAndBadOptionsWriteNothing) {
     EXPECT_EQ(Run("--computers PC01 --from 2099-01-02 --to 2099-01-01" + files), 2);
     EXPECT_EQ(Run("--computers PC01 --to 2999-01-01" + files), 2);  // after today
     EXPECT_EQ(Run("--computers PC01 --logs kernel" + files), 2);
+    EXPECT_EQ(Run("--computers PC01 --event-ids 529,7-" + files), 2);
+    EXPECT_NE(Read("stderr").find("--event-ids: '7-' has no end"), std::string::npos);
     EXPECT_EQ(Run("--computer-list '" + (out_ / "missing.txt").string() + "'" + files), 2);
     EXPECT_FALSE(fs::exists(out_ / "e.csv"));
     EXPECT_FALSE(fs::exists(out_ / "r.txt"));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rules/event_list_rules.h"
+#include "rules/shown_rows.h"
 #include "rules/sort.h"
 
 using namespace quorvin::views;
@@ -94,4 +96,78 @@ TEST(EventTable, RowsAreKeptAsTheListKeepsTheirTexts) {
     EXPECT_EQ(AsListKeepsIt("plain ASCII ｶﾀｶﾅ 123"), "plain ASCII ｶﾀｶﾅ 123");
     // Characters of two codes in CP932 come back as the one Windows converts to.
     EXPECT_EQ(AsListKeepsIt("\xED\x40"), AsListKeepsIt(AsListKeepsIt("\xED\x40")));
+}
+
+namespace {
+
+// The plain path: every row of the table through the filter, in order.
+std::vector<std::string> PlainShown(const EventTable& table, const EventFilter& filter) {
+    std::vector<std::string> messages;
+    for (std::size_t row = 0; row < table.Count(); ++row)
+        if (filter.Matches(table.Row(row))) messages.push_back(table.Text(row, 7));
+    return messages;
+}
+
+std::vector<std::string> Shown(const ShownRows& shown) {
+    std::vector<std::string> messages;
+    for (std::size_t row = 0; row < shown.Count(); ++row) messages.push_back(shown.Text(row, 7));
+    return messages;
+}
+
+}  // namespace
+
+TEST(ShownRows, TheIndexBuiltAsRowsArriveIsThePlainFilterAfterBatchesSortsAndEdits) {
+    std::vector<FilterFields> filters(4);
+    filters[1].eventIds = "7-11,-9";
+    filters[2].text = "disk";
+    filters[2].types = kTypeError | kTypeWarning;
+    filters[3].computers = "pc01";
+    for (const FilterFields& fields : filters) {
+        FilterError error{};
+        const EventFilter filter = *EventFilter::Parse(fields, error);
+        EventTable table;
+        ShownRows shown(table);
+        shown.SetFilter(filter);
+        unsigned seed = 7;
+        for (int batchNumber = 0; batchNumber < 20; ++batchNumber) {
+            std::vector<EventRow> batch;
+            for (int i = 0; i < batchNumber % 5; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                EventRow row = Row(static_cast<int>(seed % 5), std::to_string(seed % 97),
+                                   seed % 3 ? "PC01" : "pc02", seed % 2 ? "Disk full" : "Service ok");
+                row.columns[6] = std::to_string(seed % 14);
+                batch.push_back(row);
+            }
+            table.Append(batch);
+            shown.RowsAppended();
+            ASSERT_EQ(Shown(shown), PlainShown(table, filter));
+        }
+        table.SortByColumn(2);
+        shown.Rebuild();
+        EXPECT_EQ(Shown(shown), PlainShown(table, filter));
+        EXPECT_EQ(shown.ExportRows().size(), shown.Count());
+        for (std::size_t i = 0; i < shown.Count(); ++i) {
+            EXPECT_EQ(shown.ShownIndexOf(shown.TableRow(i)), static_cast<int>(i));
+            EXPECT_EQ(shown.ExportRows()[i][7], shown.Text(i, 7));
+        }
+        EXPECT_EQ(shown.Text(shown.Count(), 7), "");
+        table.Erase(0);
+        shown.Rebuild();
+        EXPECT_EQ(Shown(shown), PlainShown(table, filter));
+    }
+}
+
+TEST(ShownRows, SearchesFindShownRowsOnly) {
+    EventTable table;
+    std::vector<EventRow> batch = {Row(2, "t", "pc01", "a"), Row(0, "t", "pc02", "b"), Row(2, "t", "pc02", "c")};
+    batch[0].columns[1] = batch[2].columns[1] = "エラー";
+    table.Append(batch);
+    ShownRows shown(table);
+    FilterFields fields;
+    fields.computers = "pc02";
+    FilterError error{};
+    shown.SetFilter(*EventFilter::Parse(fields, error));
+    EXPECT_EQ(shown.ShownIndexOf(0), -1);
+    EXPECT_EQ(FindRow(shown, 0, "エ", RowMatch::kStart, true), 1);
+    EXPECT_EQ(FindRow(table, 0, "エ", RowMatch::kStart, true), 0);
 }

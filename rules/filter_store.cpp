@@ -1,0 +1,75 @@
+#include "rules/filter_store.h"
+
+#include "services/services.h"
+
+namespace quorvin::app {
+
+namespace {
+
+namespace regtype = platform::regtype;
+
+struct StoredText {
+    const char* name;
+    std::string views::FilterFields::*text;
+};
+constexpr StoredText kTexts[] = {
+    {"ViewFilterComputers", &views::FilterFields::computers},
+    {"ViewFilterSources", &views::FilterFields::sources},
+    {"ViewFilterEventIds", &views::FilterFields::eventIds},
+    {"ViewFilterText", &views::FilterFields::text},
+};
+
+// A stored set of choices: the decimal text of a number from 0 to `all`.
+bool ParseChoice(const std::string& text, unsigned all, unsigned& choice) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    choice = static_cast<unsigned>(std::stoi(text));
+    return choice <= all;
+}
+
+}  // namespace
+
+std::optional<views::FilterError> LoadViewFilter(platform::RegistryKey& root, views::FilterFields& fields,
+                                                 const std::string& key) {
+    views::FilterFields read;
+    std::string text;
+    const struct {
+        const char* name;
+        unsigned views::FilterFields::*choice;
+        unsigned all;
+        views::FilterField field;
+    } choices[] = {{"ViewFilterTypes", &views::FilterFields::types, views::kAllTypes, views::FilterField::kTypes},
+                   {"ViewFilterLogs", &views::FilterFields::logs, views::kAllLogs, views::FilterField::kLogs}};
+    for (const auto& c : choices) {
+        if (ReadRegistryValue(root, key, c.name, regtype::kDword, text) != 1) continue;
+        if (!ParseChoice(text, c.all, read.*c.choice)) {
+            fields = views::FilterFields();
+            return views::FilterError{c.field, views::FilterProblem::kBadChoice, text, 0};
+        }
+    }
+    for (const StoredText& stored : kTexts)
+        if (ReadRegistryValue(root, key, stored.name, regtype::kSz, text) == 1) read.*stored.text = text;
+    views::FilterError error{};
+    if (!views::EventFilter::Parse(read, error)) {
+        fields = views::FilterFields();
+        return error;
+    }
+    fields = read;
+    return std::nullopt;
+}
+
+UserMessage StoredFilterMessage(const views::FilterError& error) {
+    UserMessage message = views::FilterErrorMessage(error);
+    message.text = "保存されていた絞り込みを使えないため、すべてのｲﾍﾞﾝﾄを表示します。\r\n" + message.text;
+    return message;
+}
+
+void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fields,
+                    const views::FilterFields& loaded, RegistryMessages& messages, const std::string& key) {
+    if (fields == loaded) return;
+    WriteRegistryValue(root, key, "ViewFilterTypes", regtype::kDword, fields.types, {}, messages);
+    WriteRegistryValue(root, key, "ViewFilterLogs", regtype::kDword, fields.logs, {}, messages);
+    for (const StoredText& stored : kTexts)
+        WriteRegistryValue(root, key, stored.name, regtype::kSz, 0, fields.*stored.text, messages);
+}
+
+}  // namespace quorvin::app

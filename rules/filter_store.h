@@ -1,0 +1,29 @@
+#pragma once
+// The event list's filter kept for the next start, in values of its own
+// beside the settings (ViewFilterTypes, ViewFilterLogs as REG_DWORD;
+// ViewFilterComputers, ViewFilterSources, ViewFilterEventIds,
+// ViewFilterText as REG_SZ). Missing values restrict nothing.
+
+#include <optional>
+
+#include "rules/event_filter.h"
+#include "rules/settings_store.h"
+
+namespace quorvin::app {
+
+// Reads the stored filter into `fields`. A stored value that is no filter
+// gives its error and leaves `fields` restricting nothing.
+// `key` is where the settings are kept (the program's own key or a demo network's).
+std::optional<views::FilterError> LoadViewFilter(platform::RegistryKey& root, views::FilterFields& fields,
+                                                 const std::string& key = kSettingsKey);
+
+// The message at start-up when the stored filter cannot be used.
+UserMessage StoredFilterMessage(const views::FilterError& error);
+
+// Writes `fields` when they differ from `loaded` (a start that never set a
+// filter writes nothing), each value through WriteRegistryValue.
+void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fields,
+                    const views::FilterFields& loaded, RegistryMessages& messages,
+                    const std::string& key = kSettingsKey);
+
+}  // namespace quorvin::app
