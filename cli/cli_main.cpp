@@ -2,6 +2,8 @@
 // scheduled tasks; on Linux against a simulated network.
 
 #include <cerrno>
+#include <cstring>
+#include <optional>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -15,7 +17,10 @@
 #include "core/cp932.h"
 #include "core/local_time.h"
 #include "engine/collector.h"
+#include "quorvin_version.h"
+#include "rules/collection_state.h"
 #include "rules/computer_list.h"
+#include "rules/event_json.h"
 #include "rules/export.h"
 #include "rules/job.h"
 #include "rules/list_file.h"
@@ -46,6 +51,14 @@ std::int64_t MidnightOf(const Date& d) {
     return static_cast<std::int64_t>(std::mktime(&t));
 }
 
+std::FILE* OpenToRead(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.wstring().c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
 // Reads a computer list file as a stream with the import's rules. A folder
 // or a device is a file that cannot be read, as is one that fails half way
 // or goes on past the import's limit.
@@ -55,11 +68,7 @@ bool ReadComputerList(const std::filesystem::path& path, std::uint32_t maxComput
     if (ec || (status.type() != std::filesystem::file_type::regular &&
                status.type() != std::filesystem::file_type::fifo))
         return false;
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.wstring().c_str(), L"rb");
-#else
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-#endif
+    std::FILE* file = OpenToRead(path);
     if (!file) return false;
     const bool read = computers::ReadListFile(
         [file](char* buffer, std::size_t size) -> long long {
@@ -90,6 +99,41 @@ public:
 private:
     OutputFile& file_;
 };
+
+// Reads the state file; a missing file is the state of a first run. The
+// file is the program's own but outside data all the same: whatever it
+// holds gives a message, never a crash.
+bool ReadStateFile(const std::filesystem::path& path, run::CollectionState& state, std::string& error) {
+    constexpr std::uintmax_t kLargest = 64u << 20;
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    if (ec || status.type() != std::filesystem::file_type::regular) {
+        error = "the state file " + path.u8string() + " is no file that can be read";
+        return false;
+    }
+    std::FILE* file = OpenToRead(path);
+    if (!file) {
+        error = "cannot read the state file " + path.u8string() + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() <= kLargest) text.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed || text.size() > kLargest) {
+        error = "cannot read the state file " + path.u8string() + (failed ? "" : ": larger than 64 MiB");
+        return false;
+    }
+    if (!run::ParseState(text, state, error)) {
+        error = "the state file " + path.u8string() + ": " + error +
+                " (move it away to collect from the start of the window again)";
+        return false;
+    }
+    return true;
+}
 
 void CopyField(char* field, std::size_t size, const std::string& text) {
     // Cut as the window's fields are: never inside a double-byte character.
@@ -136,9 +180,10 @@ int Main(int argc, char** argv) {
 
     // The outputs: no two on one file, each file ready before the run.
     std::vector<NamedPlace> places;
-    if (!o.csv.empty()) places.push_back({"--csv", PlaceOf(o.csv)});
+    if (!o.csv.empty()) places.push_back({o.jsonLines ? "--out" : "--csv", PlaceOf(o.csv)});
     if (!o.report.empty()) places.push_back({"--report", PlaceOf(o.report)});
     if (!o.trace.empty()) places.push_back({"--trace", PlaceOf(o.trace)});
+    if (!o.state.empty()) places.push_back({"--state", PlaceOf(o.state)});
     if (o.csv.empty()) places.push_back({"standard output (the rows)", PlaceOf(stdout)});
     if (o.report.empty()) places.push_back({"standard error (the report)", PlaceOf(stderr)});
     if (const std::string refusal = SharedOutputRefusal(places); !refusal.empty()) return Fail(refusal);
@@ -162,6 +207,12 @@ int Main(int argc, char** argv) {
         for (const app::UserMessage& message : imported.messages) WriteText(stderr, message.text + "\n");
     }
 
+    run::CollectionState state;
+    if (!o.state.empty()) {
+        std::string error;
+        if (!ReadStateFile(o.state, state, error)) return Fail(error);
+    }
+
     std::unique_ptr<network::SimulatedNetwork> simulated;
 #ifdef _WIN32
     win32::Win32Platform real;
@@ -178,20 +229,24 @@ int Main(int argc, char** argv) {
 #endif
     }
 
-    OutputFile csvFile, reportFile, traceFile;
+    OutputFile csvFile, reportFile, traceFile, stateFile;
     std::string error;
-    if ((!o.csv.empty() && !csvFile.Open(o.csv, error)) || (!o.report.empty() && !reportFile.Open(o.report, error)) ||
-        (!o.trace.empty() && !traceFile.Open(o.trace, error)))
+    const bool rowsOpen = o.csv.empty() || (o.append ? csvFile.OpenAppend(o.csv, error) : csvFile.Open(o.csv, error));
+    if (!rowsOpen || (!o.report.empty() && !reportFile.Open(o.report, error)) ||
+        (!o.trace.empty() && !traceFile.Open(o.trace, error)) || (!o.state.empty() && !stateFile.Open(o.state, error)))
         return Fail(error, kOutputFailed);
+    stateFile.SetDurable();
     TraceOutput trace(traceFile);
 
     // Rows and report lines leave as they come: the run keeps neither.
     const bool progress = IsTerminal(stderr);
     auto writeRows = [&](const std::string& lines) {
-        if (o.csv.empty())
-            WriteText(stdout, lines);
-        else
+        if (!o.csv.empty())
             csvFile.Write(lines);
+        else if (o.jsonLines)
+            WriteUtf8(stdout, lines);
+        else
+            WriteText(stdout, lines);
     };
     std::string report;
     auto writeReport = [&] {
@@ -204,13 +259,30 @@ int Main(int argc, char** argv) {
         }
         report.clear();
     };
-    writeRows(run::ExportLine(run::EventColumnTitles()));
+    // JSON Lines have no header; an appended CSV file has its own already.
+    if (!o.jsonLines && !(o.append && !csvFile.StartedEmpty())) writeRows(run::ExportLine(run::EventColumnTitles()));
     ConsoleView view(
         list.Names(), progress,
         [&](const engine::EventRow& row) {
-            if (o.filter.Matches(row)) writeRows(run::ExportLine(row.columns));
+            if (o.filter.Matches(row))
+                writeRows(o.jsonLines ? run::EventJsonLine(row, QUORVIN_VERSION_TEXT) : run::ExportLine(row.columns));
         },
         writeReport);
+    // With a state, what a log hands on counts only when its read goes to
+    // its end: the events of a log that failed or was stopped are cut off
+    // the file again, and the log keeps its old bookmark, so that the next
+    // run hands them on once.
+    std::optional<std::uint64_t> logStart;
+    if (!o.state.empty()) {
+        view.OnLogs([&](const std::string&, const std::string&) { logStart = csvFile.Position(); },
+                    [&](const std::string& computer, const std::string& log, const engine::LogEnd& end) {
+                        if (end.complete)
+                            state.Set(computer, log, end.bookmark);
+                        else if (logStart)
+                            csvFile.CutBack(*logStart);
+                        logStart.reset();
+                    });
+    }
 
     std::atomic<int> stopRequested{0};
     StopOnInterrupt(stopRequested);
@@ -223,9 +295,16 @@ int Main(int argc, char** argv) {
     engine::RunEnvironment environment{*services, options, report, stopRequested, view,
                                        o.trace.empty() ? nullptr : &trace, [] {}};
     environment.parallel = o.parallel;
+    environment.eventFacts = o.jsonLines;
+    if (!o.state.empty())
+        environment.bookmarks = [&state](const std::string& computer, const std::string& log) {
+            return state.Find(computer, log);
+        };
     engine::Collector collector(std::move(environment));
     collector.Run();
     writeReport();
+    // A stop inside a log: that log's events go as a failed log's do.
+    if (logStart) csvFile.CutBack(*logStart);
     if (o.report.empty()) WriteText(stderr, "\r\n");
 
     // Every output checked to its last byte and its close.
@@ -241,6 +320,15 @@ int Main(int argc, char** argv) {
     } else if (!reportFile.Commit(error)) {
         result = Fail(error, kOutputFailed);
     }
+    // The state last, when every other output is complete and on its way to
+    // the disk: a failure before leaves the old state, which hands the same
+    // events on again; an appended file is cut back then, so that they are
+    // not there twice.
+    if (!o.state.empty() && result == 0) {
+        stateFile.Write(run::WriteState(state));
+        if (!stateFile.Commit(error)) result = Fail(error, kOutputFailed);
+    }
+    if (result != 0 && o.append && !csvFile.Revert(error)) Fail(error, kOutputFailed);
     return result;
 }
 

@@ -92,7 +92,8 @@ const char* UsageText() {
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
            "                   [--user NAME --password PASSWORD] [--csv FILE] [--report FILE] [--trace FILE]\n"
-           "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n";
+           "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n"
+           "                   [--format csv|jsonl] [--out FILE] [--append] [--state FILE]\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -101,6 +102,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     o.parallel = engine::kDefaultParallel;
     bool haveComputers = false, haveList = false, havePassword = false;
     views::FilterFields filter;
+    bool haveCsv = false, haveOut = false;
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];
@@ -113,9 +115,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             result.help = true;
             return result;
         }
+        if (option == "--append" && !inlineValue) {
+            o.append = true;
+            continue;
+        }
         static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
                                                  "--from", "--to", "--user", "--password", "--csv", "--report",
-                                                 "--trace", "--parallel", "--event-ids", "--sources", "--text"};
+                                                 "--trace", "--parallel", "--event-ids", "--sources", "--text",
+                                                 "--format", "--out", "--state"};
         bool known = false;
         for (const char* name : kWithValue) known = known || option == name;
         if (!known) {
@@ -134,7 +141,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
         std::string error;
         const bool namesFile = option == "--network" || option == "--computer-list" || option == "--csv" ||
-                               option == "--report" || option == "--trace";
+                               option == "--report" || option == "--trace" || option == "--out" ||
+                               option == "--state";
         if (namesFile && value.empty()) {
             result.error = option + ": an empty file name";
             return result;
@@ -168,8 +176,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (option == "--password") {
             havePassword = true;
             o.password = text::Utf8ToCp932(value);
-        } else if (option == "--csv") {
+        } else if (option == "--csv" || option == "--out") {
+            (option == "--csv" ? haveCsv : haveOut) = true;
             o.csv = PathOf(value);
+        } else if (option == "--format") {
+            if (value == "jsonl")
+                o.jsonLines = true;
+            else if (value == "csv")
+                o.jsonLines = false;
+            else
+                error = "--format: '" + value + "' is neither csv nor jsonl";
+        } else if (option == "--state") {
+            o.state = PathOf(value);
         } else if (option == "--report") {
             o.report = PathOf(value);
         } else if (option == "--trace") {
@@ -199,6 +217,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         result.error = error;
     else if (haveComputers == haveList)
         result.error = "give either --computers or --computer-list";
+    else if (haveCsv && haveOut)
+        result.error = "give either --csv or --out";
+    else if (haveCsv && o.jsonLines)
+        result.error = "--csv writes CSV: give the JSON Lines file with --out";
+    else if (o.append && o.csv.empty())
+        result.error = "--append needs the file to add to (--out or --csv)";
+    else if (!o.state.empty() && o.csv.empty())
+        result.error = "--state needs the events in a file (--out or --csv)";
     else if (havePassword && !o.user)
         result.error = "--password needs --user";
     else if (o.user && o.user->size() > 30)

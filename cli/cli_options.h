@@ -25,6 +25,12 @@ struct CliOptions {
     std::optional<std::string> user;           // CP932
     std::string password;                      // CP932
     std::filesystem::path csv, report, trace;
+    // The events: as CSV (the window's export file) or as JSON Lines, into
+    // `csv` (--csv or --out), added to its end with `append`.
+    bool jsonLines = false;
+    bool append = false;
+    // New events only: the bookmarks of the logs, read and replaced.
+    std::filesystem::path state;
     // Computers collected at the same time (1 to engine::kMostParallel).
     int parallel = 0;  // set by ParseCommandLine: engine::kDefaultParallel unless given
     // Which collected rows are written (--event-ids, --sources, --text); the

@@ -30,6 +30,20 @@ public:
         step_();
         row_(row);
     }
+    void LogStarted(const std::string& computer, const std::string& log) override {
+        step_();
+        if (logStarted_) logStarted_(computer, log);
+    }
+    void LogEnded(const std::string& computer, const std::string& log, const engine::LogEnd& end) override {
+        step_();
+        if (logEnded_) logEnded_(computer, log, end);
+    }
+    // Who wants to know where each log's read begins and ends.
+    void OnLogs(std::function<void(const std::string&, const std::string&)> started,
+                std::function<void(const std::string&, const std::string&, const engine::LogEnd&)> ended) {
+        logStarted_ = std::move(started);
+        logEnded_ = std::move(ended);
+    }
     void SetProgressPosition(int position) override;
     void SetProgressText(const std::string& text) override;
     void EndProgress() override;
@@ -43,6 +57,8 @@ private:
     bool progress_;
     std::function<void(const engine::EventRow&)> row_;
     std::function<void()> step_;
+    std::function<void(const std::string&, const std::string&)> logStarted_;
+    std::function<void(const std::string&, const std::string&, const engine::LogEnd&)> logEnded_;
     int position_ = 0;
     std::string text_;
     unsigned textsSinceDraw_ = 0;

@@ -76,6 +76,52 @@ bool ReplaceWith(const fs::path& temporary, const fs::path& target) {
 #endif
 }
 
+// Cuts an open file to `length` bytes; the next write goes to its new end.
+bool Truncate(std::FILE* file, std::uint64_t length) {
+    if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(length);
+    if (handle == INVALID_HANDLE_VALUE || !SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) || !SetEndOfFile(handle))
+        return false;
+    return _fseeki64(file, 0, SEEK_END) == 0;
+#else
+    if (::ftruncate(::fileno(file), static_cast<off_t>(length)) != 0) return false;
+    return ::fseeko(file, 0, SEEK_END) == 0;
+#endif
+}
+
+// Forces what was written to the disk.
+bool ToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != 0;
+#else
+    return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// Opens a file to add to, made when missing; its length into `length`.
+std::FILE* OpenForAppend(const fs::path& path, std::uint64_t& length) {
+#ifdef _WIN32
+    const int fd = _wopen(path.wstring().c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    const long long size = _filelengthi64(fd);
+    std::FILE* file = size >= 0 ? _fdopen(fd, "ab") : nullptr;
+    if (!file) _close(fd);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    const long long size = ::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    std::FILE* file = size >= 0 ? ::fdopen(fd, "ab") : nullptr;
+    if (!file) ::close(fd);
+#endif
+    length = file ? static_cast<std::uint64_t>(size) : 0;
+    return file;
+}
+
 // The folder of `path` as the file system names it ("." for a bare name).
 fs::path FolderOf(const fs::path& path) {
     const fs::path parent = path.parent_path();
@@ -138,6 +184,8 @@ std::string NameKey(const fs::path& name) {
 OutputFile::~OutputFile() { Discard(); }
 
 void OutputFile::Discard() {
+    // An appended file loses what this run added; a new file goes.
+    if (file_ && appendFrom_) static_cast<void>(Truncate(file_, *appendFrom_));
     if (file_) std::fclose(file_);
     file_ = nullptr;
     if (!temporary_.empty()) {
@@ -152,6 +200,8 @@ bool OutputFile::Open(const fs::path& target, std::string& error) {
     target_ = target;
     final_ = target;
     written_ = 0;
+    position_ = 0;
+    appendFrom_.reset();
     error_ = 0;
     failAfter_ = WriteFailsAfter();
 
@@ -202,6 +252,48 @@ bool OutputFile::Open(const fs::path& target, std::string& error) {
     return true;
 }
 
+bool OutputFile::OpenAppend(const fs::path& target, std::string& error) {
+    if (!Open(target, error)) return false;
+    // Open made a new file beside the target (or opened a device): that one goes.
+    Discard();
+    std::uint64_t length = 0;
+    std::error_code ec;
+    if (fs::is_directory(fs::status(target, ec))) {
+        error = "cannot append to " + Describe(target) + ": it is a folder";
+        return false;
+    }
+    file_ = OpenForAppend(target, length);
+    if (!file_) {
+        error = "cannot append to " + Describe(target) + ": " + SystemText(errno);
+        return false;
+    }
+    appendFrom_ = length;
+    position_ = length;
+    return true;
+}
+
+bool OutputFile::CutBack(std::uint64_t position) {
+    if (!file_ || error_ != 0) return false;
+    if (position >= position_) return true;
+    if (!Truncate(file_, position)) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    position_ = position;
+    return true;
+}
+
+bool OutputFile::Revert(std::string& error) {
+    if (!appendFrom_) return true;
+    std::uint64_t length = 0;
+    std::FILE* file = OpenForAppend(final_, length);
+    const bool cut = file && Truncate(file, *appendFrom_);
+    const bool closed = file && std::fclose(file) == 0;
+    if (cut && closed) return true;
+    error = "cannot cut " + Describe(target_) + " back to its old length: " + SystemText(errno != 0 ? errno : EIO);
+    return false;
+}
+
 void OutputFile::Write(std::string_view bytes) {
     if (!file_ || error_ != 0 || bytes.empty()) return;
     std::size_t take = bytes.size();
@@ -211,6 +303,7 @@ void OutputFile::Write(std::string_view bytes) {
         return;
     }
     written_ += take;
+    position_ += take;
     if (take < bytes.size()) error_ = ENOSPC;
 }
 
@@ -221,6 +314,8 @@ bool OutputFile::Commit(std::string& error) {
     }
     errno = 0;
     if (error_ == 0 && std::fflush(file_) != 0) error_ = errno != 0 ? errno : EIO;
+    if (error_ == 0 && (durable_ || appendFrom_) && !ToDisk(file_)) error_ = errno != 0 ? errno : EIO;
+    if (error_ != 0 && appendFrom_) static_cast<void>(Truncate(file_, *appendFrom_));
     const int closed = std::fclose(file_);
     file_ = nullptr;
     if (error_ == 0 && closed != 0) error_ = errno != 0 ? errno : EIO;
@@ -231,6 +326,11 @@ bool OutputFile::Commit(std::string& error) {
             error_ = errno != 0 ? errno : EIO;
     }
     if (error_ == 0) return true;
+    if (closed != 0 && appendFrom_) {
+        // The close itself failed: the file is opened again to be cut back.
+        std::string ignored;
+        static_cast<void>(Revert(ignored));
+    }
     error = "cannot write " + Describe(target_) + ": " + SystemText(error_);
     Discard();
     return false;

@@ -29,6 +29,22 @@ public:
 
     // Creates the file the bytes go to; false with `error` (UTF-8).
     bool Open(const std::filesystem::path& target, std::string& error);
+    // Opens the target itself to add to its end (a new file when there is
+    // none). Until Commit, and after a failed one, the file is cut back to
+    // the length it had: no reader of it ever keeps a part of this run's
+    // bytes that is not followed by the rest.
+    bool OpenAppend(const std::filesystem::path& target, std::string& error);
+    // OpenAppend: whether the file was empty when it was opened.
+    bool StartedEmpty() const { return appendFrom_ == 0; }
+    // The file's length with what was written so far; and the file cut
+    // back to such a length (false, and the output failed, when it cannot be).
+    std::uint64_t Position() const { return position_; }
+    bool CutBack(std::uint64_t position);
+    // Commit also forces the bytes to the disk before the file takes its place.
+    void SetDurable() { durable_ = true; }
+    // After a Commit of an appended file: cuts it back to the length it had
+    // before the run (when a later output of the run failed).
+    bool Revert(std::string& error);
     // Appends bytes; a failure is kept for Commit and later writes are dropped.
     void Write(std::string_view bytes);
     // Flushes and closes the file and puts it in the target's place; false
@@ -43,6 +59,9 @@ private:
     std::filesystem::path temporary_;  // empty: written directly
     std::FILE* file_ = nullptr;
     std::uint64_t written_ = 0;
+    std::uint64_t position_ = 0;  // the file's length, what was written included
+    std::optional<std::uint64_t> appendFrom_;  // OpenAppend: the length before the run
+    bool durable_ = false;
     std::optional<std::uint64_t> failAfter_;
     int error_ = 0;  // errno of the first failure
 };

@@ -46,6 +46,31 @@ std::string FromUtf16(std::u16string_view utf16) { return Utf16ToMultiByte(932, 
 std::string Utf8ToCp932(std::string_view utf8) { return FromUtf16(MultiByteToUtf16(CP_UTF8, utf8)); }
 std::string Cp932ToUtf8(std::string_view cp932) { return Utf16ToMultiByte(CP_UTF8, ToUtf16(cp932)); }
 
+std::string Cp932ToUtf8Marked(std::string_view cp932) {
+    // The whole text at once when every byte is part of a character; else
+    // character by character, each asked of the system on its own.
+    const auto convertsWhole = [](const char* bytes, int size) {
+        return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, size, nullptr, 0) > 0;
+    };
+    if (cp932.empty() || convertsWhole(cp932.data(), static_cast<int>(cp932.size()))) return Cp932ToUtf8(cp932);
+    std::u16string units;
+    units.reserve(cp932.size());
+    for (size_t i = 0; i < cp932.size();) {
+        const bool pair = IsLeadByte(static_cast<unsigned char>(cp932[i])) && i + 1 < cp932.size();
+        wchar_t unit = 0;
+        if (pair && MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data() + i, 2, &unit, 1) == 1) {
+            units.push_back(static_cast<char16_t>(unit));
+            i += 2;
+            continue;
+        }
+        const bool single = !IsLeadByte(static_cast<unsigned char>(cp932[i])) &&
+                            MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data() + i, 1, &unit, 1) == 1;
+        units.push_back(single ? static_cast<char16_t>(unit) : u'\uFFFD');
+        ++i;
+    }
+    return Utf16ToMultiByte(CP_UTF8, units);
+}
+
 #else
 
 namespace {
@@ -173,7 +198,9 @@ const Tables& CodeTables() {
 
 }  // namespace
 
-std::u16string ToUtf16(std::string_view cp932) {
+namespace {
+
+std::u16string ToUtf16With(std::string_view cp932, char16_t replacement) {
     const Tables& t = CodeTables();
     std::u16string out;
     out.reserve(cp932.size());
@@ -188,13 +215,17 @@ std::u16string ToUtf16(std::string_view cp932) {
             }
         }
         // A byte that forms no character on its own, or a lead byte whose
-        // pair forms none, becomes U+30FB; the next byte starts afresh.
+        // pair forms none, becomes the replacement; the next byte starts afresh.
         const char16_t unit = IsLeadByte(c) ? Tables::kNone : t.single[c];
-        out.push_back(unit == Tables::kNone ? u'\u30FB' : unit);
+        out.push_back(unit == Tables::kNone ? replacement : unit);
         ++i;
     }
     return out;
 }
+
+}  // namespace
+
+std::u16string ToUtf16(std::string_view cp932) { return ToUtf16With(cp932, u'\u30FB'); }
 
 std::string FromUtf16(std::u16string_view utf16) {
     const Tables& t = CodeTables();
@@ -218,6 +249,25 @@ std::string FromUtf16(std::u16string_view utf16) {
 
 std::string Utf8ToCp932(std::string_view utf8) { return Convert("CP932", "UTF-8", utf8, "?", 1); }
 std::string Cp932ToUtf8(std::string_view cp932) { return Convert("UTF-8", "CP932", cp932, "\xE3\x83\xBB", 1); }
+
+std::string Cp932ToUtf8Marked(std::string_view cp932) {
+    // CP932 has no character outside the basic plane: one to three bytes a unit.
+    std::string out;
+    out.reserve(cp932.size() + cp932.size() / 2);
+    for (const char16_t unit : ToUtf16With(cp932, u'\uFFFD')) {
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | unit >> 6);
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | unit >> 12);
+            out += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return out;
+}
 
 #endif
 

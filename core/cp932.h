@@ -41,6 +41,13 @@ std::string FromUtf16(std::u16string_view utf16);
 std::string Utf8ToCp932(std::string_view utf8);
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// CP932 to UTF-8 for data handed to other systems: every character as the
+// conversion above makes it, but a byte that forms no character (a lone
+// lead byte, an unassigned pair, a byte no table has) becomes U+FFFD, so
+// that it shows as broken instead of as a character of the text. Nothing
+// is dropped; a NUL byte stays a NUL.
+std::string Cp932ToUtf8Marked(std::string_view cp932);
+
 // _mbsicmp on CP932: a lead byte and the byte after it compare as one unit
 // (lead * 256 + trail), ASCII letters compare as their lower-case form,
 // every other byte by its value. A lead byte that ends the text is a unit

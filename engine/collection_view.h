@@ -5,15 +5,57 @@
 // tests with plain data.
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quorvin::engine {
+
+// What an event carries beyond the list's columns, for outputs that name
+// every field of the record. Made only when the run asks for it
+// (RunEnvironment::eventFacts). Texts are CP932, as recorded.
+struct EventFacts {
+    std::uint32_t recordNumber = 0;
+    std::uint32_t timeGenerated = 0;  // seconds since 1970-01-01 00:00 UTC
+    std::uint32_t timeWritten = 0;
+    std::uint32_t eventId = 0;        // all 32 bits
+    std::uint16_t eventType = 0;
+    std::uint16_t eventCategory = 0;
+    std::string log;                  // "system", "security" or "application"
+    std::string computerName;         // as the record names it
+    std::string categoryText;         // the category's message text; empty when none was found
+    std::string userSid;              // "S-1-5-18"; empty when the record has none
+    std::vector<std::string> strings; // the insertion strings as recorded
+};
 
 // One collected event: the row of the event list. Column 0 carries no text,
 // only the image (0 information, 1 warning, 2 error, 3 audit success, 4 audit failure).
 struct EventRow {
     int image = 0;
     std::array<std::string, 8> columns;
+    std::shared_ptr<const EventFacts> facts;  // null unless the run asks for them
+};
+
+// A place in a log: the newest record handed on from it, by its number and
+// the time it was written (a cleared log numbers from 1 again).
+struct LogBookmark {
+    std::uint32_t recordNumber = 0;
+    std::uint32_t timeWritten = 0;
+    bool operator==(const LogBookmark& o) const {
+        return recordNumber == o.recordNumber && timeWritten == o.timeWritten;
+    }
+    bool operator!=(const LogBookmark& o) const { return !(*this == o); }
+};
+
+// How the read of one log ended, for a view that keeps bookmarks.
+struct LogEnd {
+    // The read went to its end: to the bookmark, the window's start or the
+    // oldest record. Not for a failed or stopped read.
+    bool complete = false;
+    // The bookmark to keep for the log after a complete read; nothing: none.
+    std::optional<LogBookmark> bookmark;
 };
 
 class CollectionView {
@@ -32,6 +74,11 @@ public:
     // Called when the read of a log has ended, however it ended: a view that
     // holds rows back shows them now.
     virtual void FlushRows() {}
+    // The read of log `log` ("system", ...) of computer `computer` begins,
+    // and has ended (after FlushRows). A stopped read may end without the
+    // second call.
+    virtual void LogStarted(const std::string& /*computer*/, const std::string& /*log*/) {}
+    virtual void LogEnded(const std::string& /*computer*/, const std::string& /*log*/, const LogEnd& /*end*/) {}
 
     // Progress bar position (range 0 to 1000), redrawn at once.
     virtual void SetProgressPosition(int position) = 0;

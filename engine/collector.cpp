@@ -8,6 +8,7 @@
 #include "core/cp932.h"
 #include "core/event_log_read.h"
 #include "core/local_time.h"
+#include "engine/bookmark.h"
 #include "engine/event_row.h"
 #include "engine/log_cache.h"
 #include "engine/message_files.h"
@@ -137,12 +138,15 @@ bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKin
     if (!enabled) return true;
     logKind_ = kind;
     report_.LogStarted(name, kind);
-    const int result = GetLog(name, logName, typeMask);
+    env_.view.LogStarted(name, logName);
+    LogEnd end;
+    const int result = GetLog(name, logName, typeMask, end);
     env_.view.FlushRows();
     if (result == kLogFailed)
         report_.LogFailed(name, kind);
     else
         report_.LogEnded(name, kind);
+    env_.view.LogEnded(name, logName, end);
     return result != kLogStopped;
 }
 
@@ -154,6 +158,26 @@ int Collector::StopPath(const std::string& name) {
 }
 
 int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask) {
+    LogEnd end;
+    return GetLog(computerName, logName, typeMask, end);
+}
+
+int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask,
+                      LogEnd& end) {
+    end = LogEnd{};
+    newestHandedOn_.reset();
+    // A log with a bookmark is read down to it; once it is known gone, down
+    // to the window's start as any other log.
+    const std::optional<LogBookmark> bookmark =
+        env_.bookmarks ? env_.bookmarks(computerName, logName) : std::optional<LogBookmark>();
+    bool following = bookmark.has_value();
+    bool reached = false;
+    const auto completed = [&] {
+        if (following && !reached) report_.BookmarkGone(computer_, log_, bookmark->recordNumber);
+        end.complete = true;
+        end.bookmark = NextBookmark(bookmark, reached, newestHandedOn_);
+        return kLogRead;
+    };
     computer_ = "\\\\" + computerName;
     name_ = computerName;
     log_ = logName;
@@ -246,7 +270,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                 report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileChanged);
                 return kLogFailed;
             }
-            return kLogRead;
+            return completed();
         }
         if (error != platform::error::kSuccess || bytesRead == 0 || bytesRead > buffer.size()) {
             // A successful read that returns nothing or more than the buffer
@@ -265,7 +289,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                 env_.stopRequested = 0;
                 return kLogStopped;
             }
-            if (!ParseLogRecord(buffer.data() + offset, left, record)) {
+            if (!ParseLogRecord(buffer.data() + offset, left, record, env_.eventFacts)) {
                 report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileCorrupt);
                 return kLogFailed;
             }
@@ -304,6 +328,20 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             last.timeWritten = record.timeWritten;
             walked = true;
 
+            if (following) {
+                const BookmarkStep step = StepAgainst(*bookmark, record.recordNumber, record.timeWritten);
+                if (step == BookmarkStep::kReached) {
+                    reached = true;
+                    return completed();
+                }
+                if (step == BookmarkStep::kGone) {
+                    // Every record handed on so far came after the clearing;
+                    // the rest is read as a log without a bookmark is.
+                    report_.BookmarkGone(computer_, log_, bookmark->recordNumber);
+                    following = false;
+                }
+            }
+
             std::tm local{};
             const bool converted = app::ToLocalCalendar(record.timeGenerated, local);
             if (!converted || !ConvertsToFileTime(local))
@@ -312,7 +350,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
             // The local midnight of the record's local date.
             const std::int64_t eventDay = days.MidnightOf(record.timeGenerated);
 
-            if (s.EnableStartDate == 0 && eventDay < s.StartTime) return kLogRead;
+            if (!following && s.EnableStartDate == 0 && eventDay < s.StartTime) return completed();
             const bool afterEnd = s.EnableEndDate == 0 && eventDay > endDay;
             const bool typeChosen = (record.eventType & typeMask) != 0 || record.eventType == 0;
             if (!afterEnd && typeChosen) ResolveEventMessage(record, timeText);
@@ -380,6 +418,22 @@ void Collector::TraceInsert(const char* which, const std::string& source) {
 void Collector::AppendRow(const LogRecord& record, std::string message, const std::string& timeText) {
     EventRow row =
         MakeEventRow(record.eventType, computer_, record.source, std::move(message), log_, timeText, record.eventId);
+    if (!newestHandedOn_) newestHandedOn_ = LogBookmark{record.recordNumber, record.timeWritten};
+    if (env_.eventFacts) {
+        auto facts = std::make_shared<EventFacts>();
+        facts->recordNumber = record.recordNumber;
+        facts->timeGenerated = record.timeGenerated;
+        facts->timeWritten = record.timeWritten;
+        facts->eventId = record.eventId;
+        facts->eventType = record.eventType;
+        facts->eventCategory = record.eventCategory;
+        facts->log = log_;
+        facts->computerName = record.computerName;
+        facts->categoryText = std::move(categoryText_);
+        facts->userSid = evt::SidText(record.userSid);
+        facts->strings = record.strings;
+        row.facts = std::move(facts);
+    }
     if (held_) {
         HoldRow(std::move(row));
         return;

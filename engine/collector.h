@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ struct RunEnvironment {
         // A computer's thread, each time it waits because the run holds its share.
         std::function<void()> heldFull;
     } seams = {};
+    // Make EventRow::facts for every row (the console's JSON output).
+    bool eventFacts = false;
+    // The bookmark of a log (computer name as the list has it, log name
+    // "system", ...): only its newer records are collected, whatever the
+    // window's start. Called from the computers' threads; null: none.
+    std::function<std::optional<LogBookmark>(const std::string& computer, const std::string& log)> bookmarks =
+        nullptr;
 };
 
 // Results of GetLog.
@@ -77,6 +85,8 @@ public:
     // Reads one log of one computer newest first, keeps the records of the
     // date window and of `typeMask`, and appends a row for each.
     int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask);
+    // The same, telling how the read ended and the bookmark it leaves.
+    int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask, LogEnd& end);
 
     std::uint32_t EventCount() const { return eventCount_; }
 
@@ -147,6 +157,10 @@ private:
     HeldComputer* held_ = nullptr;
     // The log being read.
     LogKind logKind_ = LogKind::System;
+    // Of the log being read: the newest record handed on, and the category
+    // text of the record at hand (with eventFacts).
+    std::optional<LogBookmark> newestHandedOn_;
+    std::string categoryText_;
 
     // Per log.
     std::string computer_;  // "\\NAME"

@@ -13,8 +13,8 @@ using LogRecord = evt::ServiceRecord;
 
 constexpr std::size_t kMaxInsertionStrings = evt::kMostServiceStrings;
 
-inline bool ParseLogRecord(const std::uint8_t* data, std::size_t size, LogRecord& record) {
-    return evt::ReadServiceRecord(data, size, record);
+inline bool ParseLogRecord(const std::uint8_t* data, std::size_t size, LogRecord& record, bool origin = false) {
+    return evt::ReadServiceRecord(data, size, record, origin);
 }
 
 }  // namespace quorvin::engine

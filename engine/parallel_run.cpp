@@ -22,9 +22,12 @@ namespace quorvin::engine {
 struct Collector::HeldStep {
     // kRecordCheck and kLogCheck: a stop check before a record (of the log
     // `position` names as a LogKind) and between logs.
-    enum class Kind { kReport, kTrace, kRow, kPosition, kRecordCheck, kLogCheck } kind = Kind::kReport;
+    // kLogStart and kLogEnd: a log's read begins and ends (`text` its name).
+    enum class Kind { kReport, kTrace, kRow, kPosition, kRecordCheck, kLogCheck, kLogStart, kLogEnd } kind =
+        Kind::kReport;
     std::string text;  // report or trace text; the log name of a row
     EventRow row;
+    LogEnd end;
     int position = 0;
     bool unlessStopped = false;  // a position a stop already requested skips
 };
@@ -117,6 +120,12 @@ private:
     static std::size_t Bytes(const Step& step) {
         std::size_t bytes = HeapBytes(sizeof(Step)) + 2 * sizeof(void*) + TextBytes(step.text);
         for (const std::string& column : step.row.columns) bytes += TextBytes(column);
+        if (const EventFacts* facts = step.row.facts.get()) {
+            bytes += HeapBytes(sizeof(EventFacts) + 16) + TextBytes(facts->log) + TextBytes(facts->computerName) +
+                     TextBytes(facts->categoryText) + TextBytes(facts->userSid) +
+                     HeapBytes(facts->strings.capacity() * sizeof(std::string));
+            for (const std::string& text : facts->strings) bytes += TextBytes(text);
+        }
         return bytes;
     }
     void Push(Step step) {
@@ -142,6 +151,19 @@ public:
     }
     void SetProgressText(const std::string&) override {}
     void EndProgress() override {}
+    void LogStarted(const std::string&, const std::string& log) override {
+        HeldComputer::Step step;
+        step.kind = HeldComputer::Step::Kind::kLogStart;
+        step.text = log;
+        held_.Add(std::move(step));
+    }
+    void LogEnded(const std::string&, const std::string& log, const LogEnd& end) override {
+        HeldComputer::Step step;
+        step.kind = HeldComputer::Step::Kind::kLogEnd;
+        step.text = log;
+        step.end = end;
+        held_.Add(std::move(step));
+    }
 
 private:
     HeldComputer& held_;
@@ -202,6 +224,8 @@ int Collector::RunParallel() {
                                    env_.trace ? &trace : nullptr, [] {}};
         environment.cacheWithinLog = env_.cacheWithinLog;
         environment.moduleCacheBytes = env_.moduleCacheBytes;
+        environment.eventFacts = env_.eventFacts;
+        environment.bookmarks = env_.bookmarks;
         State end = State::kFailed;
         try {
             Collector collector(std::move(environment));
@@ -376,6 +400,8 @@ bool Collector::Release(std::deque<HeldStep>& steps, const std::string& name) {
             case Kind::kLogCheck:
                 if (env_.stopRequested) return true;
                 break;
+            case Kind::kLogStart: env_.view.LogStarted(name, step.text); break;
+            case Kind::kLogEnd: env_.view.LogEnded(name, step.text, step.end); break;
         }
     }
     return false;

@@ -147,4 +147,9 @@ void Report::LogReopened(const std::string& c, const std::string& l, const std::
            "読み込みを続けます。\r\n");
 }
 
+void Report::BookmarkGone(const std::string& c, const std::string& l, std::uint32_t number) {
+    Append("情報 054:" + Fields(c, l) + "前回取得した最後のｲﾍﾞﾝﾄ(ﾚｺｰﾄﾞ番号 " + std::to_string(number) +
+           ")がｲﾍﾞﾝﾄﾛｸﾞにありません。ｸﾘｱまたは上書きされました。開始日から取得します。\r\n");
+}
+
 }  // namespace quorvin::engine

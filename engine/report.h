@@ -56,6 +56,10 @@ public:
     // opened again and read on from the record before `number` (0: from
     // its newest record, when none had been read yet).
     void LogReopened(const std::string& c, const std::string& l, const std::string& s, std::uint32_t number);
+    // 054: the record the last run ended at (number `number`) is no longer
+    // in the log: it was cleared or overwritten past it. The log is read
+    // from the window's start.
+    void BookmarkGone(const std::string& c, const std::string& l, std::uint32_t number);
 
 private:
     void Append(const std::string& line) { text_ += line; }

@@ -40,6 +40,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
         TraceInsert(trace, source);
     };
 
+    categoryText_.clear();
     if (record.eventCategory != 0) CategoryStep(record);
     table_.Fill(record.strings);
     const std::vector<std::string>& table = table_.Entries();
@@ -134,7 +135,10 @@ void Collector::CategoryStep(const LogRecord& record) {
         }
         std::string text;
         error = messages.FormatMessage(module.get(), record.eventCategory, nullptr, text);
-        if (error == platform::error::kSuccess) return;
+        if (error == platform::error::kSuccess) {
+            if (env_.eventFacts) categoryText_ = std::move(text);
+            return;
+        }
         report_.CategoryFormatFailed(computer_, log_, record.source, error);
     }
 }

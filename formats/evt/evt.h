@@ -99,6 +99,11 @@ struct ServiceRecord {
     std::string source;
     // The insertion strings, at most the first kMostServiceStrings.
     std::vector<std::string> strings;
+    // Read only when asked for (ReadServiceRecord's `origin`): the computer
+    // name the record carries and its user SID (empty when it has none or
+    // the SID leaves the record).
+    std::string computerName;
+    std::vector<std::uint8_t> userSid;
 };
 constexpr std::size_t kMostServiceStrings = 256;
 
@@ -108,7 +113,12 @@ constexpr std::size_t kMostServiceStrings = 256;
 // trailing length are not looked at. A source name or a string that runs
 // past the record is cut at its end; strings that would start past it are
 // empty, so the record keeps its number of strings.
-bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord& record);
+// With `origin` the computer name and the user SID are read too.
+bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord& record, bool origin = false);
+
+// A SID in its text form ("S-1-5-18"); empty when the bytes are no SID
+// (revision 1, a sub-authority count that matches their length).
+std::string SidText(const std::vector<std::uint8_t>& sid);
 
 // A record in the wide layout (as ReadEventLogW returns it) converted to the
 // ANSI layout (as ReadEventLogA would have returned it). `size` as for

@@ -208,7 +208,7 @@ std::vector<std::uint8_t> ConvertParsedRecord(const Event& event, const std::uin
     return ansi;
 }
 
-bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord& record) {
+bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord& record, bool origin) {
     if (data == nullptr || !Fits(0, kFixedRecordSize, size)) return false;
     const std::uint32_t length = LoadU32(data + kLength);
     if (length < kFixedRecordSize || length % 4 != 0 || length > size) return false;
@@ -225,6 +225,15 @@ bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord
 
     std::size_t pos = kFixedRecordSize;
     record.source = ReadText(data, length, pos, Width::kAnsi);
+    record.computerName.clear();
+    record.userSid.clear();
+    if (origin) {
+        record.computerName = ReadText(data, length, pos, Width::kAnsi);
+        const std::uint32_t sidLength = LoadU32(data + kUserSidLength);
+        const std::uint32_t sidOffset = LoadU32(data + kUserSidOffset);
+        if (sidLength != 0 && Fits(sidOffset, sidLength, length))
+            record.userSid.assign(data + sidOffset, data + sidOffset + sidLength);
+    }
 
     record.strings.clear();
     const std::size_t count = std::min<std::size_t>(numStrings, kMostServiceStrings);
@@ -237,6 +246,15 @@ bool ReadServiceRecord(const std::uint8_t* data, std::size_t size, ServiceRecord
         record.strings.push_back(ReadText(data, length, pos, Width::kAnsi));
     }
     return true;
+}
+
+std::string SidText(const std::vector<std::uint8_t>& sid) {
+    if (sid.size() < 8 || sid[0] != 1 || sid.size() != 8 + 4 * static_cast<std::size_t>(sid[1])) return {};
+    std::uint64_t authority = 0;
+    for (std::size_t i = 2; i < 8; ++i) authority = authority << 8 | sid[i];
+    std::string text = "S-1-" + std::to_string(authority);
+    for (std::size_t i = 8; i < sid.size(); i += 4) text += "-" + std::to_string(LoadU32(sid.data() + i));
+    return text;
 }
 
 }  // namespace quorvin::evt

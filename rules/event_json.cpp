@@ -1,0 +1,100 @@
+#include "rules/event_json.h"
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "core/cp932.h"
+
+namespace quorvin::run {
+
+namespace {
+
+std::string Utf8(const std::string& cp932) { return text::Cp932ToUtf8Marked(cp932); }
+
+// The channel as Windows names the log.
+const char* Channel(const std::string& log) {
+    if (log == "system") return "System";
+    if (log == "security") return "Security";
+    if (log == "application") return "Application";
+    return nullptr;
+}
+
+const char* Level(std::uint16_t eventType) {
+    switch (eventType) {
+        case 1: return "error";
+        case 2: return "warning";
+        case 8: return "audit success";
+        case 16: return "audit failure";
+        default: return "information";
+    }
+}
+
+// A message text without the line break and blanks it ends with.
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string IsoUtcTime(std::int64_t seconds) {
+    // Days since 1970-01-01 to the civil date (proleptic Gregorian).
+    std::int64_t days = seconds / 86400;
+    std::int64_t rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[128];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
+                  static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+    return text;
+}
+
+std::string EventJsonLine(const engine::EventRow& row, const std::string& agentVersion) {
+    static const engine::EventFacts kNone;
+    const engine::EventFacts& f = row.facts ? *row.facts : kNone;
+    nlohmann::ordered_json j;
+    j["@timestamp"] = IsoUtcTime(f.timeWritten);
+    j["event.created"] = IsoUtcTime(f.timeGenerated);
+    j["event.code"] = std::to_string(f.eventId & 0xFFFFu);
+    j["event.kind"] = "event";
+    j["event.provider"] = Utf8(row.columns[5]);
+    if (f.eventType == 8) j["event.outcome"] = "success";
+    if (f.eventType == 16) j["event.outcome"] = "failure";
+    j["log.level"] = Level(f.eventType);
+    j["message"] = Utf8(row.columns[7]);
+    j["host.name"] = Utf8(row.columns[4]);
+    const char* channel = Channel(f.log);
+    j["winlog.channel"] = channel ? std::string(channel) : Utf8(f.log);
+    j["winlog.computer_name"] = Utf8(f.computerName);
+    j["winlog.provider_name"] = Utf8(row.columns[5]);
+    j["winlog.event_id"] = f.eventId & 0xFFFFu;
+    j["winlog.record_id"] = f.recordNumber;
+    j["winlog.api"] = "eventlogging";
+    const std::string task = Trimmed(f.categoryText);
+    if (!task.empty()) j["winlog.task"] = Utf8(task);
+    if (f.eventType == 8) j["winlog.keywords"] = {"Audit Success"};
+    if (f.eventType == 16) j["winlog.keywords"] = {"Audit Failure"};
+    for (std::size_t i = 0; i < f.strings.size(); ++i)
+        j["winlog.event_data.param" + std::to_string(i + 1)] = Utf8(f.strings[i]);
+    if (!f.userSid.empty()) j["winlog.user.identifier"] = f.userSid;
+    j["agent.name"] = "quorvin-cli";
+    j["agent.version"] = agentVersion;
+    // The texts are valid UTF-8 by construction; a fault would still not
+    // end the run half way.
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace quorvin::run

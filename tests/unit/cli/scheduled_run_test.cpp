@@ -1,0 +1,224 @@
+// Scheduled collection with a state file: runs over logs that grow between
+// them hand on every event exactly once, whatever fails in between, and a
+// run of many computers at once leaves what one after another leaves.
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScheduledRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+        if (!binary) GTEST_SKIP() << "QUORVIN_BINARY_DIR is not set";
+        build_ = binary;
+        dir_ = fs::temp_directory_path() / ("quorvin-scheduled-test-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+
+    // The network of `batches` batches of events: each batch adds newer
+    // events to the System and Application logs of SV1, SV2 and SV3 and to
+    // the Security log of SV1. `extra` goes at the end of SV2's description.
+    void Network(int batches, const std::string& extra = "") {
+        std::string text = "now 2003-06-20 12:00\n";
+        for (const char* name : {"SV1", "SV2", "SV3"}) {
+            text += std::string("computer ") + name + "\n";
+            for (const char* log : {"System", "Application"}) {
+                text += std::string("  log ") + log + "\n";
+                for (int b = 0; b < batches; ++b)
+                    for (int i = 0; i < 7; ++i)
+                        text += "    event @" + std::to_string(1055000000 + b * 3600 + i * 60) + " " +
+                                (i % 3 == 0 ? "error" : i % 3 == 1 ? "warning" : "information") + " Src" +
+                                std::to_string(i % 2) + " " + std::to_string(100 + b * 10 + i) + " \"b" +
+                                std::to_string(b) + "\" \"i" + std::to_string(i) + "\"\n";
+            }
+            if (std::string(name) == "SV1") {
+                text += "  log Security\n";
+                for (int b = 0; b < batches; ++b)
+                    text += "    event @" + std::to_string(1055000030 + b * 3600) +
+                            " failure Security 529 user=S-1-5-18 \"Administrator\"\n";
+            }
+            if (std::string(name) == "SV2") text += extra;
+        }
+        const fs::path description = dir_ / "network.txt";
+        std::ofstream(description, std::ios::binary) << text;
+        fs::remove_all(dir_ / "net");
+        const std::string command = "'" + (build_ / "bin" / "quorvin-netbuild").string() + "' '" +
+                                    description.string() + "' '" + (dir_ / "net").string() + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    // Fails reads of SV2's logs after `records` records.
+    void BreakSv2(int records) {
+        std::ofstream(dir_ / "net" / "SV2" / "computer.ini", std::ios::app | std::ios::binary)
+            << "\r\n[faults]\r\nReadFailsAfter=" << records << ",1726\r\n";
+    }
+    int Cli(const std::string& arguments, const std::string& before = "") {
+        const std::string command = before + "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
+                                    (dir_ / "net").string() + "' --computers SV1,SV2,SV3 --format jsonl " +
+                                    arguments + " --report '" + (dir_ / "report.txt").string() + "' 2>/dev/null";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // A scheduled run: new events appended to `name`, bookmarks in `name`.state.
+    int Scheduled(const std::string& name, const std::string& more = "", const std::string& before = "") {
+        return Cli("--append --out '" + (dir_ / name).string() + "' --state '" + (dir_ / (name + ".state")).string() +
+                       "' " + more,
+                   before);
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static std::vector<std::string> SortedLines(const std::string& text) {
+        std::vector<std::string> lines;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = text.find('\n', at);
+            lines.push_back(text.substr(at, end - at));
+            at = end == std::string::npos ? text.size() : end + 1;
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    static std::size_t Count(const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    }
+
+    fs::path build_;
+    fs::path dir_;
+};
+
+TEST_F(ScheduledRun, RunsBetweenNewEventsHandOnEachEventOnceAsOneRunOverAll) {
+    // One after another and eight at once, each with its own file and state.
+    // The second run finds SV2 failing part way: its logs keep their old
+    // bookmarks and the events it read go out of the file again.
+    for (int batches = 1; batches <= 3; ++batches) {
+        Network(batches);
+        if (batches == 2) BreakSv2(3);
+        ASSERT_EQ(Scheduled("one.jsonl", "--parallel 1"), 0);
+        ASSERT_EQ(Scheduled("eight.jsonl", "--parallel 8"), 0);
+        if (batches == 2) {
+            EXPECT_EQ(Count(Read("report.txt"), "ｴﾗｰ 015:[\\\\SV2]"), 2u);
+        }
+    }
+    EXPECT_EQ(Read("one.jsonl"), Read("eight.jsonl"));
+    EXPECT_EQ(Read("one.jsonl.state"), Read("eight.jsonl.state"));
+
+    // A fourth run finds nothing new and adds nothing.
+    const std::string before = Read("one.jsonl");
+    ASSERT_EQ(Scheduled("one.jsonl"), 0);
+    EXPECT_EQ(Read("one.jsonl"), before);
+
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    const std::vector<std::string> all = SortedLines(Read("all.jsonl"));
+    EXPECT_EQ(all.size(), 3u * 2 * 21 + 3);
+    EXPECT_EQ(SortedLines(Read("one.jsonl")), all);
+    // Each line is one JSON object.
+    for (const std::string& line : all) EXPECT_TRUE(nlohmann::json::parse(line).is_object()) << line;
+}
+
+TEST_F(ScheduledRun, ClearedAndWrappedLogsAreReadFromTheStartWithOneLine) {
+    Network(2);
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    const std::size_t first = SortedLines(Read("e.jsonl")).size();
+
+    // SV2's System log cleared, with three events written since (numbered
+    // from 1 again); SV1's Application log overwritten past the bookmark: 150
+    // newer events in a file that keeps only the newest.
+    Network(2);
+    {
+        std::string text = Read("network.txt");
+        const std::size_t sv2 = text.find("computer SV2\n  log System\n");
+        const std::size_t sv2End = text.find("  log Application", sv2);
+        text.replace(sv2 + 13, sv2End - sv2 - 13,
+                     "  log System\n"
+                     "    event @1056000000 error Tcpip 4199 \"new1\"\n"
+                     "    event @1056000060 warning Tcpip 4199 \"new2\"\n"
+                     "    event @1056000120 information Tcpip 4199 \"new3\"\n");
+        const std::size_t app = text.find("  log Application\n");
+        std::string wrapped = "  log Application maxsize=4096\n";
+        for (int i = 0; i < 150; ++i)
+            wrapped += "    event @" + std::to_string(1056000000 + i) + " information Wrap 1 \"w" + std::to_string(i) +
+                       "\"\n";
+        const std::size_t appEnd = text.find("  log Security", app);
+        text.replace(app, appEnd - app, wrapped);
+        std::ofstream(dir_ / "network.txt", std::ios::binary) << text;
+        fs::remove_all(dir_ / "net");
+        const std::string command = "'" + (build_ / "bin" / "quorvin-netbuild").string() + "' '" +
+                                    (dir_ / "network.txt").string() + "' '" + (dir_ / "net").string() + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    const std::string report = Read("report.txt");
+    EXPECT_EQ(Count(report, "情報 054:"), 2u);
+    EXPECT_EQ(Count(report, "情報 054:[\\\\SV2][system]"), 1u);
+    EXPECT_EQ(Count(report, "情報 054:[\\\\SV1][application]"), 1u);
+
+    // What the second run added is exactly what the changed logs hold now.
+    const std::vector<std::string> lines = SortedLines(Read("e.jsonl"));
+    ASSERT_EQ(Cli("--logs system --out '" + (dir_ / "sv2.jsonl").string() + "'"), 0);
+    const std::size_t sv2System = Count(Read("sv2.jsonl"), "\"host.name\":\"SV2\"");
+    ASSERT_EQ(Cli("--logs application --out '" + (dir_ / "sv1.jsonl").string() + "'"), 0);
+    const std::size_t sv1Application = Count(Read("sv1.jsonl"), "\"host.name\":\"SV1\"");
+    EXPECT_EQ(sv2System, 3u);
+    EXPECT_GT(sv1Application, 0u);
+    EXPECT_LT(sv1Application, 150u);
+    EXPECT_EQ(lines.size(), first + sv2System + sv1Application);
+
+    // The third run: nothing new anywhere.
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    EXPECT_EQ(SortedLines(Read("e.jsonl")), lines);
+    EXPECT_EQ(Count(Read("report.txt"), "情報 054:"), 0u);
+}
+
+TEST_F(ScheduledRun, AFailedWriteLeavesFileAndStateAsTheyWere) {
+    Network(1);
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    Network(2);
+    const std::string events = Read("e.jsonl");
+    const std::string state = Read("e.jsonl.state");
+    // Writes fail after 3000 bytes of each file: the file cut back, the state kept.
+    EXPECT_EQ(Scheduled("e.jsonl", "", "QUORVIN_WRITE_FAILS_AFTER=3000 "), 1);
+    EXPECT_EQ(Read("e.jsonl"), events);
+    EXPECT_EQ(Read("e.jsonl.state"), state);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.find(".tmp") != std::string::npos; }), 0);
+
+    // The next run hands on what the failed one could not.
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    EXPECT_EQ(SortedLines(Read("e.jsonl")), SortedLines(Read("all.jsonl")));
+
+    // A damaged state file stops the run before anything is written.
+    const std::string good = Read("e.jsonl.state");
+    std::ofstream(dir_ / "e.jsonl.state", std::ios::binary) << good.substr(0, good.size() / 2);
+    const std::string now = Read("e.jsonl");
+    EXPECT_EQ(Scheduled("e.jsonl"), 2);
+    EXPECT_EQ(Read("e.jsonl"), now);
+}
+
+}  // namespace
+
+#endif
