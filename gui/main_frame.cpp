@@ -275,20 +275,18 @@ void MainFrame::StartCollectionCommand() {
     running_ = false;
 }
 
-void MainFrame::ExitCommand() {
-    if (AskToSaveResults(state_.ResultsSaved, events_.RowCount())) {
-        switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
-        case IDYES:
-            // The program ends whatever the export did.
-            ExportResults(Handle(), events_, state_);
-            break;
-        case IDNO:
-            break;
-        default:
-            return;
-        }
+bool MainFrame::MayClose() {
+    if (!AskToSaveResults(state_.ResultsSaved, events_.RowCount())) return true;
+    switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
+    case IDYES:
+        // The program ends whatever the export did.
+        ExportResults(Handle(), events_, state_);
+        return true;
+    case IDNO:
+        return true;
+    default:
+        return false;
     }
-    SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
 void MainFrame::NextPane() {
@@ -308,7 +306,7 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_DELETE_COMPUTER: tree_.RemoveCurrent(); return true;
     case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
     case ID_HELP_CONTENTS: app::RunHelpViewer(); return true;
-    case ID_APP_EXIT: ExitCommand(); return true;
+    case ID_APP_EXIT: SendMessageW(Handle(), WM_CLOSE, 0, 0); return true;
     case ID_VIEW_TOOLBAR: ToggleToolbar(); return true;
     case ID_VIEW_STATUS_BAR: ToggleStatusBar(); return true;
     case ID_NEXT_PANE:
@@ -377,12 +375,18 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowPrompt((flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : LOWORD(wParam));
         return 0;
     }
-    case WM_CLOSE:
-        // A run's windows and its worker use the main window until the run ends.
-        if (running_) return 0;
+    case WM_CLOSE: {
+        // A run's windows and its worker use the main window until the run
+        // ends; a close request while the question is open waits for its answer.
+        if (running_ || asking_) return 0;
+        asking_ = true;
+        const bool close = MayClose();
+        asking_ = false;
+        if (!close) return 0;
         ComposeComputerList();
         ui::Discard(Handle());
         return 0;
+    }
     case WM_DESTROY:
         // A window destroyed without the close request still keeps its list.
         if (!listComposed_) ComposeComputerList();

@@ -112,7 +112,10 @@ private:
     void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
-    void ExitCommand();
+    // Every way of closing (the exit command, the close box, Alt+F4, the
+    // system menu) asks "結果を保存しますか。" while rows exist that were not
+    // exported; false when the answer was Cancel.
+    bool MayClose();
     void OptionsCommand();
     void NextPane();
     void ComposeComputerList();
@@ -143,6 +146,8 @@ private:
     std::function<platform::Platform()> network_;
     // From the start dialog to the result dialog: the window stays.
     bool running_ = false;
+    // While the close question or its export is shown.
+    bool asking_ = false;
 };
 
 }  // namespace quorvin::run

@@ -227,7 +227,7 @@ TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {
     const std::string cut = kLongMessage;  // shorter than 1023 bytes: whole
     EXPECT_EQ(bytes,
               "種類,時刻,ｲﾍﾞﾝﾄ,ｺﾝﾋﾟｭｰﾀ名,ｿｰｽ,ｲﾍﾞﾝﾄID,ﾒｯｾｰｼﾞ\r\n"
-              "警告,2003/01/16 09:00:00  ,ｱﾌﾟﾘｹｰｼｮﾝ,pc02,srcB,1000,two, with, commas\r\n"
+              "警告,2003/01/16 09:00:00  ,ｱﾌﾟﾘｹｰｼｮﾝ,pc02,srcB,1000,\"two, with, commas\"\r\n"
               "情報,2003/01/15 10:00:00  ,ｼｽﾃﾑ,pc01,srcA,7,one\r\n"
               "ｴﾗｰ,2003/01/14 23:59:59  ,ｾｷｭﾘﾃｨ,PC01,-,7," + cut + "\r\n");
     // Saved: exit does not ask.
@@ -311,7 +311,7 @@ TEST(EventList, ExitQuestionCancelStaysNoLeavesYesExportsFirst) {
     EXPECT_EQ(second.Process().WaitForExit(), 0);
 }
 
-TEST(EventList, ExitAsksOnlyWhileRowsAreUnsavedAndTheCloseBoxNever) {
+TEST(EventList, EveryWayOfClosingAsksOnlyWhileRowsAreUnsaved) {
     ASSERT_TRUE(FreshSettings(nullptr));
     TempFile file(L"quorvin-exit-again.txt");
     {
@@ -342,11 +342,23 @@ TEST(EventList, ExitAsksOnlyWhileRowsAreUnsavedAndTheCloseBoxNever) {
     app.ClickButton(dialog, IDCANCEL);
     EXPECT_EQ(app.Process().WaitForExit(), 0);
 
-    // The close box does not ask, rows or not.
+    // The close box and Alt+F4 ask the same question: Cancel stays, No ends.
     App last;
     ASSERT_READY(last);
     AddRows(last, SampleRows());
-    EXPECT_EQ(last.Close(), 0);
+    PostMessageW(last.frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    question = last.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(last.DialogText(question), "結果を保存しますか。");
+    last.ClickButton(question, IDCANCEL);
+    ASSERT_TRUE(last.WaitForNoDialog());
+    last.Settle();
+    EXPECT_TRUE(last.Process().Running());
+    PostMessageW(last.frame, WM_SYSKEYDOWN, VK_F4, static_cast<LPARAM>(KF_ALTDOWN) << 16 | 1);
+    question = last.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    last.ClickButton(question, IDNO);
+    EXPECT_EQ(last.Process().WaitForExit(), 0);
 }
 
 }  // namespace
