@@ -144,7 +144,7 @@ void MainFrame::DockToolbar(DockSide side) {
         StandToolbarUpright();
     else
         WrapToolbar(kOneRow);
-    Layout();
+    LayoutAndRepaint();
 }
 
 void MainFrame::FloatToolbar(POINT screen) {
@@ -159,7 +159,7 @@ void MainFrame::FloatToolbar(POINT screen) {
     dockBar_.SetUpright(false);
     floating_.SetChild(dockBar_.Handle());
     floating_.ShowAt(screen, dockBar_.SizeAround(WrapToolbar(kOneRow)));
-    Layout();
+    LayoutAndRepaint();
 }
 
 SIZE MainFrame::FloatingClientSize(int width) {
@@ -178,7 +178,7 @@ void MainFrame::ToggleToolbar() {
         ShowWindow(floating_.Handle(), toolbarShown_ ? SW_SHOWNA : SW_HIDE);
     else
         ShowWindow(dockBar_.Handle(), toolbarShown_ ? SW_SHOW : SW_HIDE);
-    Layout();
+    LayoutAndRepaint();
 }
 
 bool MainFrame::CreateStatusBar() {
@@ -201,6 +201,14 @@ void MainFrame::Layout() const {
     if (side_ != DockSide::Floating && toolbarShown_)
         ui::Place(dockBar_.Handle(), layout.bar.left, layout.bar.top, layout.bar.Width(), layout.bar.Height());
     ui::Place(splitter_.Handle(), layout.panes.left, layout.panes.top, layout.panes.Width(), layout.panes.Height());
+}
+
+void MainFrame::LayoutAndRepaint() const {
+    Layout();
+    // Moved by the system, the panes and their headers keep pixels copied
+    // from where they were (under Wine most of all): the whole client area
+    // is painted again. Should the system refuse, the next paint still comes.
+    static_cast<void>(RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN));
 }
 
 bool MainFrame::PreTranslate(MSG& message) {

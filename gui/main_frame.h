@@ -104,6 +104,9 @@ private:
     bool CreateToolbar();
     bool CreateStatusBar();
     void Layout() const;
+    // After the toolbar moved, was hidden or shown: the layout, then every
+    // window of the frame painted again.
+    void LayoutAndRepaint() const;
     void ToggleStatusBar();
     void UpdateIndicators();
     void ShowPrompt(int command);
