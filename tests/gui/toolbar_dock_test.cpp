@@ -208,6 +208,10 @@ std::vector<COLORREF> SettledPixels(App& app) {
 // header or half a tree, would change).
 void ExpectShownAsPainted(App& app, const char* where) {
     SCOPED_TRACE(where);
+    // No button is hot while the pointer is away from the frame.
+    const RECT frame = ScreenRect(app.frame);
+    SetCursorPos(frame.right + 100, frame.bottom + 100);
+    PostMessageW(app.toolbar, WM_MOUSELEAVE, 0, 0);
     const std::vector<COLORREF> shown = SettledPixels(app);
     RedrawWindow(app.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     const std::vector<COLORREF> painted = SettledPixels(app);
