@@ -149,6 +149,17 @@ LRESULT AddComputerDialog::BrowseList::OnMessage(UINT message, WPARAM wParam, LP
     case WM_LBUTTONDBLCLK:
         dialog_.Add();
         break;
+    case WM_KEYDOWN:
+    case WM_CHAR: {
+        // A key that selects another row (arrows, Home, End, typing) copies
+        // its name as a click does, so that Enter then adds it.
+        ui::ListView list(Handle());
+        const int before = list.FirstSelected();
+        const LRESULT result = Default(message, wParam, lParam);
+        const int after = list.FirstSelected();
+        if (after >= 0 && after != before) dialog_.SetItemText(IDC_COMPUTER_NAME, list.ItemText(after, 0));
+        return result;
+    }
     default:
         break;
     }

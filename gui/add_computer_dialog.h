@@ -37,7 +37,8 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    // The browse list: a click on a row copies its name, a double-click adds it.
+    // The browse list: a click on a row, or a key that selects it, copies
+    // its name; a double-click adds it.
     class BrowseList : public ui::Subclass {
     public:
         explicit BrowseList(AddComputerDialog& dialog) : dialog_(dialog) {}

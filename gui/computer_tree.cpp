@@ -71,7 +71,14 @@ AddOutcome ComputerTree::AddFromDialog(const std::string& name) {
     return outcome;
 }
 
+void ComputerTree::FollowSelection() {
+    const HTREEITEM selected = Tree().Selection();
+    const auto found = std::find(items_.begin(), items_.end(), selected);
+    list_.Follow(selected && found != items_.end() ? static_cast<int>(found - items_.begin()) : ComputerList::kNone);
+}
+
 void ComputerTree::RemoveCurrent() {
+    FollowSelection();
     const int current = list_.Current();
     if (current == ComputerList::kNone) return;
     list_.RemoveCurrent();
@@ -83,21 +90,16 @@ void ComputerTree::RemoveCurrent() {
 }
 
 void ComputerTree::AfterAddCommand() {
+    FollowSelection();
     if (list_.Current() != ComputerList::kNone) return;
     list_.AfterAddCommand();
     SelectCurrent();
 }
 
-void ComputerTree::Click(POINT client) {
+void ComputerTree::RightClick(POINT client) {
     UINT flags = 0;
     const HTREEITEM item = Tree().HitTest(client, flags);
-    if (!item || !(flags & TVHT_ONITEM)) return;
-    if (item == root_) {
-        list_.ClickRoot();
-        return;
-    }
-    const auto found = std::find(items_.begin(), items_.end(), item);
-    if (found != items_.end()) list_.ClickEntry(static_cast<int>(found - items_.begin()));
+    if (item && (flags & TVHT_ONITEM)) Tree().Select(item);
 }
 
 void ComputerTree::ShowContextMenu(LPARAM screenPoint) {
@@ -105,6 +107,7 @@ void ComputerTree::ShowContextMenu(LPARAM screenPoint) {
     if (screenPoint == -1) {
         // From the keyboard: below the current computer, or at the tree's corner.
         RECT rect{};
+        FollowSelection();
         const int current = list_.Current();
         const HTREEITEM item = current == ComputerList::kNone ? root_ : items_[static_cast<std::size_t>(current)];
         at = Tree().ItemRect(item, rect) ? POINT{rect.left, rect.bottom} : POINT{0, 0};
@@ -183,12 +186,12 @@ LRESULT ComputerTree::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDOWN:
         host_.TreeActivated();
-        Click({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         break;
     case WM_RBUTTONDOWN:
-        // The highlight stays where it is: the tree does not see the click.
+        // The item clicked is selected, so that the menu's delete removes
+        // what the tree shows; the tree's own right click does not run.
         host_.TreeActivated();
-        Click({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        RightClick({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_RBUTTONUP: {
         POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -199,13 +202,8 @@ LRESULT ComputerTree::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowContextMenu(lParam);
         return 0;
     case WM_KEYDOWN:
-        switch (wParam) {
-        case VK_DOWN: list_.KeyDown(); break;
-        case VK_UP: list_.KeyUp(); break;
-        case VK_DELETE: host_.DeleteKey(); break;
-        case VK_INSERT: host_.InsertKey(); break;
-        default: break;
-        }
+        if (wParam == VK_DELETE) host_.DeleteKey();
+        if (wParam == VK_INSERT) host_.InsertKey();
         break;
     default:
         break;

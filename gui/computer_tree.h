@@ -43,7 +43,8 @@ public:
     bool AddComputer(const std::string& name);
     // The add-computer dialog's "追加" with `name`, MaxComputer applied.
     AddOutcome AddFromDialog(const std::string& name);
-    // The delete command: removes the current computer, if any.
+    // The delete command: removes the current computer, the entry the tree
+    // shows selected (none when the root is), if any.
     void RemoveCurrent();
     // After the main window's add command: the first entry when none is current.
     void AfterAddCommand();
@@ -64,8 +65,11 @@ private:
     void AppendItem(const std::string& name);
     void RefreshCount() { treeItemCount_ = Tree().Count(); }
     void SelectCurrent() const;
-    // A click at `client`: an entry becomes current, the root makes none.
-    void Click(POINT client);
+    // The current computer is the entry the tree shows selected, however
+    // the selection got there (clicks, arrows, Home, End, Page keys, typing).
+    void FollowSelection();
+    // A right click at `client` selects the item there, the root included.
+    void RightClick(POINT client);
     void ShowContextMenu(LPARAM screenPoint);
     void SaveListFile();
     void ImportListFile();

@@ -34,11 +34,14 @@ void EventDetailDialog::Fill() {
 void EventDetailDialog::Step(int by) {
     row_ += by;
     current_ = row_;
-    // The selected state only: the list neither scrolls nor moves its focus.
+    // The list's selection and focus go along and the row is scrolled into
+    // view, so the list (and its position text) shows the event shown here.
+    // A list that refuses either still has the dialog's row to show.
     LVITEMW state{};
-    state.stateMask = LVIS_SELECTED;
-    state.state = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
     static_cast<void>(SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row_), reinterpret_cast<LPARAM>(&state)));
+    static_cast<void>(SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row_), FALSE));
     Fill();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The event detail dialog (resource 147): one row of the event list field
 // by field, with steps to the previous and the next row shown. It reads the
-// list's rows and moves only the list's selection. Windows build only.
+// list's rows; its steps move the list's selection along and scroll the
+// row into view. Windows build only.
 
 #include "rules/shown_rows.h"
 #include "ui/dialog.h"

@@ -75,6 +75,14 @@ void EventList::CountChanged(bool keepView) {
     static_cast<void>(Default(LVM_SETITEMCOUNT, shown_.Count(), flags));
     // A list that cannot be drawn now is drawn with its next WM_PAINT.
     if (!keepView) static_cast<void>(InvalidateRect(Handle(), nullptr, TRUE));
+    ShowPosition();
+}
+
+void EventList::ShowPosition() const { host_.ShowPosition(PositionText(List().FirstSelected(), RowCount())); }
+
+void EventList::OpenDetail(int row) {
+    currentEvent_ = row;
+    EventDetailDialog(Handle(), shown_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
 }
 
 void EventList::FillDisplayInfo(LVITEMW& item) const {
@@ -156,6 +164,12 @@ bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
         SortByColumn(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
         result = 0;
         return true;
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+        // The selection moved: by the user, a sort or the detail dialog's steps.
+        ShowPosition();
+        result = 0;
+        return true;
     case LVN_GETDISPINFOW:
         FillDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header).item);
         result = 0;
@@ -228,24 +242,27 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The list's own hover handling does not run: the tooltip is the hover.
         UpdateToolText({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
-    case WM_LBUTTONDOWN: {
-        host_.ListActivated();
-        const LRESULT result = Default(message, wParam, lParam);
-        host_.ShowPosition(PositionText(List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}), RowCount()));
-        return result;
-    }
+    case WM_LBUTTONDOWN:
     case WM_KEYDOWN:
     case WM_CHAR: {
-        // A typed character may select the row it finds.
+        if (message == WM_LBUTTONDOWN) host_.ListActivated();
+        // Enter opens the selected row as a double-click opens the row it hits.
+        if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+            const int selected = List().FirstSelected();
+            if (selected >= 0) OpenDetail(selected);
+            return 0;
+        }
+        // Also where the selection stays: a click beside the rows of an empty list.
         const LRESULT result = Default(message, wParam, lParam);
-        host_.ShowPosition(PositionText(List().FirstSelected(), RowCount()));
+        ShowPosition();
         return result;
     }
-    case WM_LBUTTONDBLCLK:
-        currentEvent_ = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        if (currentEvent_ < 0) return 0;
-        EventDetailDialog(Handle(), shown_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
+    case WM_LBUTTONDBLCLK: {
+        const int row = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        if (row < 0) return 0;
+        OpenDetail(row);
         break;
+    }
     case kAppendRows: {
         auto& rows = *reinterpret_cast<std::vector<engine::EventRow>*>(lParam);
         if (rows.empty()) return 0;
@@ -297,6 +314,7 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         shown_.Rebuild();
         const LRESULT result = Default(message, wParam, lParam);
         host_.ShownCountChanged();
+        ShowPosition();
         return result;
     }
     case WM_DESTROY: {

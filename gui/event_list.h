@@ -7,8 +7,9 @@
 // LVM_SETITEMTEXT, LVM_SETITEM, LVM_DELETEITEM, LVM_DELETEALLITEMS) change
 // the table, so the list answers them as a list that stores its rows does,
 // and searches by text (typing in the list, LVM_FINDITEM) look in the table.
-// Sorting by a column, the message tooltip and the position text of the
-// status bar are its own. Windows build only.
+// Sorting by a column, the message tooltip, the position text of the
+// status bar (the selected row and the row count) and the detail dialog
+// (double-click or Enter) are its own. Windows build only.
 
 #include "ui/image_list.h"
 #include "ui/list_view.h"
@@ -81,6 +82,11 @@ protected:
 private:
     ui::ListView List() const { return ui::ListView(Handle()); }
     void SortByColumn(int column);
+    // "row/count" of the selected row into the status bar; called whenever
+    // the selection or the row count may have changed, so it never goes stale.
+    void ShowPosition() const;
+    // The detail dialog on `row`, which becomes the current event index.
+    void OpenDetail(int row);
     void UpdateToolText(POINT client);
     void FillDisplayInfo(LVITEMW& item) const;
     // The control's row count follows the table's; `keepView`: rows were

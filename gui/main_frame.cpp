@@ -148,7 +148,7 @@ void MainFrame::DockToolbar(DockSide side) {
         StandToolbarUpright();
     else
         WrapToolbar(kOneRow);
-    Layout();
+    LayoutAndRepaint();
 }
 
 void MainFrame::FloatToolbar(POINT screen) {
@@ -163,7 +163,7 @@ void MainFrame::FloatToolbar(POINT screen) {
     dockBar_.SetUpright(false);
     floating_.SetChild(dockBar_.Handle());
     floating_.ShowAt(screen, dockBar_.SizeAround(WrapToolbar(kOneRow)));
-    Layout();
+    LayoutAndRepaint();
 }
 
 SIZE MainFrame::FloatingClientSize(int width) {
@@ -182,7 +182,7 @@ void MainFrame::ToggleToolbar() {
         ShowWindow(floating_.Handle(), toolbarShown_ ? SW_SHOWNA : SW_HIDE);
     else
         ShowWindow(dockBar_.Handle(), toolbarShown_ ? SW_SHOW : SW_HIDE);
-    Layout();
+    LayoutAndRepaint();
 }
 
 bool MainFrame::CreateStatusBar() {
@@ -206,6 +206,14 @@ void MainFrame::Layout() const {
     if (side_ != DockSide::Floating && toolbarShown_)
         ui::Place(dockBar_.Handle(), layout.bar.left, layout.bar.top, layout.bar.Width(), layout.bar.Height());
     ui::Place(splitter_.Handle(), layout.panes.left, layout.panes.top, layout.panes.Width(), layout.panes.Height());
+}
+
+void MainFrame::LayoutAndRepaint() const {
+    Layout();
+    // Moved by the system, the panes and their headers keep pixels copied
+    // from where they were (under Wine most of all): the whole client area
+    // is painted again. Should the system refuse, the next paint still comes.
+    static_cast<void>(RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN));
 }
 
 bool MainFrame::PreTranslate(MSG& message) {
@@ -298,20 +306,18 @@ void MainFrame::StartCollectionCommand() {
     running_ = false;
 }
 
-void MainFrame::ExitCommand() {
-    if (AskToSaveResults(state_.ResultsSaved, events_.TotalCount())) {
-        switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
-        case IDYES:
-            // The program ends whatever the export did.
-            ExportResults(Handle(), events_, state_);
-            break;
-        case IDNO:
-            break;
-        default:
-            return;
-        }
+bool MainFrame::MayClose() {
+    if (!AskToSaveResults(state_.ResultsSaved, events_.TotalCount())) return true;
+    switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
+    case IDYES:
+        // The program ends whatever the export did.
+        ExportResults(Handle(), events_, state_);
+        return true;
+    case IDNO:
+        return true;
+    default:
+        return false;
     }
-    SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
 
 void MainFrame::NextPane() {
@@ -331,7 +337,7 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_DELETE_COMPUTER: tree_.RemoveCurrent(); return true;
     case ID_SAVE_RESULTS: ExportResults(Handle(), events_, state_); return true;
     case ID_HELP_CONTENTS: static_cast<void>(app::RunHelpViewer(Handle())); return true;
-    case ID_APP_EXIT: ExitCommand(); return true;
+    case ID_APP_EXIT: SendMessageW(Handle(), WM_CLOSE, 0, 0); return true;
     case ID_VIEW_TOOLBAR: ToggleToolbar(); return true;
     case ID_VIEW_STATUS_BAR: ToggleStatusBar(); return true;
     case ID_NEXT_PANE:
@@ -402,12 +408,18 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ShowPrompt((flags & (MF_POPUP | MF_SEPARATOR)) ? 0 : LOWORD(wParam));
         return 0;
     }
-    case WM_CLOSE:
-        // A run's windows and its worker use the main window until the run ends.
-        if (running_) return 0;
+    case WM_CLOSE: {
+        // A run's windows and its worker use the main window until the run
+        // ends; a close request while the question is open waits for its answer.
+        if (running_ || asking_) return 0;
+        asking_ = true;
+        const bool close = MayClose();
+        asking_ = false;
+        if (!close) return 0;
         ComposeComputerList();
         ui::Discard(Handle());
         return 0;
+    }
     case WM_DESTROY:
         // A window destroyed without the close request still keeps its list.
         if (!listComposed_) ComposeComputerList();

@@ -110,6 +110,9 @@ private:
     bool CreateToolbar();
     bool CreateStatusBar();
     void Layout() const;
+    // After the toolbar moved, was hidden or shown: the layout, then every
+    // window of the frame painted again.
+    void LayoutAndRepaint() const;
     void ToggleStatusBar();
     void UpdateIndicators();
     void ShowPrompt(int command);
@@ -118,7 +121,10 @@ private:
     void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
-    void ExitCommand();
+    // Every way of closing (the exit command, the close box, Alt+F4, the
+    // system menu) asks "結果を保存しますか。" while rows exist that were not
+    // exported; false when the answer was Cancel.
+    bool MayClose();
     void OptionsCommand();
     void FilterCommand();
     void NextPane();
@@ -150,6 +156,8 @@ private:
     std::function<platform::Platform()> network_;
     // From the start dialog to the result dialog: the window stays.
     bool running_ = false;
+    // While the close question or its export is shown.
+    bool asking_ = false;
 };
 
 }  // namespace quorvin::run

@@ -93,20 +93,8 @@ void ComputerList::Clear() {
     current_ = kNone;
 }
 
-void ComputerList::ClickEntry(int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) < names_.size()) current_ = index;
-}
-
-void ComputerList::KeyDown() {
-    if (current_ == kNone) {
-        current_ = names_.empty() ? kNone : 0;
-    } else if (static_cast<std::size_t>(current_) + 1 < names_.size()) {
-        ++current_;
-    }
-}
-
-void ComputerList::KeyUp() {
-    if (current_ != kNone) current_ = current_ > 0 ? current_ - 1 : kNone;
+void ComputerList::Follow(int index) {
+    current_ = index >= 0 && static_cast<std::size_t>(index) < names_.size() ? index : kNone;
 }
 
 bool ComputerList::RemoveCurrent() {

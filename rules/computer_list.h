@@ -89,15 +89,10 @@ public:
 
     // Index of the current computer, or kNone. Never the root.
     int Current() const { return current_; }
-    // A left or right click on entry `index`; out of range is ignored.
-    void ClickEntry(int index);
-    // A click on the root.
-    void ClickRoot() { current_ = kNone; }
-    // Down: none gives the first entry (none when empty), otherwise the
-    // next one, unchanged at the last.
-    void KeyDown();
-    // Up: the previous entry; none at the first entry or when none.
-    void KeyUp();
+    // The entry the tree shows selected becomes current, however the
+    // selection moved there (click, key, typing); an index that names no
+    // entry (the root, no selection) gives none.
+    void Follow(int index);
     // Removes the current computer, if any: the entry before it becomes
     // current, or the new first entry when it was the first (none when the
     // list is now empty). False when there was no current computer.

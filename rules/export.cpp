@@ -19,14 +19,31 @@ std::string_view CellText(std::string_view text) {
     return text.substr(0, text::WholeCharactersLength(text, kCellRoom - 1));
 }
 
+// A cell as comma-separated readers read it (RFC 4180): one holding a
+// comma, a double quote, a CR or an LF goes in double quotes with its own
+// doubled; every other cell as it is. No CP932 trail byte is one of these
+// four bytes, so the test and the doubling work byte by byte.
+void AppendCell(std::string_view text, std::string& out) {
+    if (text.empty()) {
+        out += '-';
+        return;
+    }
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
 void AppendLine(const ExportRow& row, std::string& out) {
     for (std::size_t column = 1; column < row.size(); ++column) {
         if (column > 1) out += ',';
-        const std::string_view text = CellText(row[column]);
-        if (text.empty())
-            out += '-';
-        else
-            out += text;
+        AppendCell(CellText(row[column]), out);
     }
     out += "\r\n";
 }

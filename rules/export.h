@@ -20,8 +20,10 @@ const ExportRow& EventColumnTitles();
 
 // The whole file: the titles of columns 1 to 7, then one line per row in
 // the given order, the texts of columns 1 to 7; fields joined by ",", every
-// line ending in "\r\n". No quoting: a comma in a text is written as it is.
-// An empty text is written as "-". Each text is taken as the list hands it
+// line ending in "\r\n". A text holding a comma, a double quote, a CR or
+// an LF is enclosed in double quotes with its double quotes doubled, as
+// every CSV reader expects; every other text is written as it is, and an
+// empty one as "-". Each text is taken as the list hands it
 // into a 1024-byte buffer: up to its first zero byte, at most 1023 bytes,
 // cut before a double-byte character that would not fit whole.
 std::string ExportFileContent(const ExportRow& titles, const std::vector<ExportRow>& rows);

@@ -16,26 +16,53 @@ std::string ListFileContent(const std::vector<std::string>& names) {
     return bytes;
 }
 
+namespace {
+// What Notepad puts before the text of a file it saves as UTF-8.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t kByteOrderMarkBytes = 3;
+}  // namespace
+
 bool ListFileReader::Feed(std::string_view bytes) {
     for (const char c : bytes) {
         if (stopped_) return false;
-        // An empty line between pieces: nothing to do.
-        if (c == '\n' && !pendingCr_ && piece_.empty()) continue;
-        // Text mode: a CR directly followed by LF is dropped, every other
-        // byte (a lone CR included) is kept.
-        if (pendingCr_) {
-            pendingCr_ = false;
-            if (c != '\n') Emit('\r');
-        }
-        if (c == '\r')
-            pendingCr_ = true;
-        else
-            Emit(c);
+        if (!SkipByteOrderMark(c)) Take(c);
     }
     return !stopped_;
 }
 
+bool ListFileReader::SkipByteOrderMark(char c) {
+    if (markDone_) return false;
+    if (c == kByteOrderMark[markSeen_]) {
+        markDone_ = ++markSeen_ == kByteOrderMarkBytes;
+        return true;
+    }
+    EndOfStart();
+    return false;
+}
+
+void ListFileReader::EndOfStart() {
+    // Bytes that only began like the mark are text.
+    markDone_ = true;
+    for (std::size_t i = 0; i < markSeen_; ++i) Take(kByteOrderMark[i]);
+}
+
+void ListFileReader::Take(char c) {
+    // An empty line between pieces: nothing to do.
+    if (c == '\n' && !pendingCr_ && piece_.empty()) return;
+    // Text mode: a CR directly followed by LF is dropped, every other
+    // byte (a lone CR included) is kept.
+    if (pendingCr_) {
+        pendingCr_ = false;
+        if (c != '\n') Emit('\r');
+    }
+    if (c == '\r')
+        pendingCr_ = true;
+    else
+        Emit(c);
+}
+
 ImportResult ListFileReader::Finish() {
+    if (!markDone_) EndOfStart();
     if (pendingCr_) Emit('\r');
     pendingCr_ = false;
     if (!piece_.empty()) EndPiece();

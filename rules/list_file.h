@@ -32,7 +32,9 @@ constexpr std::uint64_t kMaxListFileBytes = std::uint64_t{64} << 20;
 
 // An import reading a file as it comes, into a list that holds `entries`
 // computers at the start of the reading (0 after the overwrite answer Yes).
-// The bytes are read in text mode: every CR LF pair becomes LF. Each piece
+// A UTF-8 byte-order mark at the start of the file (EF BB BF, as Notepad
+// saves a list) is skipped: no computer name begins with it. The bytes are
+// read in text mode: every CR LF pair becomes LF. Each piece
 // of a line (at most 249 bytes, up to and including its LF) is, in order:
 //   - cut at its first zero byte, as a C string would be, and stripped of
 //     every CR and LF;
@@ -56,11 +58,18 @@ public:
     ImportResult Finish();
 
 private:
+    // True while `c` belongs to a byte-order mark at the start of the file.
+    bool SkipByteOrderMark(char c);
+    // The start is over: bytes that began like the mark go to Take.
+    void EndOfStart();
+    void Take(char c);
     void Emit(char c);
     void EndPiece();
 
     std::size_t entries_;
     std::uint32_t maxComputer_;
+    bool markDone_ = false;
+    std::size_t markSeen_ = 0;
     bool pendingCr_ = false;
     bool stopped_ = false;
     std::string piece_;

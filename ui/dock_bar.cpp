@@ -162,7 +162,15 @@ void FloatingWindow::ShowAt(POINT screen, SIZE client) {
     const SIZE size = WindowSizeFor(client);
     if (!SetWindowPos(Handle(), nullptr, screen.x, screen.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE))
         return;
+    // A window that keeps its last size gets no WM_SIZE: the child, which
+    // comes in another shape, is fitted here too.
+    FitChild();
     ShowWindow(Handle(), SW_SHOWNA);
+}
+
+void FloatingWindow::FitChild() const {
+    RECT client{};
+    if (child_ && GetClientRect(Handle(), &client)) Place(child_, 0, 0, client.right, client.bottom);
 }
 
 LRESULT FloatingWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -178,7 +186,7 @@ LRESULT FloatingWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_SIZE:
-        if (child_) Place(child_, 0, 0, LOWORD(lParam), HIWORD(lParam));
+        FitChild();
         return 0;
     case WM_NCLBUTTONDBLCLK:
         if (wParam == HTCAPTION) {

@@ -71,6 +71,8 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Makes the child fill the client area.
+    void FitChild() const;
     // Window size for a client size, with this window's styles.
     SIZE WindowSizeFor(SIZE client) const;
 

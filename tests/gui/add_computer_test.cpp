@@ -166,6 +166,15 @@ TEST(AddComputer, OpensOnTheDefaultDomainAndListsItsNtMachinesSorted) {
     app.ClickButton(dialog, IDOK);
     app.Settle();
     EXPECT_EQ(app.TreeNames(), (std::vector<std::string>{"NT4", "DC1", "192.168.1.5"}));
+    // Keys that move the selection fill the name box as a click does; Enter adds.
+    ClickBrowseRow(app, dialog, 0);
+    const HWND browse = GetDlgItem(dialog, IDC_BROWSE_LIST);
+    app.Key(browse, VK_DOWN);
+    EXPECT_EQ(Narrow(WindowText(GetDlgItem(dialog, IDC_COMPUTER_NAME))), "BDC2");
+    app.Key(browse, VK_END);
+    EXPECT_EQ(Narrow(WindowText(GetDlgItem(dialog, IDC_COMPUTER_NAME))), "WS2");
+    app.Key(browse, VK_RETURN);
+    EXPECT_EQ(app.TreeNames(), (std::vector<std::string>{"NT4", "DC1", "192.168.1.5", "WS2"}));
 
     // Another domain replaces the rows.
     Browse(app, dialog, "SMALL");

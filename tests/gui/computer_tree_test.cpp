@@ -1,6 +1,6 @@
 // The computer tree: the stored list across starts, adding through the
-// add-computer dialog, removing, the current computer's rules for clicks,
-// keys and the context menu.
+// add-computer dialog, removing the selected entry however the selection
+// moved, the context menu.
 
 #include "common.h"
 
@@ -191,53 +191,56 @@ TEST(ComputerTree, RemovingMovesTheCurrentComputerBackOrToTheNewFirst) {
     EXPECT_EQ(StoredList(), "");
 }
 
-TEST(ComputerTree, ArrowKeysMoveTheCurrentComputerAndTheRootMakesNone) {
-    ASSERT_TRUE(FreshSettings("x;a;b;c;"));
+TEST(ComputerTree, DeleteRemovesTheSelectedEntryHoweverTheSelectionMoved) {
+    ASSERT_TRUE(FreshSettings("x;a;b;c;d;e;"));
     App app;
     ASSERT_READY(app);
-    // A click on empty space changes nothing: x, the first, is still current.
+    // A click on empty space changes nothing: x, the first, is still selected.
     RECT last{};
-    ASSERT_TRUE(app.TreeItemRect(app.Entry(3), last));
+    ASSERT_TRUE(app.TreeItemRect(app.Entry(5), last));
     app.ClickTreeAt({last.left + 5, last.bottom + 60});
     app.Command(ID_DELETE_COMPUTER);
-    ASSERT_EQ(app.TreeNames(), (Names_{"a", "b", "c"}));
-    // A click on the root: no current computer; delete does nothing.
+    ASSERT_EQ(app.TreeNames(), (Names_{"a", "b", "c", "d", "e"}));
+    // A click on the root: nothing is removed.
     app.ClickTree(app.Root());
     app.Command(ID_DELETE_COMPUTER);
-    EXPECT_EQ(app.TreeCount(), 4);
-    // Down: the first entry, then the next; Up goes back.
-    app.Key(app.tree, VK_DOWN);
-    app.Key(app.tree, VK_DOWN);
-    app.Key(app.tree, VK_DOWN);
+    EXPECT_EQ(app.TreeCount(), 6);
+    // Down: the first entry, then the next; Up goes back, and from the first to the root.
+    for (const UINT key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_UP}) app.Key(app.tree, key);
+    app.Command(ID_DELETE_COMPUTER);
+    EXPECT_EQ(app.TreeNames(), (Names_{"a", "c", "d", "e"}));
     app.Key(app.tree, VK_UP);
+    app.Command(ID_DELETE_COMPUTER);
+    EXPECT_EQ(app.TreeNames(), (Names_{"a", "c", "d", "e"}));
+    // After a click, End, Home and PageDown move the selection: the entry
+    // removed is the one selected, and none while the root is.
+    app.ClickTree(app.Entry(1));
+    app.Key(app.tree, VK_END);
+    app.KeyWithModifier(app.tree, VK_CONTROL, 'D');
+    EXPECT_EQ(app.TreeNames(), (Names_{"a", "c", "d"}));
+    EXPECT_EQ(app.TreeSelection(), app.Entry(2));
+    app.Key(app.tree, VK_HOME);
+    app.Key(app.tree, VK_DELETE);
+    app.Command(ID_DELETE_COMPUTER);
+    EXPECT_EQ(app.TreeNames(), (Names_{"a", "c", "d"}));
+    app.Key(app.tree, VK_NEXT);
     app.Command(ID_DELETE_COMPUTER);
     EXPECT_EQ(app.TreeNames(), (Names_{"a", "c"}));
-    // Down stops at the last entry; Up from the first gives none.
-    app.Key(app.tree, VK_DOWN);
-    app.Key(app.tree, VK_DOWN);
+    // Down stays at the last entry.
     app.Key(app.tree, VK_DOWN);
     app.Command(ID_DELETE_COMPUTER);
     EXPECT_EQ(app.TreeNames(), (Names_{"a"}));
-    app.Key(app.tree, VK_UP);
-    app.Command(ID_DELETE_COMPUTER);
-    EXPECT_EQ(app.TreeNames(), (Names_{"a"}));
-    // Home moves the highlight but not the current computer.
-    app.Key(app.tree, VK_DOWN);
-    app.Key(app.tree, VK_HOME);
-    app.Command(ID_DELETE_COMPUTER);
-    EXPECT_TRUE(app.TreeNames().empty());
     EXPECT_EQ(app.Close(), 0);
 }
 
-TEST(ComputerTree, RightClickMakesCurrentWithoutMovingTheHighlightAndOpensTheMenu) {
+TEST(ComputerTree, RightClickSelectsTheEntryItsMenuRemoves) {
     ASSERT_TRUE(FreshSettings("a;b;c;"));
     App app;
     ASSERT_READY(app);
-    const HTREEITEM highlighted = app.TreeSelection();
     app.ClickTree(app.Entry(2), true);
     HWND menu = app.WaitForPopupMenu();
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(app.TreeSelection(), highlighted);
+    EXPECT_EQ(app.TreeSelection(), app.Entry(2));
     // The second item removes the computer that was clicked.
     app.ChooseMenuItem(menu, 1);
     EXPECT_EQ(app.TreeNames(), (Names_{"a", "b"}));

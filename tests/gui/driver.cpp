@@ -304,7 +304,13 @@ void App::Command(int id) const {
 
 long App::Close() {
     PostMessageW(frame, WM_CLOSE, 0, 0);
-    return program_.WaitForExit();
+    const DWORD start = GetTickCount();
+    while (program_.Running() && GetTickCount() - start < 20000) {
+        for (HWND dialog : Dialogs())
+            if (DialogText(dialog) == "結果を保存しますか。") ClickButton(dialog, IDNO);
+        Sleep(30);
+    }
+    return program_.WaitForExit(0);
 }
 
 // ---- tree

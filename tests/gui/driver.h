@@ -115,7 +115,8 @@ public:
     // Lets the program's thread handle everything posted to it so far.
     void Settle() const;
     void Command(int id) const;
-    // Posts the close request and waits for the exit code.
+    // Posts the close request, answers No should the program ask to save
+    // its results, and waits for the exit code.
     long Close();
 
     // ---- tree

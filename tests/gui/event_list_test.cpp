@@ -1,6 +1,6 @@
 // The event list: sorting by a column header, the position text in the
-// status bar, the message tooltip, typing to find a row, the export and the
-// exit question. Rows
+// status bar, Enter, the message tooltip, typing to find a row, the export
+// and the close question. Rows
 // are added with the messages a collection run sends to the list.
 
 #include "common.h"
@@ -98,6 +98,56 @@ TEST(EventList, PositionTextOfClicksAndKeys) {
     ASSERT_NE(detail, nullptr);
     app.ClickButton(detail, IDOK);
     EXPECT_TRUE(app.WaitForNoDialog());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// The position text tells the selected row's place whatever moved the
+// selection: a sort, the detail dialog's steps (which also scroll the list
+// to the row) or a new run's rows. Enter opens the selected row's detail.
+TEST(EventList, PositionFollowsTheSelectionThroughSortsDetailStepsAndNewRows) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    AddRows(app, SampleRows());
+    app.ClickRow(0);
+    EXPECT_EQ(app.StatusText(0), "1/3");
+    // Newest first: the row of the 15th moves to the middle.
+    app.ClickHeader(2);
+    EXPECT_EQ(app.SelectedRow(), 1);
+    EXPECT_EQ(app.StatusText(0), "2/3");
+
+    std::vector<App::Row> more;
+    for (int i = 0; i < 60; ++i)
+        more.push_back({0, {"情報", "2003/01/10 00:00:00  ", "ｼｽﾃﾑ", "pc09", "src", std::to_string(100 + i), "m"}});
+    AddRows(app, more);
+    EXPECT_EQ(app.StatusText(0), "2/63");
+    // Enter on the last row the list shows whole, then two steps beyond it.
+    const int perPage = static_cast<int>(SendMessageW(app.list, LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(perPage, 2);
+    ASSERT_LT(perPage, 60);
+    app.ClickRow(perPage - 1);
+    app.Key(app.list, VK_RETURN);
+    HWND detail = app.WaitForDialog("イベントログ");
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(Narrow(WindowText(GetDlgItem(detail, IDC_DETAIL_EVENT_ID))), app.Cell(perPage - 1, 6));
+    app.ClickButton(detail, IDC_DETAIL_NEXT);
+    app.ClickButton(detail, IDC_DETAIL_NEXT);
+    app.Settle();
+    EXPECT_EQ(app.SelectedRow(), perPage + 1);
+    EXPECT_EQ(app.StatusText(0), std::to_string(perPage + 2) + "/63");
+    const int top = static_cast<int>(SendMessageW(app.list, LVM_GETTOPINDEX, 0, 0));
+    EXPECT_GT(top, 0);
+    EXPECT_LT(perPage + 1, top + perPage);
+    app.ClickButton(detail, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    // A new run empties the list and brings its own rows: none is selected,
+    // and Enter opens nothing.
+    SendMessageW(app.list, LVM_DELETEALLITEMS, 0, 0);
+    AddRows(app, SampleRows());
+    EXPECT_EQ(app.StatusText(0), "0/3");
+    app.Key(app.list, VK_RETURN);
+    EXPECT_TRUE(app.Dialogs().empty());
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -227,7 +277,7 @@ TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {
     const std::string cut = kLongMessage;  // shorter than 1023 bytes: whole
     EXPECT_EQ(bytes,
               "種類,時刻,ｲﾍﾞﾝﾄ,ｺﾝﾋﾟｭｰﾀ名,ｿｰｽ,ｲﾍﾞﾝﾄID,ﾒｯｾｰｼﾞ\r\n"
-              "警告,2003/01/16 09:00:00  ,ｱﾌﾟﾘｹｰｼｮﾝ,pc02,srcB,1000,two, with, commas\r\n"
+              "警告,2003/01/16 09:00:00  ,ｱﾌﾟﾘｹｰｼｮﾝ,pc02,srcB,1000,\"two, with, commas\"\r\n"
               "情報,2003/01/15 10:00:00  ,ｼｽﾃﾑ,pc01,srcA,7,one\r\n"
               "ｴﾗｰ,2003/01/14 23:59:59  ,ｾｷｭﾘﾃｨ,PC01,-,7," + cut + "\r\n");
     // Saved: exit does not ask.
@@ -311,7 +361,7 @@ TEST(EventList, ExitQuestionCancelStaysNoLeavesYesExportsFirst) {
     EXPECT_EQ(second.Process().WaitForExit(), 0);
 }
 
-TEST(EventList, ExitAsksOnlyWhileRowsAreUnsavedAndTheCloseBoxNever) {
+TEST(EventList, EveryWayOfClosingAsksOnlyWhileRowsAreUnsaved) {
     ASSERT_TRUE(FreshSettings(nullptr));
     TempFile file(L"quorvin-exit-again.txt");
     {
@@ -342,11 +392,23 @@ TEST(EventList, ExitAsksOnlyWhileRowsAreUnsavedAndTheCloseBoxNever) {
     app.ClickButton(dialog, IDCANCEL);
     EXPECT_EQ(app.Process().WaitForExit(), 0);
 
-    // The close box does not ask, rows or not.
+    // The close box and Alt+F4 ask the same question: Cancel stays, No ends.
     App last;
     ASSERT_READY(last);
     AddRows(last, SampleRows());
-    EXPECT_EQ(last.Close(), 0);
+    PostMessageW(last.frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    question = last.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(last.DialogText(question), "結果を保存しますか。");
+    last.ClickButton(question, IDCANCEL);
+    ASSERT_TRUE(last.WaitForNoDialog());
+    last.Settle();
+    EXPECT_TRUE(last.Process().Running());
+    PostMessageW(last.frame, WM_SYSKEYDOWN, VK_F4, static_cast<LPARAM>(KF_ALTDOWN) << 16 | 1);
+    question = last.WaitForDialog("確認");
+    ASSERT_NE(question, nullptr);
+    last.ClickButton(question, IDNO);
+    EXPECT_EQ(last.Process().WaitForExit(), 0);
 }
 
 }  // namespace

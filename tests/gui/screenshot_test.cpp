@@ -18,8 +18,19 @@ std::wstring Environment(const wchar_t* name) {
     return n > 0 && n < 2048 ? std::wstring(value, n) : std::wstring();
 }
 
+// A message as the export quotes it when it holds a comma or a double quote.
+std::string Unquoted(const std::string& cell) {
+    if (cell.size() < 2 || cell.front() != '"' || cell.back() != '"') return cell;
+    std::string text;
+    for (std::size_t i = 1; i + 1 < cell.size(); ++i) {
+        text += cell[i];
+        if (cell[i] == '"') ++i;
+    }
+    return text;
+}
+
 // Rows of an export file: the header line is skipped, the message is
-// everything after the sixth comma.
+// everything after the sixth comma (the other columns hold no comma).
 std::vector<App::Row> ReadExport(const std::string& bytes, std::vector<std::string>& computers) {
     std::vector<App::Row> rows;
     std::istringstream lines(bytes);
@@ -36,7 +47,7 @@ std::vector<App::Row> ReadExport(const std::string& bytes, std::vector<std::stri
             at = comma + 1;
         }
         if (row.cells.size() != 6) continue;
-        row.cells.push_back(line.substr(at));
+        row.cells.push_back(Unquoted(line.substr(at)));
         const std::string& type = row.cells[0];
         row.image = type == "エラー" ? 2 : type == "警告" ? 1 : type == "失敗" ? 4 : row.cells[2] == "ｾｷｭﾘﾃｨ" ? 3 : 0;
         if (std::find(computers.begin(), computers.end(), row.cells[3]) == computers.end())

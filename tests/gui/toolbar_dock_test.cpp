@@ -167,6 +167,60 @@ void ExpectDockedOn(App& app, Edge edge) {
     }
 }
 
+// The pixels the screen shows of the frame's client area.
+std::vector<COLORREF> ClientPixels(App& app) {
+    const RECT c = ClientOnScreen(app.frame);
+    const int width = c.right - c.left, height = c.bottom - c.top;
+    std::vector<COLORREF> pixels(static_cast<std::size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, c.left, c.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// What the screen shows of the frame once the program has painted all it
+// knows to be out of date and the system's news of uncovered parts (a
+// hidden floating window's) have come: the same pixels twice in a row.
+std::vector<COLORREF> SettledPixels(App& app) {
+    std::vector<COLORREF> shown;
+    for (int i = 0; i < 40; ++i) {
+        RedrawWindow(app.frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        app.Settle();
+        std::vector<COLORREF> now = ClientPixels(app);
+        if (now == shown) break;
+        shown = std::move(now);
+        Sleep(50);
+    }
+    return shown;
+}
+
+// The frame shows what its windows paint: painting every window again
+// changes no pixel (a pane moved with stale pixels, such as a blank column
+// header or half a tree, would change).
+void ExpectShownAsPainted(App& app, const char* where) {
+    SCOPED_TRACE(where);
+    // No button is hot while the pointer is away from the frame.
+    const RECT frame = ScreenRect(app.frame);
+    SetCursorPos(frame.right + 100, frame.bottom + 100);
+    PostMessageW(app.toolbar, WM_MOUSELEAVE, 0, 0);
+    const std::vector<COLORREF> shown = SettledPixels(app);
+    RedrawWindow(app.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    const std::vector<COLORREF> painted = SettledPixels(app);
+    ASSERT_EQ(shown.size(), painted.size());
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) differ += shown[i] != painted[i];
+    EXPECT_EQ(differ, 0u);
+}
+
 HWND FloatingWindowOf(App& app) {
     HWND parent = GetParent(app.dockBar);
     return parent != app.frame ? parent : nullptr;
@@ -189,6 +243,7 @@ TEST(Toolbar, DocksOnEveryEdgeWithPanesAroundAndViewMenuHidesItThere) {
         SCOPED_TRACE(e.name);
         DragGripper(app, NearEdge(app, e.edge));
         ExpectDockedOn(app, e.edge);
+        ExpectShownAsPainted(app, e.name);
         ExpectButtonsCommand(app, e.name);
 
         // Hidden, the panes take its room; shown, it comes back on the same edge.
@@ -293,7 +348,22 @@ TEST(Toolbar, FloatsInAToolWindowThatWrapsAndDocksAgain) {
     DragGripper(app, NearEdge(app, Edge::Left));
     EXPECT_FALSE(IsWindowVisible(floating));
     ExpectDockedOn(app, Edge::Left);
+    ExpectShownAsPainted(app, "left from floating");
+    // Floating from the left edge: one row of every button, all inside the window.
+    DragGripper(app, middle);
+    EXPECT_EQ(ButtonRect(app, 0).top, ButtonRect(app, 11).top);
+    RECT shown{};
+    GetClientRect(app.toolbar, &shown);
+    EXPECT_LE(ButtonRect(app, 11).right, shown.right);
+    EXPECT_LE(ClientOnScreen(app.toolbar).right, ClientOnScreen(floating).right);
+    ExpectShownAsPainted(app, "floating from the left");
+    // Docked at the top from there, the list's headers are drawn.
+    PostMessageW(floating, WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(caption.left + 20, caption.top + 5));
+    app.Settle();
+    ExpectDockedOn(app, Edge::Top);
+    ExpectShownAsPainted(app, "top from floating");
     // And from the left edge straight to the bottom.
+    DragGripper(app, NearEdge(app, Edge::Left));
     DragGripper(app, NearEdge(app, Edge::Bottom));
     ExpectDockedOn(app, Edge::Bottom);
     // The program ends as usual with the toolbar floating.

@@ -74,41 +74,37 @@ TEST(ComputerList, AddRefusesDuplicatesUnderMbsicmpAndTheDialogTestsTheLimitFirs
     EXPECT_EQ(ListFullMessage().caption, "注意");
 }
 
-TEST(ComputerList, CurrentComputerFollowsClicksKeysAndRemovals) {
+TEST(ComputerList, CurrentComputerFollowsTheSelectionAndRemovals) {
     ComputerList list;
     list.Load("");
     EXPECT_EQ(list.Current(), ComputerList::kNone);
     EXPECT_EQ(list.TreeItemCount(), 1u);
-    list.KeyDown();
+    list.Follow(0);
     EXPECT_EQ(list.Current(), ComputerList::kNone);
     EXPECT_FALSE(list.RemoveCurrent());
 
     list.Load("a;b;c;d;");
     EXPECT_EQ(list.Current(), 0);
-    list.KeyUp();
-    EXPECT_EQ(list.Current(), ComputerList::kNone);
-    list.KeyUp();
-    EXPECT_EQ(list.Current(), ComputerList::kNone);
-    for (int i = 0; i < 6; ++i) list.KeyDown();
-    EXPECT_EQ(list.Current(), 3);  // stays at the last
-    list.ClickEntry(9);
-    EXPECT_EQ(list.Current(), 3);  // no entry there
-    list.ClickEntry(2);
+    list.Follow(3);
+    EXPECT_EQ(list.Current(), 3);
+    list.Follow(4);
+    EXPECT_EQ(list.Current(), ComputerList::kNone);  // no entry there: the root
+    list.Follow(2);
     EXPECT_TRUE(list.RemoveCurrent());  // "c": the entry before becomes current
     EXPECT_EQ(list.Names(), (Names{"a", "b", "d"}));
     EXPECT_EQ(list.Current(), 1);
-    list.ClickEntry(0);
+    list.Follow(0);
     EXPECT_TRUE(list.RemoveCurrent());  // the first: the new first becomes current
     EXPECT_EQ(list.Current(), 0);
     EXPECT_EQ(list.Names(), (Names{"b", "d"}));
 
-    list.ClickRoot();
+    list.Follow(ComputerList::kNone);
     EXPECT_FALSE(list.RemoveCurrent());
     list.AfterAddCommand();
     EXPECT_EQ(list.Current(), 0);
     list.AfterImport();
     EXPECT_EQ(list.Current(), ComputerList::kNone);
-    list.KeyDown();
+    list.Follow(1);
     EXPECT_TRUE(list.RemoveCurrent());
     EXPECT_TRUE(list.RemoveCurrent());
     EXPECT_EQ(list.Current(), ComputerList::kNone);

@@ -52,6 +52,11 @@ TEST(ListFile, ImportAcceptsLooseLineEndsAndSkipsOnlyEmptyLines) {
     // A line feed that follows a lead byte still ends the line.
     EXPECT_EQ(ImportListFile("\x83\n\xFF\xFE\n", 0, 200).names, (Names{"\x83", "\xFF\xFE"}));
     EXPECT_EQ(ImportListFile("", 0, 200).names, Names{});
+    // Notepad's UTF-8 byte-order mark before the first name is skipped; the
+    // same bytes elsewhere, or only the mark's beginning, are text.
+    EXPECT_EQ(ImportListFile("\xEF\xBB\xBFPC03\r\n\xEF\xBB\xBFx\n", 0, 200).names, (Names{"PC03", "\xEF\xBB\xBFx"}));
+    EXPECT_EQ(ImportListFile("\xEF\xBB\xBF", 0, 200).names, Names{});
+    EXPECT_EQ(ImportListFile("\xEF\xBBz\n\xEF", 0, 200).names, (Names{"\xEF\xBBz", "\xEF"}));
 }
 
 TEST(ListFile, OverlongNameStopsTheImportKeepingWhatCameBefore) {
@@ -100,6 +105,8 @@ TEST(ListFile, ReadingInAnyPiecesGivesTheSameImport) {
     for (int round = 0; round < 300; ++round) {
         std::string file(random() % 3000, '\0');
         for (char& c : file) c = static_cast<char>(random() % 3 == 0 ? "\n\r\0"[random() % 3] : 'a' + random() % 3);
+        // A byte-order mark, or only its beginning, split across reads.
+        if (round % 3 == 0) file.insert(0, "\xEF\xBB\xBF", 1 + round % 4 % 3);
         const std::uint32_t maxComputer = 20 + random() % 200;
         std::size_t at = 0;
         ImportResult streamed;
