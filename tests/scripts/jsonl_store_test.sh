@@ -28,17 +28,19 @@ run=(--network "$build/demo-network" --computers DC01,FS01,PC01,PC02 --user Admi
 # Computer and event ID of every event, as the CSV has them (CP932, CR LF)
 # and as the JSON lines do.
 python3 - "$work" <<'PY' || failed=$((failed + 1))
-import json, sys, collections
+import csv, io, json, sys, collections
 work = sys.argv[1]
-csv = open(work + "/events.csv", "rb").read().decode("cp932").split("\r\n")[1:-1]
+# Cells holding a comma, a quote or a line break are quoted as Excel reads them.
+rows = list(csv.reader(io.StringIO(open(work + "/events.csv", "rb").read().decode("cp932"), newline="")))[1:]
 lines = open(work + "/events.jsonl", "rb").read().decode("utf-8").split("\n")
 assert lines[-1] == "", "the file ends with a line break"
 events = [json.loads(line) for line in lines[:-1]]
 assert all(isinstance(e, dict) for e in events)
-from_csv = collections.Counter((c.split(",")[3], c.split(",")[5]) for c in csv)
+assert all(len(r) == 7 for r in rows), "every CSV row has its seven cells"
+from_csv = collections.Counter((r[3], r[5]) for r in rows)
 from_json = collections.Counter((e["host.name"], str(e["winlog.event_id"])) for e in events)
 assert from_csv == from_json, "computer and event ID counts differ"
-messages_csv = sorted(",".join(c.split(",")[6:]) for c in csv)
+messages_csv = sorted(r[6] for r in rows)
 messages_json = sorted(e["message"] if e["message"] else "-" for e in events)
 assert messages_csv == messages_json, "messages differ"
 with open(work + "/counts.tsv", "w") as out:
