@@ -159,6 +159,8 @@ bool PasswordOfLine(LineRead read, std::string& utf8, std::string& password, std
         error = "the password is longer than " + std::to_string(kMostAccountBytes) + " bytes";
     else if (read == LineRead::kCancelled)
         error = "no password given";
+    else if (read == LineRead::kNoTerminal)
+        error = NoTerminalForPasswordMessage();
     else if (error.empty())
         error = std::string("cannot read the password from standard input: ") + std::strerror(errno);
     return false;

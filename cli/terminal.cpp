@@ -192,8 +192,7 @@ LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) {
-        error = "standard input is no console to ask for the password on";
-        return LineRead::kFailed;
+        return LineRead::kNoTerminal;
     }
     // Keys one by one, without echo; Ctrl+C comes as a key, not as a stop.
     if (!SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT))) {
@@ -288,10 +287,7 @@ LineRead ReadInputLine(std::string& utf8, std::size_t limit) {
 
 LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_t limit, std::string& error) {
     termios mode {};
-    if (tcgetattr(STDIN_FILENO, &mode) != 0) {
-        error = std::string("standard input is no terminal to ask for the password on: ") + std::strerror(errno);
-        return LineRead::kFailed;
-    }
+    if (tcgetattr(STDIN_FILENO, &mode) != 0) return LineRead::kNoTerminal;
     LineRead result = LineRead::kCancelled;
     std::FILE* shown = PromptStream();
     {
