@@ -12,7 +12,9 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_view.h"
+#include "cli/credential.h"
 #include "cli/output.h"
+#include "cli/password.h"
 #include "cli/terminal.h"
 #include "core/cp932.h"
 #include "core/local_time.h"
@@ -142,14 +144,70 @@ void CopyField(char* field, std::size_t size, const std::string& text) {
     field[n] = '\0';
 }
 
+// A line of the password read from standard input or typed at the prompt,
+// as CP932; the UTF-8 line is wiped.
+bool PasswordOfLine(LineRead read, std::string& utf8, std::string& password, std::string& error) {
+    if (read == LineRead::kRead) {
+        const bool good = AccountTextFromUtf8(utf8, "the password", password, error);
+        Wipe(utf8);
+        return good;
+    }
+    Wipe(utf8);
+    if (read == LineRead::kEnded)
+        error = "standard input ended before the line of the password (--password -)";
+    else if (read == LineRead::kTooLong)
+        error = "the password is longer than " + std::to_string(kMostAccountBytes) + " bytes";
+    else if (read == LineRead::kCancelled)
+        error = "no password given";
+    else if (read == LineRead::kNoTerminal)
+        error = NoTerminalForPasswordMessage();
+    else if (error.empty())
+        error = std::string("cannot read the password from standard input: ") + std::strerror(errno);
+    return false;
+}
+
+// The alternate account of the command line into `o.user` and `o.password`
+// (CP932): the password given, read from standard input or asked for on the
+// terminal, or the account of a stored credential.
+bool TakeAlternateAccount(CliOptions& o, std::string& error) {
+    // UTF-8 of a password CP932 holds in 30 bytes takes at most 3 bytes a byte.
+    constexpr std::size_t kLongestLine = 3 * kMostAccountBytes;
+    std::string line;
+    switch (ChoosePasswordSource(o, IsTerminal(stdin))) {
+    case PasswordSource::kNone:
+    case PasswordSource::kCommandLine:
+        return true;
+    case PasswordSource::kStandardInput:
+        return PasswordOfLine(ReadInputLine(line, kLongestLine), line, o.password, error);
+    case PasswordSource::kPrompt:
+        return PasswordOfLine(
+            ReadHiddenLine("password of " + text::Cp932ToUtf8(*o.user) + ": ", line, kLongestLine, error), line,
+            o.password, error);
+    case PasswordSource::kCredential: {
+        std::string user;
+        if (!ReadStoredAccount(o.credential, user, o.password, error)) return false;
+        o.user = user;
+        return true;
+    }
+    case PasswordSource::kRefused:
+        break;
+    }
+    error = NoTerminalForPasswordMessage();
+    return false;
+}
+
 int Main(int argc, char** argv) {
-    const ParsedCommandLine parsed = ParseCommandLine(Arguments(argc, argv));
+    ParsedCommandLine parsed = ParseCommandLine(Arguments(argc, argv));
     if (parsed.help) {
-        WriteUtf8(stdout, UsageText());
+        WriteUtf8(stdout, HelpText());
+        return 0;
+    }
+    if (parsed.version) {
+        WriteUtf8(stdout, QUORVIN_VERSION_TEXT "\n");
         return 0;
     }
     if (!parsed.error.empty()) return Fail(parsed.error + "\n" + UsageText());
-    const CliOptions& o = parsed.options;
+    CliOptions& o = parsed.options;
 
     // The job, through the start dialog's checks.
     app::AppSettings settings;
@@ -172,10 +230,18 @@ int Main(int argc, char** argv) {
         WriteText(stderr, refusal->text + "\n");
         return kBadUse;
     }
-    if (o.user) {
+    if (o.user || !o.credential.empty()) {
+        KeepOutOfCoreDumps();
+        std::string error;
+        const bool taken = TakeAlternateAccount(o, error);
+        if (!taken) {
+            Wipe(o.password);
+            return Fail(error);
+        }
         settings.AnotherLoginName = 1;
         CopyField(settings.Username, sizeof settings.Username, *o.user);
         CopyField(settings.Password, sizeof settings.Password, o.password);
+        Wipe(o.password);
     }
 
     // The outputs: no two on one file, each file ready before the run.
@@ -291,7 +357,8 @@ int Main(int argc, char** argv) {
     // the end of the program with its new files left half written.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    const engine::RunOptions options = run::RunOptionsFrom(settings);
+    engine::RunOptions options = run::RunOptionsFrom(settings);
+    WipeBytes(settings.Password, sizeof settings.Password);
     engine::RunEnvironment environment{*services, options, report, stopRequested, view,
                                        o.trace.empty() ? nullptr : &trace, [] {}};
     environment.parallel = o.parallel;
@@ -302,6 +369,7 @@ int Main(int argc, char** argv) {
         };
     engine::Collector collector(std::move(environment));
     collector.Run();
+    WipeBytes(options.Password, sizeof options.Password);
     writeReport();
     // A stop inside a log: that log's events go as a failed log's do.
     if (logStart) csvFile.CutBack(*logStart);

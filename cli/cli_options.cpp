@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/password.h"
 #include "core/cp932.h"
 #include "engine/run_options.h"
 
@@ -91,16 +92,60 @@ const char* UsageText() {
            "                   [--logs system,security,application]\n"
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-           "                   [--user NAME --password PASSWORD] [--csv FILE] [--report FILE] [--trace FILE]\n"
+           "                   [--user NAME [--password -|PASSWORD] | --credential NAME]\n"
+           "                   [--csv FILE] [--report FILE] [--trace FILE]\n"
            "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n"
-           "                   [--format csv|jsonl] [--out FILE] [--append] [--state FILE]\n";
+           "                   [--format csv|jsonl] [--out FILE] [--append] [--state FILE]\n"
+           "       quorvin-cli --help | --version\n";
+}
+
+std::string HelpText() {
+    return std::string("quorvin-cli: collects the event logs of many Windows computers in one run, with their\n"
+                       "message texts, as the window's export file or as JSON Lines.\n\n") +
+           UsageText() +
+           "\nWhat is collected:\n"
+           "  --network DIR          the simulated network in DIR (needed on Linux; on Windows\n"
+           "                         without it the real network)\n"
+           "  --computers A,B        these computers, in this order (at most 500)\n"
+           "  --computer-list FILE   the computers of a list file, one name a line\n"
+           "  --logs LIST            system, security, application (default: all three)\n"
+           "  --types LIST           error, warning, information, success, failure (default: all)\n"
+           "  --from DAY, --to DAY   YYYY-MM-DD, local time (default: from the oldest to the newest record)\n"
+           "  --parallel N           computers collected at the same time, 1 to 64 (default 16)\n"
+           "\nThe alternate account (reaches the administrative shares first; default: none):\n"
+           "  --user NAME            asks for the password without echo when it is not given\n"
+           "  --password -           reads the password from a line of standard input\n"
+           "  --password TEXT        the password itself; every user of the machine can read it\n"
+           "                         in the process list: prefer the two above\n"
+           "  --credential NAME      (Windows) the user and password of the generic credential NAME\n"
+           "                         of the Credential Manager (cmdkey /generic:NAME /user:USER /pass)\n"
+           "\nWhat is written (default: the rows to standard output, the report to standard error):\n"
+           "  --format csv|jsonl     the window's export file or JSON Lines (default: csv)\n"
+           "  --out FILE, --csv FILE the events into FILE (--csv FILE: --format csv --out FILE)\n"
+           "  --append               add to the end of the --out file\n"
+           "  --state FILE           only the events that are new since the last run with FILE\n"
+           "  --report FILE          the run report (CP932)\n"
+           "  --trace FILE           the debug trace of the message texts (CP932)\n"
+           "  --event-ids LIST       only these event IDs: 529,675 or 7-11,-9 (default: every ID)\n"
+           "  --sources A,B          only the events of these sources (default: every source)\n"
+           "  --text TEXT            only the events whose message holds TEXT (default: every message)\n"
+           "\nExit codes:\n"
+           "  0  the run completed or was stopped with Ctrl+C, and every output was written\n"
+           "  1  an output could not be written (the old file stays), or an unexpected error\n"
+           "  2  a bad command line, a refused job, no password, an unreadable list or network;\n"
+           "     nothing was written\n"
+           "\nExamples:\n"
+           "  quorvin-cli --computers DC01,FS01 --logs system --from 2026-12-01 --csv events.csv\n"
+           "  quorvin-cli --computer-list computers.txt --credential quorvin --format jsonl\n"
+           "      --out events.jsonl --append --state state.json --report last-report.txt\n"
+           "\nThe manual: docs/cli.md.\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine result;
     CliOptions& o = result.options;
     o.parallel = engine::kDefaultParallel;
-    bool haveComputers = false, haveList = false, havePassword = false;
+    bool haveComputers = false, haveList = false;
     views::FilterFields filter;
     bool haveCsv = false, haveOut = false;
 
@@ -115,12 +160,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             result.help = true;
             return result;
         }
+        if (option == "--version") {
+            result.version = true;
+            return result;
+        }
         if (option == "--append" && !inlineValue) {
             o.append = true;
             continue;
         }
         static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
-                                                 "--from", "--to", "--user", "--password", "--csv", "--report",
+                                                 "--from", "--to", "--user", "--password", "--credential", "--csv", "--report",
                                                  "--trace", "--parallel", "--event-ids", "--sources", "--text",
                                                  "--format", "--out", "--state"};
         bool known = false;
@@ -172,10 +221,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             else
                 (option == "--from" ? o.from : o.to) = date;
         } else if (option == "--user") {
-            o.user = text::Utf8ToCp932(value);
+            std::string user;
+            if (AccountTextFromUtf8(value, "--user", user, error)) o.user = user;
         } else if (option == "--password") {
-            havePassword = true;
-            o.password = text::Utf8ToCp932(value);
+            o.passwordGiven = true;
+            o.passwordFromInput = value == "-";
+            Wipe(o.password);
+            if (!o.passwordFromInput) AccountTextFromUtf8(value, "--password", o.password, error);
+        } else if (option == "--credential") {
+            if (value.empty()) error = "--credential: an empty credential name";
+            o.credential = value;
         } else if (option == "--csv" || option == "--out") {
             (option == "--csv" ? haveCsv : haveOut) = true;
             o.csv = PathOf(value);
@@ -225,12 +280,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         result.error = "--append needs the file to add to (--out or --csv)";
     else if (!o.state.empty() && o.csv.empty())
         result.error = "--state needs the events in a file (--out or --csv)";
-    else if (havePassword && !o.user)
+    else if (!o.credential.empty() && (o.user || o.passwordGiven))
+        result.error = "give either --credential or --user and its password";
+    else if (o.passwordGiven && !o.user)
         result.error = "--password needs --user";
-    else if (o.user && o.user->size() > 30)
-        result.error = "--user: at most 30 bytes";
-    else if (o.password.size() > 30)
-        result.error = "--password: at most 30 bytes";
+#ifndef _WIN32
+    else if (!o.credential.empty())
+        result.error = "--credential reads the Windows Credential Manager: give the password with --password - "
+                       "or at the prompt of --user here";
+#endif
 #ifndef _WIN32
     else if (o.network.empty())
         result.error = "--network DIR is needed here: only the Windows build reaches a real network";

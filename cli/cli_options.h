@@ -23,7 +23,10 @@ struct CliOptions {
     bool error = true, warning = true, information = true, success = true, failure = true;
     std::optional<Date> from, to;
     std::optional<std::string> user;           // CP932
-    std::string password;                      // CP932
+    std::string password;                      // CP932; given with --password TEXT
+    bool passwordGiven = false;                // --password, with a text or "-"
+    bool passwordFromInput = false;            // --password -: a line of standard input
+    std::string credential;                    // --credential NAME (UTF-8): the account stored under NAME
     std::filesystem::path csv, report, trace;
     // The events: as CSV (the window's export file) or as JSON Lines, into
     // `csv` (--csv or --out), added to its end with `append`.
@@ -40,6 +43,7 @@ struct CliOptions {
 
 struct ParsedCommandLine {
     bool help = false;
+    bool version = false;
     std::string error;  // UTF-8; empty when the command line is good
     CliOptions options;
 };
@@ -50,5 +54,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text (UTF-8).
 const char* UsageText();
+// The text of --help (UTF-8): what the program does, the options with their
+// defaults, the exit codes and examples.
+std::string HelpText();
 
 }  // namespace quorvin::cli

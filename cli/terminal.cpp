@@ -1,5 +1,8 @@
 #include "cli/terminal.h"
 
+#include <cstring>
+
+#include "cli/password.h"
 #include "core/cp932.h"
 
 #ifdef _WIN32
@@ -7,8 +10,11 @@
 #include <windows.h>
 #include <shellapi.h>
 #else
+#include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #endif
 
@@ -16,7 +22,52 @@ namespace quorvin::cli {
 
 namespace {
 std::atomic<int>* g_stopFlag = nullptr;  // the flag Ctrl+C sets; set once before the run
+
+// The stream that shows the prompt: the terminal the user looks at.
+std::FILE* PromptStream() { return IsTerminal(stderr) ? stderr : IsTerminal(stdout) ? stdout : nullptr; }
+
+// Reads bytes with `readByte` (1: a byte, 0: the end, -1: a failure) up to
+// the line end, which is not kept, nor a CR before it.
+template <class ReadByte>
+LineRead ReadLineOf(ReadByte readByte, std::string& line, std::size_t limit) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        char c = 0;
+        const int got = readByte(c);
+        if (got < 0) return LineRead::kFailed;
+        if (got == 0) return any ? LineRead::kRead : LineRead::kEnded;
+        any = true;
+        if (c == '\n') break;
+        if (line.size() >= limit) return LineRead::kTooLong;
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return LineRead::kRead;
 }
+
+// Feeds the keys of `readKey` (up to 4 bytes of UTF-8 a call; false: the
+// input failed or ended) to TypeKey.
+template <class ReadKey>
+LineRead TypeLine(ReadKey readKey, std::string& line, std::size_t limit) {
+    line.clear();
+    char keys[4] = {};
+    LineRead result = LineRead::kCancelled;
+    for (bool more = true; more;) {
+        std::size_t count = 0;
+        if (!readKey(keys, count)) break;
+        for (std::size_t i = 0; i < count && more; ++i) {
+            const KeyResult key = TypeKey(line, static_cast<unsigned char>(keys[i]), limit);
+            if (key == KeyResult::kMore) continue;
+            more = false;
+            if (key == KeyResult::kDone) result = line.size() > limit ? LineRead::kTooLong : LineRead::kRead;
+        }
+    }
+    WipeBytes(keys, sizeof keys);
+    return result;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -76,6 +127,100 @@ void StopOnInterrupt(std::atomic<int>& flag) {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
+namespace {
+
+// The console input's mode, given back however the prompt ends.
+class ConsoleModeRestorer {
+public:
+    ConsoleModeRestorer(HANDLE input, DWORD mode) : input_(input), mode_(mode) {}
+    ~ConsoleModeRestorer() {
+        if (!SetConsoleMode(input_, mode_)) WriteUtf8(stderr, "quorvin-cli: the console's echo could not be turned back on\n");
+    }
+
+private:
+    HANDLE input_;
+    DWORD mode_;
+};
+
+// One UTF-16 unit as UTF-8; a lone half of a pair (which CP932 cannot hold
+// anyway) becomes U+FFFD.
+std::size_t Utf8OfUnit(wchar_t unit, char* out) {
+    unsigned u = static_cast<unsigned>(unit);
+    if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
+    if (u < 0x80) {
+        out[0] = static_cast<char>(u);
+        return 1;
+    }
+    if (u < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (u >> 6));
+        out[1] = static_cast<char>(0x80 | (u & 0x3F));
+        return 2;
+    }
+    out[0] = static_cast<char>(0xE0 | (u >> 12));
+    out[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (u & 0x3F));
+    return 3;
+}
+
+}  // namespace
+
+LineRead ReadInputLine(std::string& utf8, std::size_t limit) {
+    std::string bytes;
+    const LineRead read = ReadLineOf([](char& c) { return _read(0, &c, 1); }, bytes, limit);
+    if (read != LineRead::kRead || bytes.empty()) {
+        utf8 = bytes;
+        Wipe(bytes);
+        return read;
+    }
+    // Bytes in the console's code page (the ANSI code page without a console), as the outputs are written.
+    UINT codePage = GetConsoleCP();
+    if (codePage == 0) codePage = GetACP();
+    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(units > 0 ? static_cast<std::size_t>(units) : 0, L'\0');
+    const bool converted =
+        units > 0 && MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), units) == units;
+    Wipe(bytes);
+    utf8.clear();
+    char unit[3];
+    for (const wchar_t w : wide) utf8.append(unit, Utf8OfUnit(w, unit));
+    WipeBytes(wide.data(), wide.size() * sizeof(wchar_t));
+    WipeBytes(unit, sizeof unit);
+    return converted ? LineRead::kRead : LineRead::kFailed;
+}
+
+LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_t limit, std::string& error) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) {
+        return LineRead::kNoTerminal;
+    }
+    // Keys one by one, without echo; Ctrl+C comes as a key, not as a stop.
+    if (!SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT))) {
+        error = "the console's echo could not be turned off (error " + std::to_string(GetLastError()) + ")";
+        return LineRead::kFailed;
+    }
+    std::FILE* shown = PromptStream();
+    if (shown) WriteUtf8(shown, prompt);
+    LineRead result = LineRead::kCancelled;
+    {
+        const ConsoleModeRestorer restorer(input, mode);
+        result = TypeLine(
+            [input](char* keys, std::size_t& count) {
+                wchar_t unit = 0;
+                DWORD read = 0;
+                if (!ReadConsoleW(input, &unit, 1, &read, nullptr) || read != 1) return false;
+                count = Utf8OfUnit(unit, keys);
+                unit = 0;
+                return true;
+            },
+            utf8, limit);
+    }
+    if (shown) WriteUtf8(shown, "\n");
+    return result;
+}
+
+void KeepOutOfCoreDumps() {}
+
 #else
 
 // Terminals here speak UTF-8: arguments arrive in it and texts leave in it.
@@ -97,6 +242,84 @@ void StopOnInterrupt(std::atomic<int>& flag) {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+}
+
+namespace {
+
+void IgnoreSignal(int) {}
+
+// The terminal's mode and the signal actions, given back however the prompt
+// ends. While the prompt waits, a signal that would end the program ends
+// the read instead (EINTR), so that the mode is restored first.
+class TerminalModeRestorer {
+public:
+    explicit TerminalModeRestorer(const termios& mode) : mode_(mode) {
+        struct sigaction action {};
+        action.sa_handler = IgnoreSignal;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignals; ++i) sigaction(kSignal[i], &action, &old_[i]);
+    }
+    ~TerminalModeRestorer() {
+        if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &mode_) != 0)
+            WriteUtf8(stderr, "quorvin-cli: the terminal's echo could not be turned back on (stty echo)\n");
+        for (std::size_t i = 0; i < kSignals; ++i) sigaction(kSignal[i], &old_[i], nullptr);
+    }
+
+private:
+    static constexpr std::size_t kSignals = 4;
+    static constexpr int kSignal[kSignals] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    termios mode_;
+    struct sigaction old_[kSignals] {};
+};
+
+}  // namespace
+
+LineRead ReadInputLine(std::string& utf8, std::size_t limit) {
+    return ReadLineOf(
+        [](char& c) {
+            for (;;) {
+                const ssize_t n = read(STDIN_FILENO, &c, 1);
+                if (n >= 0 || errno != EINTR) return static_cast<int>(n);
+            }
+        },
+        utf8, limit);
+}
+
+LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_t limit, std::string& error) {
+    termios mode {};
+    if (tcgetattr(STDIN_FILENO, &mode) != 0) return LineRead::kNoTerminal;
+    LineRead result = LineRead::kCancelled;
+    std::FILE* shown = PromptStream();
+    {
+        const TerminalModeRestorer restorer(mode);
+        // Keys one by one, without echo; Ctrl+C comes as a key, not as a signal.
+        termios hidden = mode;
+        hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
+        hidden.c_cc[VMIN] = 1;
+        hidden.c_cc[VTIME] = 0;
+        if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden) != 0) {
+            error = std::string("the terminal's echo could not be turned off: ") + std::strerror(errno);
+            return LineRead::kFailed;
+        }
+        if (shown) {
+            WriteUtf8(shown, prompt);
+            std::fflush(shown);
+        }
+        result = TypeLine(
+            [](char* keys, std::size_t& count) {
+                count = 1;
+                return read(STDIN_FILENO, keys, 1) == 1;
+            },
+            utf8, limit);
+    }
+    if (shown) WriteUtf8(shown, "\n");
+    return result;
+}
+
+void KeepOutOfCoreDumps() {
+    // Lowering the limit is always allowed; should it fail, there is nothing else to do.
+    const rlimit none{0, 0};
+    static_cast<void>(setrlimit(RLIMIT_CORE, &none));
 }
 
 #endif

@@ -19,6 +19,23 @@ void WriteUtf8(std::FILE* stream, const std::string& utf8);
 
 bool IsTerminal(std::FILE* stream);
 
+enum class LineRead { kRead, kEnded, kTooLong, kCancelled, kFailed, kNoTerminal };
+// Reads one line of standard input, byte by byte so that the rest stays for
+// whoever reads it next (--computer-list /dev/stdin), as UTF-8 without its
+// line end: kEnded when the input ends before a line, kTooLong past `limit`
+// bytes.
+LineRead ReadInputLine(std::string& utf8, std::size_t limit);
+// Asks for a line on the terminal of standard input without echo, `prompt`
+// (UTF-8) shown on the terminal, keys edited as TypeKey does; the terminal's
+// mode is restored on every path, Ctrl+C (kCancelled) and signals included.
+// kNoTerminal: standard input is no terminal after all (NUL on Windows);
+// kFailed: the terminal's mode could not be set, with `error`.
+LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_t limit, std::string& error);
+
+// Keeps the memory of the program, which holds a password, out of core
+// dumps (Linux; Windows writes none unasked).
+void KeepOutOfCoreDumps();
+
 // Ctrl+C sets `flag` to 1 from now on; a second Ctrl+C once the flag has
 // been taken back to 0 by the run is a stop request again.
 void StopOnInterrupt(std::atomic<int>& flag);

@@ -5,7 +5,14 @@
 
 #ifndef _WIN32
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <regex>
 
 #include <cstdlib>
 #include <filesystem>
@@ -429,6 +436,128 @@ TEST_F(CliRun, HostileNetworkFoldersGiveAClearMessage) {
     const std::string csv = Read("e.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::count(whole.begin(), whole.end(), '\n'));
     EXPECT_NE(Read("r.txt").find("ﾄｰﾀﾙ："), std::string::npos);
+}
+
+TEST_F(CliRun, HelpAndVersion) {
+    ASSERT_EQ(Run("--help"), 0);
+    const std::string help = Read("stdout");
+    for (const char* part : {"collects the event logs", "--logs LIST", "(default: all three)", "(default: all)",
+                             "(default: from the oldest to the newest record)", "(default 16)", "--password -",
+                             "--credential NAME", "Exit codes:", "\n  0  ", "\n  1  ", "\n  2  ", "--state state.json",
+                             "docs/cli.md"})
+        EXPECT_NE(help.find(part), std::string::npos) << part;
+    // The version of the project, and nothing else.
+    std::ifstream cmake(fs::path(std::getenv("QUORVIN_SOURCE_DIR") ? std::getenv("QUORVIN_SOURCE_DIR") : ".") /
+                        "CMakeLists.txt");
+    const std::string lists((std::istreambuf_iterator<char>(cmake)), std::istreambuf_iterator<char>());
+    std::smatch version;
+    ASSERT_TRUE(std::regex_search(lists, version, std::regex(R"(project\(quorvin VERSION (\d+)\.(\d+))")));
+    ASSERT_EQ(Run("--computers DC01 --version"), 0);
+    EXPECT_EQ(Read("stdout"), version[1].str() + "." + version[2].str() + ".0.0\n");
+    EXPECT_EQ(Read("stderr"), "");
+}
+
+// The password of the demo's domain controller reaches it from standard
+// input and never leaves in an output; without it and without a terminal
+// to ask on, the run is refused.
+TEST_F(CliRun, PasswordFromStandardInputAndNeverInAnOutput) {
+    // The rest of standard input stays for the computer list.
+    const std::string files = " --computer-list /dev/stdin --logs security --csv '" + (out_ / "e.csv").string() +
+                              "' --report '" + (out_ / "r.txt").string() + "' --trace '" + (out_ / "t.log").string() + "'";
+    const std::string alternate = "注意 803:[DC01]";
+    for (const std::string password : {"P@ssw0rd", "Wr0ngP@ss"}) {
+        ASSERT_EQ(Run("--user Administrator --password -" + files, "stdout", "stderr",
+                      "printf '" + password + "\\r\\nDC01\\nFS01\\n' | "),
+                  0)
+            << Read("stderr");
+        EXPECT_EQ(Read("r.txt").find(alternate) == std::string::npos, password == "P@ssw0rd");
+        EXPECT_NE(Read("r.txt").find("(FS01)"), std::string::npos);
+        for (const char* output : {"e.csv", "r.txt", "t.log", "stdout", "stderr"})
+            EXPECT_EQ(Read(output).find(password), std::string::npos) << output;
+    }
+    // Without a terminal to ask on: refused, with the ways to give it.
+    ASSERT_EQ(Run("--user Administrator" + files, "stdout", "stderr", "true | "), 2);
+    EXPECT_NE(Read("stderr").find("--password -"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out_ / "r.txt.new") || fs::exists(out_ / "e.csv.new"));
+    ASSERT_EQ(Run("--user Administrator --password -" + files, "stdout", "stderr", "printf '' | "), 2);
+    EXPECT_NE(Read("stderr").find("standard input ended"), std::string::npos);
+}
+
+namespace {
+
+struct PromptRun {
+    int exitCode = -1;
+    std::string shown;       // what the terminal showed
+    bool echoWhileAsked = true, echoAfter = false;
+    std::string coreLimit;   // "Max core file size" of /proc/PID/limits while asked
+};
+
+// Reads the pseudo-terminal until `until` has been shown (or it closes).
+void ReadUntil(int master, std::string& shown, const std::string& until) {
+    while (shown.find(until) == std::string::npos) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 20000) <= 0) return;
+        char buffer[4096];
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) return;
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// quorvin-cli with `arguments` on a pseudo-terminal: `keys` typed at its
+// password prompt, or `signal` sent to it there.
+PromptRun RunAtPrompt(const std::vector<std::string>& arguments, const std::string& keys, int signal = 0) {
+    PromptRun run;
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0) return run;
+    ReadUntil(master, run.shown, "password of Administrator: ");
+    termios mode{};
+    if (tcgetattr(master, &mode) == 0) run.echoWhileAsked = (mode.c_lflag & ECHO) != 0;
+    std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
+    for (std::string line; std::getline(limits, line);)
+        if (line.rfind("Max core file size", 0) == 0) run.coreLimit = line;
+    if (signal) kill(child, signal);
+    if (!keys.empty() && write(master, keys.data(), keys.size()) < 0) kill(child, SIGKILL);
+    ReadUntil(master, run.shown, "\x04no end\x04");  // to the end of the output
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (tcgetattr(master, &mode) == 0) run.echoAfter = (mode.c_lflag & ECHO) != 0;
+    close(master);
+    return run;
+}
+
+}  // namespace
+
+TEST_F(CliRun, PasswordPromptOnATerminalShowsNothingAndGivesTheTerminalBack) {
+    const std::vector<std::string> arguments = {(build_ / "bin" / "quorvin-cli").string(), "--network",
+                                                (build_ / "demo-network").string(), "--computers", "DC01",
+                                                "--logs", "security", "--user", "Administrator",
+                                                "--csv", (out_ / "e.csv").string(), "--report",
+                                                (out_ / "r.txt").string()};
+    PromptRun run = RunAtPrompt(arguments, "P@sx\x7Fsw0rd\r");
+    EXPECT_EQ(run.exitCode, 0) << run.shown;
+    EXPECT_FALSE(run.echoWhileAsked);
+    EXPECT_TRUE(run.echoAfter);
+    EXPECT_NE(run.coreLimit.find(" 0 "), std::string::npos) << run.coreLimit;
+    EXPECT_EQ(run.shown.find("P@s"), std::string::npos) << run.shown;
+    EXPECT_EQ(Read("r.txt").find("注意 803:"), std::string::npos);  // the account was taken
+
+    // Ctrl+C at the prompt, or a signal, ends it with the terminal as it was.
+    for (const auto& [keys, signal] : {std::pair<std::string, int>{"P@s\x03", 0}, {"", SIGINT}, {"", SIGTERM}}) {
+        run = RunAtPrompt(arguments, keys, signal);
+        EXPECT_EQ(run.exitCode, 2) << run.shown;
+        EXPECT_NE(run.shown.find("no password given"), std::string::npos) << run.shown;
+        EXPECT_TRUE(run.echoAfter);
+    }
 }
 
 #endif
