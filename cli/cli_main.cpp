@@ -196,21 +196,9 @@ bool TakeAlternateAccount(CliOptions& o, std::string& error) {
     return false;
 }
 
-int Main(int argc, char** argv) {
-    ParsedCommandLine parsed = ParseCommandLine(Arguments(argc, argv));
-    if (parsed.help) {
-        WriteUtf8(stdout, HelpText());
-        return 0;
-    }
-    if (parsed.version) {
-        WriteUtf8(stdout, QUORVIN_VERSION_TEXT "\n");
-        return 0;
-    }
-    if (!parsed.error.empty()) return Fail(parsed.error + "\n" + UsageText());
-    CliOptions& o = parsed.options;
-
-    // The job, through the start dialog's checks.
-    app::AppSettings settings;
+// The job of the options through the start dialog's checks, and the
+// alternate account; 0, or the exit code after its message.
+int TakeJob(CliOptions& o, app::AppSettings& settings) {
     settings.MaxComputer = 500;
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     run::JobChoice choice;
@@ -230,21 +218,23 @@ int Main(int argc, char** argv) {
         WriteText(stderr, refusal->text + "\n");
         return kBadUse;
     }
-    if (o.user || !o.credential.empty()) {
-        KeepOutOfCoreDumps();
-        std::string error;
-        const bool taken = TakeAlternateAccount(o, error);
-        if (!taken) {
-            Wipe(o.password);
-            return Fail(error);
-        }
-        settings.AnotherLoginName = 1;
-        CopyField(settings.Username, sizeof settings.Username, *o.user);
-        CopyField(settings.Password, sizeof settings.Password, o.password);
+    if (!o.user && o.credential.empty()) return 0;
+    KeepOutOfCoreDumps();
+    std::string error;
+    const bool taken = TakeAlternateAccount(o, error);
+    if (!taken) {
         Wipe(o.password);
+        return Fail(error);
     }
+    settings.AnotherLoginName = 1;
+    CopyField(settings.Username, sizeof settings.Username, *o.user);
+    CopyField(settings.Password, sizeof settings.Password, o.password);
+    Wipe(o.password);
+    return 0;
+}
 
-    // The outputs: no two on one file, each file ready before the run.
+// No two outputs on one file: the refusal, or empty.
+std::string SharedOutputs(const CliOptions& o) {
     std::vector<NamedPlace> places;
     if (!o.csv.empty()) places.push_back({o.jsonLines ? "--out" : "--csv", PlaceOf(o.csv)});
     if (!o.report.empty()) places.push_back({"--report", PlaceOf(o.report)});
@@ -252,10 +242,12 @@ int Main(int argc, char** argv) {
     if (!o.state.empty()) places.push_back({"--state", PlaceOf(o.state)});
     if (o.csv.empty()) places.push_back({"standard output (the rows)", PlaceOf(stdout)});
     if (o.report.empty()) places.push_back({"standard error (the report)", PlaceOf(stderr)});
-    if (const std::string refusal = SharedOutputRefusal(places); !refusal.empty()) return Fail(refusal);
+    return SharedOutputRefusal(places);
+}
 
-    // The computers: the add rules (duplicates dropped) or the import rules.
-    computers::ComputerList list;
+// The computers: the add rules (duplicates dropped) or the import rules;
+// 0, or the exit code after its message.
+int TakeComputers(const CliOptions& o, const app::AppSettings& settings, computers::ComputerList& list) {
     if (o.computerList.empty()) {
         for (const std::string& name : o.computers) {
             if (name.size() > computers::kMaxNameBytes) return Fail("--computers: a name longer than 32 bytes");
@@ -265,91 +257,133 @@ int Main(int argc, char** argv) {
             }
             list.AddComputer(name);
         }
-    } else {
-        computers::ImportResult imported;
-        if (!ReadComputerList(o.computerList, settings.MaxComputer, imported))
-            return Fail("cannot read the computer list " + o.computerList.u8string());
-        for (const std::string& name : imported.names) list.Append(name);
-        for (const app::UserMessage& message : imported.messages) WriteText(stderr, message.text + "\n");
+        return 0;
+    }
+    computers::ImportResult imported;
+    if (!ReadComputerList(o.computerList, settings.MaxComputer, imported))
+        return Fail("cannot read the computer list " + o.computerList.u8string());
+    for (const std::string& name : imported.names) list.Append(name);
+    for (const app::UserMessage& message : imported.messages) WriteText(stderr, message.text + "\n");
+    return 0;
+}
+
+// Where a run's rows, report, trace and state go. Rows and report lines
+// leave as they come: the run keeps neither.
+class RunOutputs {
+public:
+    explicit RunOutputs(const CliOptions& o) : o_(o), trace_(traceFile_), progress_(IsTerminal(stderr)) {}
+
+    // Every file ready before the run, and the CSV header where one is due.
+    bool Open(std::string& error) {
+        const bool rowsOpen =
+            o_.csv.empty() || (o_.append ? rowsFile_.OpenAppend(o_.csv, error) : rowsFile_.Open(o_.csv, error));
+        if (!rowsOpen || (!o_.report.empty() && !reportFile_.Open(o_.report, error)) ||
+            (!o_.trace.empty() && !traceFile_.Open(o_.trace, error)) ||
+            (!o_.state.empty() && !stateFile_.Open(o_.state, error)))
+            return false;
+        stateFile_.SetDurable();
+        // JSON Lines have no header; an appended CSV file has its own already.
+        if (!o_.jsonLines && !(o_.append && !rowsFile_.StartedEmpty()))
+            WriteRows(run::ExportLine(run::EventColumnTitles()));
+        return true;
     }
 
-    run::CollectionState state;
-    if (!o.state.empty()) {
-        std::string error;
-        if (!ReadStateFile(o.state, state, error)) return Fail(error);
+    bool Progress() const { return progress_; }
+    std::string& Report() { return report_; }
+    engine::Trace* Trace() { return o_.trace.empty() ? nullptr : &trace_; }
+
+    void WriteEvent(const engine::EventRow& row) {
+        if (!o_.filter.Matches(row)) return;
+        WriteRows(o_.jsonLines ? run::EventJsonLine(row, QUORVIN_VERSION_TEXT) : run::ExportLine(row.columns));
     }
 
-    std::unique_ptr<network::SimulatedNetwork> simulated;
-#ifdef _WIN32
-    win32::Win32Platform real;
-#endif
-    std::unique_ptr<platform::Platform> services;
-    if (!o.network.empty()) {
-        std::string error;
-        simulated = network::SimulatedNetwork::Open(o.network, error);
-        if (!simulated) return Fail("the network " + o.network.u8string() + ": " + error);
-        services = std::make_unique<platform::Platform>(simulated->Services());
-    } else {
-#ifdef _WIN32
-        services = std::make_unique<platform::Platform>(real.Get());
-#endif
-    }
-
-    OutputFile csvFile, reportFile, traceFile, stateFile;
-    std::string error;
-    const bool rowsOpen = o.csv.empty() || (o.append ? csvFile.OpenAppend(o.csv, error) : csvFile.Open(o.csv, error));
-    if (!rowsOpen || (!o.report.empty() && !reportFile.Open(o.report, error)) ||
-        (!o.trace.empty() && !traceFile.Open(o.trace, error)) || (!o.state.empty() && !stateFile.Open(o.state, error)))
-        return Fail(error, kOutputFailed);
-    stateFile.SetDurable();
-    TraceOutput trace(traceFile);
-
-    // Rows and report lines leave as they come: the run keeps neither.
-    const bool progress = IsTerminal(stderr);
-    auto writeRows = [&](const std::string& lines) {
-        if (!o.csv.empty())
-            csvFile.Write(lines);
-        else if (o.jsonLines)
-            WriteUtf8(stdout, lines);
-        else
-            WriteText(stdout, lines);
-    };
-    std::string report;
-    auto writeReport = [&] {
-        if (report.empty()) return;
-        if (!o.report.empty()) {
-            reportFile.Write(report);
+    void FlushReport() {
+        if (report_.empty()) return;
+        if (!o_.report.empty()) {
+            reportFile_.Write(report_);
         } else {
-            if (progress) std::fputs("\r\x1b[K", stderr);
-            WriteText(stderr, report);
+            if (progress_) std::fputs("\r\x1b[K", stderr);
+            WriteText(stderr, report_);
         }
-        report.clear();
-    };
-    // JSON Lines have no header; an appended CSV file has its own already.
-    if (!o.jsonLines && !(o.append && !csvFile.StartedEmpty())) writeRows(run::ExportLine(run::EventColumnTitles()));
-    ConsoleView view(
-        list.Names(), progress,
-        [&](const engine::EventRow& row) {
-            if (o.filter.Matches(row))
-                writeRows(o.jsonLines ? run::EventJsonLine(row, QUORVIN_VERSION_TEXT) : run::ExportLine(row.columns));
-        },
-        writeReport);
+        report_.clear();
+    }
+
     // With a state, what a log hands on counts only when its read goes to
     // its end: the events of a log that failed or was stopped are cut off
     // the file again, and the log keeps its old bookmark, so that the next
     // run hands them on once.
-    std::optional<std::uint64_t> logStart;
-    if (!o.state.empty()) {
-        view.OnLogs([&](const std::string&, const std::string&) { logStart = csvFile.Position(); },
-                    [&](const std::string& computer, const std::string& log, const engine::LogEnd& end) {
-                        if (end.complete)
-                            state.Set(computer, log, end.bookmark);
-                        else if (logStart)
-                            csvFile.CutBack(*logStart);
-                        logStart.reset();
-                    });
+    void LogBegins() { logStart_ = rowsFile_.Position(); }
+    void LogEnds(bool complete) {
+        if (!complete && logStart_) rowsFile_.CutBack(*logStart_);
+        logStart_.reset();
     }
 
+    // After the run: every output checked to its last byte and its close,
+    // the state written last; the exit code.
+    int Finish(const run::CollectionState& state);
+
+private:
+    void WriteRows(const std::string& lines) {
+        if (!o_.csv.empty())
+            rowsFile_.Write(lines);
+        else if (o_.jsonLines)
+            WriteUtf8(stdout, lines);
+        else
+            WriteText(stdout, lines);
+    }
+
+    const CliOptions& o_;
+    OutputFile rowsFile_, reportFile_, traceFile_, stateFile_;
+    TraceOutput trace_;
+    const bool progress_;
+    std::string report_;
+    std::optional<std::uint64_t> logStart_;
+};
+
+int RunOutputs::Finish(const run::CollectionState& state) {
+    FlushReport();
+    // A stop inside a log: that log's events go as a failed log's do.
+    LogEnds(false);
+    if (o_.report.empty()) WriteText(stderr, "\r\n");
+    std::string error;
+    int result = 0;
+    if (!o_.trace.empty() && !traceFile_.Commit(error)) result = Fail(error, kOutputFailed);
+    if (o_.csv.empty()) {
+        if (!FinishStream(stdout, true)) result = Fail("cannot write the rows to standard output", kOutputFailed);
+    } else if (!rowsFile_.Commit(error)) {
+        result = Fail(error, kOutputFailed);
+    }
+    if (o_.report.empty()) {
+        if (!FinishStream(stderr, false)) result = kOutputFailed;
+    } else if (!reportFile_.Commit(error)) {
+        result = Fail(error, kOutputFailed);
+    }
+    // The state last, when every other output is complete and on its way to
+    // the disk: a failure before leaves the old state, which hands the same
+    // events on again; an appended file is cut back then, so that they are
+    // not there twice.
+    if (!o_.state.empty() && result == 0) {
+        stateFile_.Write(run::WriteState(state));
+        if (!stateFile_.Commit(error)) result = Fail(error, kOutputFailed);
+    }
+    if (result != 0 && o_.append && !rowsFile_.Revert(error)) Fail(error, kOutputFailed);
+    return result;
+}
+
+// The run itself, over `services`, into `outputs`; the bookmarks of `state`
+// followed and moved on.
+void Collect(const CliOptions& o, app::AppSettings& settings, const computers::ComputerList& list,
+             platform::Platform& services, run::CollectionState& state, RunOutputs& outputs) {
+    ConsoleView view(
+        list.Names(), outputs.Progress(), [&](const engine::EventRow& row) { outputs.WriteEvent(row); },
+        [&] { outputs.FlushReport(); });
+    if (!o.state.empty()) {
+        view.OnLogs([&](const std::string&, const std::string&) { outputs.LogBegins(); },
+                    [&](const std::string& computer, const std::string& log, const engine::LogEnd& end) {
+                        if (end.complete) state.Set(computer, log, end.bookmark);
+                        outputs.LogEnds(end.complete);
+                    });
+    }
     std::atomic<int> stopRequested{0};
     StopOnInterrupt(stopRequested);
 #ifndef _WIN32
@@ -359,8 +393,8 @@ int Main(int argc, char** argv) {
 #endif
     engine::RunOptions options = run::RunOptionsFrom(settings);
     WipeBytes(settings.Password, sizeof settings.Password);
-    engine::RunEnvironment environment{*services, options, report, stopRequested, view,
-                                       o.trace.empty() ? nullptr : &trace, [] {}};
+    engine::RunEnvironment environment{services, options, outputs.Report(), stopRequested, view, outputs.Trace(),
+                                       [] {}};
     environment.parallel = o.parallel;
     environment.eventFacts = o.jsonLines;
     if (!o.state.empty())
@@ -370,34 +404,49 @@ int Main(int argc, char** argv) {
     engine::Collector collector(std::move(environment));
     collector.Run();
     WipeBytes(options.Password, sizeof options.Password);
-    writeReport();
-    // A stop inside a log: that log's events go as a failed log's do.
-    if (logStart) csvFile.CutBack(*logStart);
-    if (o.report.empty()) WriteText(stderr, "\r\n");
+}
 
-    // Every output checked to its last byte and its close.
-    int result = 0;
-    if (!o.trace.empty() && !traceFile.Commit(error)) result = Fail(error, kOutputFailed);
-    if (o.csv.empty()) {
-        if (!FinishStream(stdout, true)) result = Fail("cannot write the rows to standard output", kOutputFailed);
-    } else if (!csvFile.Commit(error)) {
-        result = Fail(error, kOutputFailed);
+int Main(int argc, char** argv) {
+    ParsedCommandLine parsed = ParseCommandLine(Arguments(argc, argv));
+    if (parsed.help) {
+        WriteUtf8(stdout, HelpText());
+        return 0;
     }
-    if (o.report.empty()) {
-        if (!FinishStream(stderr, false)) result = kOutputFailed;
-    } else if (!reportFile.Commit(error)) {
-        result = Fail(error, kOutputFailed);
+    if (parsed.version) {
+        WriteUtf8(stdout, QUORVIN_VERSION_TEXT "\n");
+        return 0;
     }
-    // The state last, when every other output is complete and on its way to
-    // the disk: a failure before leaves the old state, which hands the same
-    // events on again; an appended file is cut back then, so that they are
-    // not there twice.
-    if (!o.state.empty() && result == 0) {
-        stateFile.Write(run::WriteState(state));
-        if (!stateFile.Commit(error)) result = Fail(error, kOutputFailed);
+    if (!parsed.error.empty()) return Fail(parsed.error + "\n" + UsageText());
+    CliOptions& o = parsed.options;
+
+    app::AppSettings settings;
+    if (const int code = TakeJob(o, settings)) return code;
+    if (const std::string refusal = SharedOutputs(o); !refusal.empty()) return Fail(refusal);
+    computers::ComputerList list;
+    if (const int code = TakeComputers(o, settings, list)) return code;
+    run::CollectionState state;
+    std::string error;
+    if (!o.state.empty() && !ReadStateFile(o.state, state, error)) return Fail(error);
+
+    std::unique_ptr<network::SimulatedNetwork> simulated;
+#ifdef _WIN32
+    win32::Win32Platform real;
+#endif
+    std::unique_ptr<platform::Platform> services;
+    if (!o.network.empty()) {
+        simulated = network::SimulatedNetwork::Open(o.network, error);
+        if (!simulated) return Fail("the network " + o.network.u8string() + ": " + error);
+        services = std::make_unique<platform::Platform>(simulated->Services());
+    } else {
+#ifdef _WIN32
+        services = std::make_unique<platform::Platform>(real.Get());
+#endif
     }
-    if (result != 0 && o.append && !csvFile.Revert(error)) Fail(error, kOutputFailed);
-    return result;
+
+    RunOutputs outputs(o);
+    if (!outputs.Open(error)) return Fail(error, kOutputFailed);
+    Collect(o, settings, list, *services, state, outputs);
+    return outputs.Finish(state);
 }
 
 // Main, with every exception that would end the program turned into a
