@@ -141,13 +141,138 @@ std::string HelpText() {
            "\nThe manual: docs/cli.md.\n";
 }
 
+namespace {
+
+// What the options said besides CliOptions, for the checks after the last one.
+struct Reading {
+    views::FilterFields filter;
+    bool haveComputers = false, haveList = false, haveCsv = false, haveOut = false;
+};
+
+bool NamesFile(const std::string& option) {
+    return option == "--network" || option == "--computer-list" || option == "--csv" || option == "--report" ||
+           option == "--trace" || option == "--out" || option == "--state";
+}
+
+// The options that choose what is collected; false when `option` is none of them.
+bool TakeCollectionOption(const std::string& option, const std::string& value, CliOptions& o, Reading& r,
+                          std::string& error) {
+    if (option == "--network") {
+        o.network = PathOf(value);
+    } else if (option == "--computers") {
+        r.haveComputers = true;
+        for (const std::string& name : SplitCommas(value)) {
+            if (name.empty()) {
+                error = "--computers: an empty computer name";
+                break;
+            }
+            o.computers.push_back(text::Utf8ToCp932(name));
+        }
+    } else if (option == "--computer-list") {
+        r.haveList = true;
+        o.computerList = PathOf(value);
+    } else if (option == "--logs") {
+        error = ParseLogs(value, o);
+    } else if (option == "--types") {
+        error = ParseTypes(value, o);
+    } else if (option == "--from" || option == "--to") {
+        Date date;
+        if (!ParseDate(value, date))
+            error = option + ": '" + value + "' is no date of the form YYYY-MM-DD";
+        else
+            (option == "--from" ? o.from : o.to) = date;
+    } else if (option == "--parallel") {
+        const bool digits =
+            !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
+        const int n = digits ? std::stoi(value) : 0;
+        if (n < 1 || n > engine::kMostParallel)
+            error = "--parallel: '" + value + "' is no number from 1 to " + std::to_string(engine::kMostParallel);
+        else
+            o.parallel = n;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The alternate account's options; false when `option` is none of them.
+bool TakeAccountOption(const std::string& option, const std::string& value, CliOptions& o, std::string& error) {
+    if (option == "--user") {
+        std::string user;
+        if (AccountTextFromUtf8(value, "--user", user, error)) o.user = user;
+    } else if (option == "--password") {
+        o.passwordGiven = true;
+        o.passwordFromInput = value == "-";
+        Wipe(o.password);
+        if (!o.passwordFromInput) AccountTextFromUtf8(value, "--password", o.password, error);
+    } else if (option == "--credential") {
+        if (value.empty()) error = "--credential: an empty credential name";
+        o.credential = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The options of what is written and which rows; every other option with a value.
+void TakeOutputOption(const std::string& option, const std::string& value, CliOptions& o, Reading& r,
+                      std::string& error) {
+    if (option == "--csv" || option == "--out") {
+        (option == "--csv" ? r.haveCsv : r.haveOut) = true;
+        o.csv = PathOf(value);
+    } else if (option == "--format") {
+        if (value == "jsonl")
+            o.jsonLines = true;
+        else if (value == "csv")
+            o.jsonLines = false;
+        else
+            error = "--format: '" + value + "' is neither csv nor jsonl";
+    } else if (option == "--state") {
+        o.state = PathOf(value);
+    } else if (option == "--report") {
+        o.report = PathOf(value);
+    } else if (option == "--trace") {
+        o.trace = PathOf(value);
+    } else if (option == "--event-ids") {
+        r.filter.eventIds = value;
+    } else if (option == "--sources") {
+        FilterText(option, value, r.filter.sources, error);
+    } else if (option == "--text") {
+        FilterText(option, value, r.filter.text, error);
+    }
+}
+
+// The options taken together, after the last one: the first refusal, or empty.
+std::string CheckTogether(CliOptions& o, const Reading& r) {
+    if (std::string error = ParseFilter(r.filter, o.filter); !error.empty()) return error;
+    if (r.haveComputers == r.haveList) return "give either --computers or --computer-list";
+    if (r.haveCsv && r.haveOut) return "give either --csv or --out";
+    if (r.haveCsv && o.jsonLines) return "--csv writes CSV: give the JSON Lines file with --out";
+    if (o.append && o.csv.empty()) return "--append needs the file to add to (--out or --csv)";
+    if (!o.state.empty() && o.csv.empty()) return "--state needs the events in a file (--out or --csv)";
+    if (!o.credential.empty() && (o.user || o.passwordGiven))
+        return "give either --credential or --user and its password";
+    if (o.passwordGiven && !o.user) return "--password needs --user";
+#ifndef _WIN32
+    if (!o.credential.empty())
+        return "--credential reads the Windows Credential Manager: give the password with --password - "
+               "or at the prompt of --user here";
+    if (o.network.empty()) return "--network DIR is needed here: only the Windows build reaches a real network";
+#endif
+    return {};
+}
+
+}  // namespace
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine result;
     CliOptions& o = result.options;
     o.parallel = engine::kDefaultParallel;
-    bool haveComputers = false, haveList = false;
-    views::FilterFields filter;
-    bool haveCsv = false, haveOut = false;
+    Reading reading;
+    static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
+                                             "--from", "--to", "--user", "--password", "--credential", "--csv",
+                                             "--report", "--trace", "--parallel", "--event-ids", "--sources",
+                                             "--text", "--format", "--out", "--state"};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];
@@ -156,143 +281,36 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             inlineValue = option.substr(eq + 1);
             option.resize(eq);
         }
-        if (option == "--help" || option == "-h") {
-            result.help = true;
-            return result;
-        }
-        if (option == "--version") {
-            result.version = true;
+        if (option == "--help" || option == "-h" || option == "--version") {
+            (option == "--version" ? result.version : result.help) = true;
             return result;
         }
         if (option == "--append" && !inlineValue) {
             o.append = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
-                                                 "--from", "--to", "--user", "--password", "--credential", "--csv", "--report",
-                                                 "--trace", "--parallel", "--event-ids", "--sources", "--text",
-                                                 "--format", "--out", "--state"};
         bool known = false;
         for (const char* name : kWithValue) known = known || option == name;
         if (!known) {
             result.error = "unknown option '" + option + "'";
             return result;
         }
-        std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
-        } else {
+        if (!inlineValue && i + 1 == arguments.size()) {
             result.error = option + " needs a value";
             return result;
         }
-
+        const std::string value = inlineValue ? *inlineValue : arguments[++i];
         std::string error;
-        const bool namesFile = option == "--network" || option == "--computer-list" || option == "--csv" ||
-                               option == "--report" || option == "--trace" || option == "--out" ||
-                               option == "--state";
-        if (namesFile && value.empty()) {
-            result.error = option + ": an empty file name";
-            return result;
-        }
-        if (option == "--network") {
-            o.network = PathOf(value);
-        } else if (option == "--computers") {
-            haveComputers = true;
-            for (const std::string& name : SplitCommas(value)) {
-                if (name.empty()) {
-                    error = "--computers: an empty computer name";
-                    break;
-                }
-                o.computers.push_back(text::Utf8ToCp932(name));
-            }
-        } else if (option == "--computer-list") {
-            haveList = true;
-            o.computerList = PathOf(value);
-        } else if (option == "--logs") {
-            error = ParseLogs(value, o);
-        } else if (option == "--types") {
-            error = ParseTypes(value, o);
-        } else if (option == "--from" || option == "--to") {
-            Date date;
-            if (!ParseDate(value, date))
-                error = option + ": '" + value + "' is no date of the form YYYY-MM-DD";
-            else
-                (option == "--from" ? o.from : o.to) = date;
-        } else if (option == "--user") {
-            std::string user;
-            if (AccountTextFromUtf8(value, "--user", user, error)) o.user = user;
-        } else if (option == "--password") {
-            o.passwordGiven = true;
-            o.passwordFromInput = value == "-";
-            Wipe(o.password);
-            if (!o.passwordFromInput) AccountTextFromUtf8(value, "--password", o.password, error);
-        } else if (option == "--credential") {
-            if (value.empty()) error = "--credential: an empty credential name";
-            o.credential = value;
-        } else if (option == "--csv" || option == "--out") {
-            (option == "--csv" ? haveCsv : haveOut) = true;
-            o.csv = PathOf(value);
-        } else if (option == "--format") {
-            if (value == "jsonl")
-                o.jsonLines = true;
-            else if (value == "csv")
-                o.jsonLines = false;
-            else
-                error = "--format: '" + value + "' is neither csv nor jsonl";
-        } else if (option == "--state") {
-            o.state = PathOf(value);
-        } else if (option == "--report") {
-            o.report = PathOf(value);
-        } else if (option == "--trace") {
-            o.trace = PathOf(value);
-        } else if (option == "--event-ids") {
-            filter.eventIds = value;
-        } else if (option == "--sources") {
-            FilterText(option, value, filter.sources, error);
-        } else if (option == "--text") {
-            FilterText(option, value, filter.text, error);
-        } else if (option == "--parallel") {
-            const bool digits = !value.empty() && value.size() <= 3 &&
-                                value.find_first_not_of("0123456789") == std::string::npos;
-            const int n = digits ? std::stoi(value) : 0;
-            if (n < 1 || n > engine::kMostParallel)
-                error = "--parallel: '" + value + "' is no number from 1 to " + std::to_string(engine::kMostParallel);
-            else
-                o.parallel = n;
-        }
+        if (NamesFile(option) && value.empty())
+            error = option + ": an empty file name";
+        else if (!TakeCollectionOption(option, value, o, reading, error) && !TakeAccountOption(option, value, o, error))
+            TakeOutputOption(option, value, o, reading, error);
         if (!error.empty()) {
             result.error = error;
             return result;
         }
     }
-
-    if (const std::string error = ParseFilter(filter, o.filter); !error.empty())
-        result.error = error;
-    else if (haveComputers == haveList)
-        result.error = "give either --computers or --computer-list";
-    else if (haveCsv && haveOut)
-        result.error = "give either --csv or --out";
-    else if (haveCsv && o.jsonLines)
-        result.error = "--csv writes CSV: give the JSON Lines file with --out";
-    else if (o.append && o.csv.empty())
-        result.error = "--append needs the file to add to (--out or --csv)";
-    else if (!o.state.empty() && o.csv.empty())
-        result.error = "--state needs the events in a file (--out or --csv)";
-    else if (!o.credential.empty() && (o.user || o.passwordGiven))
-        result.error = "give either --credential or --user and its password";
-    else if (o.passwordGiven && !o.user)
-        result.error = "--password needs --user";
-#ifndef _WIN32
-    else if (!o.credential.empty())
-        result.error = "--credential reads the Windows Credential Manager: give the password with --password - "
-                       "or at the prompt of --user here";
-#endif
-#ifndef _WIN32
-    else if (o.network.empty())
-        result.error = "--network DIR is needed here: only the Windows build reaches a real network";
-#endif
+    result.error = CheckTogether(o, reading);
     return result;
 }
 
