@@ -11,6 +11,7 @@
 #include <shellapi.h>
 #else
 #include <sys/resource.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -248,21 +249,40 @@ namespace {
 
 void IgnoreSignal(int) {}
 
-// The terminal's mode and the signal actions, given back however the prompt
-// ends. While the prompt waits, a signal that would end the program ends
-// the read instead (EINTR), so that the mode is restored first.
+// The terminal's mode, the signal actions and the signal mask, given back
+// however the prompt ends. While the prompt lives, a signal that would end
+// the program is held back and only let through while WaitForKey waits, so
+// that it ends the wait (and the mode is restored first) whenever it comes:
+// one that came before the wait began is let through when it begins.
 class TerminalModeRestorer {
 public:
     explicit TerminalModeRestorer(const termios& mode) : mode_(mode) {
+        sigset_t held;
+        sigemptyset(&held);
         struct sigaction action {};
         action.sa_handler = IgnoreSignal;
         sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < kSignals; ++i) sigaction(kSignal[i], &action, &old_[i]);
+        for (std::size_t i = 0; i < kSignals; ++i) {
+            sigaddset(&held, kSignal[i]);
+            sigaction(kSignal[i], &action, &old_[i]);
+        }
+        sigprocmask(SIG_BLOCK, &held, &oldMask_);
     }
     ~TerminalModeRestorer() {
         if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &mode_) != 0)
             WriteUtf8(stderr, "quorvin-cli: the terminal's echo could not be turned back on (stty echo)\n");
+        // The mask first: a signal held back since the last wait goes to IgnoreSignal.
+        sigprocmask(SIG_SETMASK, &oldMask_, nullptr);
         for (std::size_t i = 0; i < kSignals; ++i) sigaction(kSignal[i], &old_[i], nullptr);
+    }
+
+    // Waits for a key on standard input with the held signals let through;
+    // false when one came (or the wait failed).
+    bool WaitForKey() const {
+        fd_set input;
+        FD_ZERO(&input);
+        FD_SET(STDIN_FILENO, &input);
+        return pselect(STDIN_FILENO + 1, &input, nullptr, nullptr, nullptr, &oldMask_) > 0;
     }
 
 private:
@@ -270,6 +290,7 @@ private:
     static constexpr int kSignal[kSignals] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     termios mode_;
     struct sigaction old_[kSignals] {};
+    sigset_t oldMask_{};
 };
 
 }  // namespace
@@ -306,9 +327,9 @@ LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_
             std::fflush(shown);
         }
         result = TypeLine(
-            [](char* keys, std::size_t& count) {
+            [&restorer](char* keys, std::size_t& count) {
                 count = 1;
-                return read(STDIN_FILENO, keys, 1) == 1;
+                return restorer.WaitForKey() && read(STDIN_FILENO, keys, 1) == 1;
             },
             utf8, limit);
     }
