@@ -233,71 +233,59 @@ void EventList::UpdateToolText(POINT client) {
     if (tooltip_.Handle()) tooltip_.SetToolText(Handle(), toolText_);
 }
 
-LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_SETFOCUS:
-        host_.ListActivated();
-        break;
-    case WM_MOUSEMOVE:
-        // The list's own hover handling does not run: the tooltip is the hover.
-        UpdateToolText({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-    case WM_LBUTTONDOWN:
-    case WM_KEYDOWN:
-    case WM_CHAR: {
-        if (message == WM_LBUTTONDOWN) host_.ListActivated();
-        // Enter opens the selected row as a double-click opens the row it hits.
-        if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-            const int selected = List().FirstSelected();
-            if (selected >= 0) OpenDetail(selected);
-            return 0;
-        }
-        // Also where the selection stays: a click beside the rows of an empty list.
-        const LRESULT result = Default(message, wParam, lParam);
-        ShowPosition();
-        return result;
-    }
-    case WM_LBUTTONDBLCLK: {
+LRESULT EventList::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDBLCLK) {
         const int row = List().HitTest({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         if (row < 0) return 0;
         OpenDetail(row);
-        break;
+        return Default(message, wParam, lParam);
     }
-    case kAppendRows: {
-        auto& rows = *reinterpret_cast<std::vector<engine::EventRow>*>(lParam);
-        if (rows.empty()) return 0;
-        table_.Append(rows);
-        shown_.RowsAppended();
-        CountChanged(true);
-        host_.RowAdded();
-        host_.ShownCountChanged();
+    if (message == WM_LBUTTONDOWN) host_.ListActivated();
+    // Enter opens the selected row as a double-click opens the row it hits.
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        const int selected = List().FirstSelected();
+        if (selected >= 0) OpenDetail(selected);
         return 0;
     }
+    // Also where the selection stays: a click beside the rows of an empty list.
+    const LRESULT result = Default(message, wParam, lParam);
+    ShowPosition();
+    return result;
+}
+
+LRESULT EventList::OnAppendRows(std::vector<engine::EventRow>& rows) {
+    if (rows.empty()) return 0;
+    table_.Append(rows);
+    shown_.RowsAppended();
+    CountChanged(true);
+    host_.RowAdded();
+    host_.ShownCountChanged();
+    return 0;
+}
+
+LRESULT EventList::OnRowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool wide = message == LVM_INSERTITEMW || message == LVM_SETITEMTEXTW || message == LVM_SETITEMW ||
+                      message == LVM_FINDITEMW;
+    const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
+    switch (message) {
     case LVM_INSERTITEMA:
-    case LVM_INSERTITEMW: {
-        if (!lParam) return -1;
-        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
-        return InsertItem(item, (item.mask & LVIF_TEXT) ? ItemTextOf(item, message == LVM_INSERTITEMW) : std::string());
-    }
+    case LVM_INSERTITEMW:
+        if (!item) return -1;
+        return InsertItem(*item, (item->mask & LVIF_TEXT) ? ItemTextOf(*item, wide) : std::string());
     case LVM_SETITEMTEXTA:
-    case LVM_SETITEMTEXTW: {
-        if (!lParam) return FALSE;
-        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
-        return SetItem(static_cast<int>(wParam), item, ItemTextOf(item, message == LVM_SETITEMTEXTW), true);
-    }
+    case LVM_SETITEMTEXTW:
+        if (!item) return FALSE;
+        return SetItem(static_cast<int>(wParam), *item, ItemTextOf(*item, wide), true);
     case LVM_SETITEMA:
-    case LVM_SETITEMW: {
-        if (!lParam) return FALSE;
-        const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
-        return SetItem(item.iItem, item,
-                       (item.mask & LVIF_TEXT) ? ItemTextOf(item, message == LVM_SETITEMW) : std::string(), false);
-    }
+    case LVM_SETITEMW:
+        if (!item) return FALSE;
+        return SetItem(item->iItem, *item, (item->mask & LVIF_TEXT) ? ItemTextOf(*item, wide) : std::string(), false);
     case LVM_FINDITEMA:
     case LVM_FINDITEMW: {
         // The row wParam names is not searched (-1: from the top).
         if (!lParam) return -1;
         const int first = static_cast<int>(std::min<long long>(static_cast<int>(wParam) + 1LL, INT_MAX));
-        return FindItem(first, *reinterpret_cast<const LVFINDINFOW*>(lParam), message == LVM_FINDITEMW);
+        return FindItem(first, *reinterpret_cast<const LVFINDINFOW*>(lParam), wide);
     }
     case LVM_DELETEITEM: {
         if (static_cast<std::size_t>(wParam) >= shown_.Count() || !table_.Erase(TableIndex(static_cast<int>(wParam))))
@@ -309,7 +297,7 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         host_.ShownCountChanged();
         return result;
     }
-    case LVM_DELETEALLITEMS: {
+    default: {  // LVM_DELETEALLITEMS
         table_.Clear();
         shown_.Rebuild();
         const LRESULT result = Default(message, wParam, lParam);
@@ -317,6 +305,36 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowPosition();
         return result;
     }
+    }
+}
+
+LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SETFOCUS:
+        host_.ListActivated();
+        break;
+    case WM_MOUSEMOVE:
+        // The list's own hover handling does not run: the tooltip is the hover.
+        UpdateToolText({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+        return OnInput(message, wParam, lParam);
+    case kAppendRows:
+        return OnAppendRows(*reinterpret_cast<std::vector<engine::EventRow>*>(lParam));
+    case LVM_INSERTITEMA:
+    case LVM_INSERTITEMW:
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW:
+    case LVM_SETITEMA:
+    case LVM_SETITEMW:
+    case LVM_FINDITEMA:
+    case LVM_FINDITEMW:
+    case LVM_DELETEITEM:
+    case LVM_DELETEALLITEMS:
+        return OnRowMessage(message, wParam, lParam);
     case WM_DESTROY: {
         const LRESULT result = Default(message, wParam, lParam);
         images_.Destroy();

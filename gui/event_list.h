@@ -97,7 +97,13 @@ private:
     int FindItem(int first, const LVFINDINFOW& find, bool wide) const;
     // The table's index of shown row `row`, or the table's end.
     std::size_t TableIndex(int row) const;
+    // Clicks and keys: the pane becomes active, Enter and a double-click
+    // open the detail dialog, and the position text follows the selection.
+    LRESULT OnInput(UINT message, WPARAM wParam, LPARAM lParam);
+    // A run's rows, appended to the table and shown when they match.
+    LRESULT OnAppendRows(std::vector<engine::EventRow>& rows);
     // The row messages of other programs and of our own code, on the table.
+    LRESULT OnRowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT InsertItem(const LVITEMW& item, std::string text);
     LRESULT SetItem(int row, const LVITEMW& item, std::string text, bool textOnly);
 
