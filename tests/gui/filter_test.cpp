@@ -84,6 +84,7 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     // By ID with a range and an exclusion: 7 to 11 but not 9.
     ASSERT_TRUE(SetFilter(app, "7-11,-9", ""));
     EXPECT_EQ(Column(app, 6), (Cells{"11", "7", "7"}));
+    EXPECT_EQ(app.StatusText(0), "0/3");
     EXPECT_EQ(app.StatusText(kFilterPane), "3 / 6 件");
     // Sorting orders what is shown (newest first); the detail dialog steps through it only.
     app.ClickHeader(2);
