@@ -134,10 +134,7 @@ LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
     if (item.mask & LVIF_TEXT) row.columns[0] = std::move(text);
     const std::size_t index = table_.Insert(TableIndex(item.iItem), std::move(row));
     const bool atEnd = index + 1 == table_.Count();
-    if (atEnd)
-        shown_.RowsAppended();
-    else
-        shown_.Rebuild();
+    shown_.RowInserted(index);
     CountChanged(atEnd);
     host_.RowAdded();
     host_.ShownCountChanged();
@@ -203,6 +200,8 @@ void EventList::SortByColumn(int column) {
     if (moved(focusedRow) >= 0) setState(moved(focusedRow), LVIS_FOCUSED, LVIS_FOCUSED);
     if (moved(selectedRow) >= 0) setState(moved(selectedRow), LVIS_SELECTED, LVIS_SELECTED);
     CountChanged(false);
+    // Rows shown only until this look (edited or inserted by another program) may have gone.
+    host_.ShownCountChanged();
 }
 
 std::size_t EventList::TableIndex(int row) const {

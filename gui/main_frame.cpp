@@ -234,10 +234,12 @@ void MainFrame::ShownCountChanged() {
                                                                               events_.Filtered())));
 }
 
-void MainFrame::ApplyFilter(const views::FilterFields& fields, views::EventFilter filter) {
+void MainFrame::ApplyFilter(const views::FilterFields& fields, views::EventFilter filter, bool atStart) {
     settings_.ViewFilter = fields;
+    // The list writes the position of its new rows ("0/N": none selected).
     events_.SetFilter(std::move(filter));
-    ShowPosition(std::string());
+    // At start the pane shows nothing until the rows or the selection change.
+    if (atStart) ShowPosition(std::string());
 }
 
 void MainFrame::FilterCommand() {

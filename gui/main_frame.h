@@ -60,8 +60,10 @@ public:
     // After them the pane that shows "N / M 件" while a filter is set.
     static constexpr int kFilterPane = kIndicatorCount + 1;
 
-    // Shows only the rows `filter` (parsed from `fields`) matches, and keeps `fields`.
-    void ApplyFilter(const views::FilterFields& fields, views::EventFilter filter);
+    // Shows only the rows `filter` (parsed from `fields`) matches, and keeps
+    // `fields`; the position text follows, but for the stored filter set at
+    // start (`atStart`), which leaves the pane empty.
+    void ApplyFilter(const views::FilterFields& fields, views::EventFilter filter, bool atStart = false);
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -156,7 +156,7 @@ void QuorvinApp::LoadStoredFilter() {
     }
     views::FilterError error{};
     // The stored fields were parsed as they were read.
-    if (auto filter = views::EventFilter::Parse(storedFilter_, error)) frame_->ApplyFilter(storedFilter_, *filter);
+    if (auto filter = views::EventFilter::Parse(storedFilter_, error)) frame_->ApplyFilter(storedFilter_, *filter, true);
 }
 
 }  // namespace quorvin::app

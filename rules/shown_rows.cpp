@@ -25,6 +25,16 @@ void ShownRows::RowsAppended() {
     looked_ = table_.Count();
 }
 
+void ShownRows::RowInserted(std::size_t row) {
+    if (!filter_.ShowsEverything()) {
+        // The rows after it moved down by one.
+        const auto at = std::lower_bound(index_.begin(), index_.end(), row);
+        for (auto later = at; later != index_.end(); ++later) ++*later;
+        index_.insert(at, row);
+    }
+    if (row <= looked_) ++looked_;
+}
+
 int ShownRows::ShownIndexOf(std::size_t row) const {
     if (filter_.ShowsEverything()) return row < table_.Count() ? static_cast<int>(row) : -1;
     const auto at = std::lower_bound(index_.begin(), index_.end(), row);

@@ -24,6 +24,9 @@ public:
     void Rebuild();
     // Looks at the rows appended to the table since the last look.
     void RowsAppended();
+    // Table row `row` was inserted (another program's row): it is shown,
+    // whatever the filter, until the rows are looked at again.
+    void RowInserted(std::size_t row);
 
     std::size_t Count() const { return filter_.ShowsEverything() ? table_.Count() : index_.size(); }
     // The table's index of shown row `shown` (which must exist).

@@ -84,6 +84,7 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     // By ID with a range and an exclusion: 7 to 11 but not 9.
     ASSERT_TRUE(SetFilter(app, "7-11,-9", ""));
     EXPECT_EQ(Column(app, 6), (Cells{"11", "7", "7"}));
+    EXPECT_EQ(app.StatusText(0), "0/3");
     EXPECT_EQ(app.StatusText(kFilterPane), "3 / 6 件");
     // Sorting orders what is shown (newest first); the detail dialog steps through it only.
     app.ClickHeader(2);
@@ -159,6 +160,33 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     EXPECT_EQ(Column(again, 6), (Cells{"4201"}));
     EXPECT_EQ(again.StatusText(kFilterPane), "1 / 6 件");
     EXPECT_EQ(again.Close(), 0);
+}
+
+// Another program's rows under a filter: the row it inserts is shown where
+// it asked, so it can fill in its texts, and stays until the rows are
+// looked at again (here a sort).
+TEST(Filter, ARowAnotherProgramInsertsStaysShownUntilTheNextSort) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    for (const char* id : {"7", "9", "7"})
+        app.InsertRow({2, {"ｴﾗｰ", "2003/01/15 10:00:00  ", "ｼｽﾃﾑ", "pc01", "Disk", id, "m"}});
+    app.Settle();
+    ASSERT_TRUE(SetFilter(app, "7", ""));
+    EXPECT_EQ(app.RowCount(), 2);
+    EXPECT_EQ(app.StatusText(0), "0/2");
+    app.InsertRow({0, {"情報", "2003/01/16 10:00:00  ", "ｼｽﾃﾑ", "pc02", "Tcpip", "4201", "up"}});
+    app.InsertRow({2, {"ｴﾗｰ", "2003/01/14 10:00:00  ", "ｼｽﾃﾑ", "pc02", "Disk", "7", "down"}});
+    app.Settle();
+    EXPECT_EQ(Column(app, 6), (Cells{"7", "7", "4201", "7"}));
+    EXPECT_EQ(Column(app, 7), (Cells{"m", "m", "up", "down"}));
+    EXPECT_EQ(app.StatusText(0), "0/4");
+    EXPECT_EQ(app.StatusText(kFilterPane), "4 / 5 件");
+    // Newest first; the row that does not match goes.
+    app.ClickHeader(2);
+    EXPECT_EQ(Column(app, 7), (Cells{"m", "m", "down"}));
+    EXPECT_EQ(app.StatusText(kFilterPane), "3 / 5 件");
+    EXPECT_EQ(app.Close(), 0);
 }
 
 TEST(Filter, AStoredFilterThatIsNoFilterIsReportedAndEverythingShown) {
