@@ -146,11 +146,13 @@ void QuorvinApp::ExitInstance() {
     RegistryMessageBoxes messages;
     const auto now = static_cast<std::int64_t>(std::time(nullptr));
     SaveSettings(*localMachine_, settings_, messages, now, settingsKey_);
-    SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilter_, messages, settingsKey_);
+    SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilterUnusable_ ? nullptr : &storedFilter_, messages,
+                   settingsKey_);
 }
 
 void QuorvinApp::LoadStoredFilter() {
     if (const auto error = LoadViewFilter(*localMachine_, storedFilter_, settingsKey_)) {
+        storedFilterUnusable_ = true;
         ui::ShowMessage(frame_->Handle(), StoredFilterMessage(*error));
         return;
     }

@@ -69,6 +69,8 @@ private:
     std::string unreadableList_;
     // The filter as stored at start-up: a filter left as it was is not written again.
     views::FilterFields storedFilter_;
+    // The stored filter was no filter: the exit writes the filter over it.
+    bool storedFilterUnusable_ = false;
     std::unique_ptr<network::SimulatedNetwork> simulated_;
     std::unique_ptr<win32::Win32Platform> real_;
     std::unique_ptr<run::MainFrame> frame_;

@@ -64,8 +64,8 @@ UserMessage StoredFilterMessage(const views::FilterError& error) {
 }
 
 void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fields,
-                    const views::FilterFields& loaded, RegistryMessages& messages, const std::string& key) {
-    if (fields == loaded) return;
+                    const views::FilterFields* loaded, RegistryMessages& messages, const std::string& key) {
+    if (loaded && fields == *loaded) return;
     WriteRegistryValue(root, key, "ViewFilterTypes", regtype::kDword, fields.types, {}, messages);
     WriteRegistryValue(root, key, "ViewFilterLogs", regtype::kDword, fields.logs, {}, messages);
     for (const StoredText& stored : kTexts)

@@ -21,9 +21,11 @@ std::optional<views::FilterError> LoadViewFilter(platform::RegistryKey& root, vi
 UserMessage StoredFilterMessage(const views::FilterError& error);
 
 // Writes `fields` when they differ from `loaded` (a start that never set a
-// filter writes nothing), each value through WriteRegistryValue.
+// filter writes nothing), each value through WriteRegistryValue; with no
+// `loaded` (the stored filter was no filter) always, so that the values
+// reported at this start are not reported again at the next.
 void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fields,
-                    const views::FilterFields& loaded, RegistryMessages& messages,
+                    const views::FilterFields* loaded, RegistryMessages& messages,
                     const std::string& key = kSettingsKey);
 
 }  // namespace quorvin::app

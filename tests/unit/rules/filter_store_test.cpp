@@ -23,7 +23,8 @@ TEST(FilterStore, AFilterSurvivesSaveAndLoadAndAnUnchangedOneIsNotWritten) {
     FilterFields fields;
     ASSERT_FALSE(LoadViewFilter(root, fields));
     EXPECT_EQ(fields, FilterFields());
-    SaveViewFilter(root, fields, FilterFields(), messages);
+    const FilterFields none;
+    SaveViewFilter(root, fields, &none, messages);
     EXPECT_TRUE(hive.written.empty());
 
     FilterFields set;
@@ -32,7 +33,7 @@ TEST(FilterStore, AFilterSurvivesSaveAndLoadAndAnUnchangedOneIsNotWritten) {
     set.computers = "DC01,ＰＣ01";
     set.eventIds = "7-11,-9";
     set.text = "ﾛｸﾞｵﾝ";
-    SaveViewFilter(root, set, FilterFields(), messages);
+    SaveViewFilter(root, set, &none, messages);
     EXPECT_EQ(hive.written.size(), 6u);
     FilterFields loaded;
     ASSERT_FALSE(LoadViewFilter(root, loaded));
