@@ -241,6 +241,9 @@ TEST_F(CliRun, OutputsThatCannotBeWrittenFailTheRun) {
     EXPECT_NE(Read("r.txt").find("ﾄｰﾀﾙ："), std::string::npos);
     // Written to a device, the outputs are good.
     EXPECT_EQ(Run(args + " --csv /dev/null --report /dev/null --trace /dev/null"), 0);
+    // Added to, too: a device has no length to add to or to cut back to.
+    EXPECT_EQ(Run(args + " --csv /dev/null --append --report /dev/null"), 0);
+    EXPECT_EQ(Read("stderr"), "");
 }
 
 TEST_F(CliRun, TwoOutputsOnOneFileOrAnEmptyNameAreRefused) {
