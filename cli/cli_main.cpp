@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <mutex>
 #include <new>
 
 #include "cli/cli_options.h"
@@ -377,10 +378,15 @@ void Collect(const CliOptions& o, app::AppSettings& settings, const computers::C
     ConsoleView view(
         list.Names(), outputs.Progress(), [&](const engine::EventRow& row) { outputs.WriteEvent(row); },
         [&] { outputs.FlushReport(); });
+    // The computers' threads ask for bookmarks while this thread sets them.
+    std::mutex stateLock;
     if (!o.state.empty()) {
         view.OnLogs([&](const std::string&, const std::string&) { outputs.LogBegins(); },
                     [&](const std::string& computer, const std::string& log, const engine::LogEnd& end) {
-                        if (end.complete) state.Set(computer, log, end.bookmark);
+                        if (end.complete) {
+                            std::lock_guard<std::mutex> lock(stateLock);
+                            state.Set(computer, log, end.bookmark);
+                        }
                         outputs.LogEnds(end.complete);
                     });
     }
@@ -398,7 +404,8 @@ void Collect(const CliOptions& o, app::AppSettings& settings, const computers::C
     environment.parallel = o.parallel;
     environment.eventFacts = o.jsonLines;
     if (!o.state.empty())
-        environment.bookmarks = [&state](const std::string& computer, const std::string& log) {
+        environment.bookmarks = [&state, &stateLock](const std::string& computer, const std::string& log) {
+            std::lock_guard<std::mutex> lock(stateLock);
             return state.Find(computer, log);
         };
     engine::Collector collector(std::move(environment));

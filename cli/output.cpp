@@ -254,7 +254,10 @@ bool OutputFile::Open(const fs::path& target, std::string& error) {
 
 bool OutputFile::OpenAppend(const fs::path& target, std::string& error) {
     if (!Open(target, error)) return false;
-    // Open made a new file beside the target (or opened a device): that one goes.
+    // A device or a pipe is written directly, as Open opened it: it has no
+    // length to add to, to force to the disk or to cut back to.
+    if (temporary_.empty()) return true;
+    // Open made a new file beside the target: that one goes.
     Discard();
     std::uint64_t length = 0;
     std::error_code ec;

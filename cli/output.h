@@ -30,12 +30,13 @@ public:
     // Creates the file the bytes go to; false with `error` (UTF-8).
     bool Open(const std::filesystem::path& target, std::string& error);
     // Opens the target itself to add to its end (a new file when there is
-    // none). Until Commit, and after a failed one, the file is cut back to
-    // the length it had: no reader of it ever keeps a part of this run's
-    // bytes that is not followed by the rest.
+    // none; a device or a pipe as Open opens it). Until Commit, and after a
+    // failed one, the file is cut back to the length it had: no reader of it
+    // ever keeps a part of this run's bytes that is not followed by the rest.
     bool OpenAppend(const std::filesystem::path& target, std::string& error);
-    // OpenAppend: whether the file was empty when it was opened.
-    bool StartedEmpty() const { return appendFrom_ == 0; }
+    // OpenAppend: whether the file was empty when it was opened (a device
+    // or a pipe always is).
+    bool StartedEmpty() const { return appendFrom_.value_or(0) == 0; }
     // The file's length with what was written so far; and the file cut
     // back to such a length (false, and the output failed, when it cannot be).
     std::uint64_t Position() const { return position_; }

@@ -28,7 +28,8 @@ std::atomic<int>* g_stopFlag = nullptr;  // the flag Ctrl+C sets; set once befor
 std::FILE* PromptStream() { return IsTerminal(stderr) ? stderr : IsTerminal(stdout) ? stdout : nullptr; }
 
 // Reads bytes with `readByte` (1: a byte, 0: the end, -1: a failure) up to
-// the line end, which is not kept, nor a CR before it.
+// the line end, which is not kept, nor a CR before it: a line of `limit`
+// bytes ending in CR LF is not too long.
 template <class ReadByte>
 LineRead ReadLineOf(ReadByte readByte, std::string& line, std::size_t limit) {
     line.clear();
@@ -40,7 +41,7 @@ LineRead ReadLineOf(ReadByte readByte, std::string& line, std::size_t limit) {
         if (got == 0) return any ? LineRead::kRead : LineRead::kEnded;
         any = true;
         if (c == '\n') break;
-        if (line.size() >= limit) return LineRead::kTooLong;
+        if (line.size() >= limit + (c == '\r' ? 1 : 0)) return LineRead::kTooLong;
         line += c;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();

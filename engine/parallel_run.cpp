@@ -10,8 +10,10 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "core/cp932.h"
 #include "engine/collector.h"
@@ -44,6 +46,42 @@ std::size_t TextBytes(const std::string& text) {
     static const std::size_t inside = std::string().capacity();
     return text.capacity() > inside ? HeapBytes(text.capacity() + 1) : 0;
 }
+
+// The bookmarks complete reads of a run left, per computer name (case
+// ignored) and log. A computer named twice in the list is collected the
+// second time only when its first collection is done, but the view hears
+// of that one's log ends only when they are written out: the second reads
+// on from what the first left, as it would one after another.
+class LeftBookmarks {
+public:
+    void Set(const std::string& computer, const std::string& log, const std::optional<LogBookmark>& bookmark) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Entry& entry : entries_)
+            if (entry.log == log && text::MbsICmp(entry.computer, computer) == 0) {
+                entry.bookmark = bookmark;
+                return;
+            }
+        entries_.push_back({computer, log, bookmark});
+    }
+    // Whether a read of this run left the log a bookmark (or none), and which.
+    bool Find(const std::string& computer, const std::string& log, std::optional<LogBookmark>& bookmark) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const Entry& entry : entries_)
+            if (entry.log == log && text::MbsICmp(entry.computer, computer) == 0) {
+                bookmark = entry.bookmark;
+                return true;
+            }
+        return false;
+    }
+
+private:
+    struct Entry {
+        std::string computer, log;
+        std::optional<LogBookmark> bookmark;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
 
 }  // namespace
 
@@ -136,7 +174,7 @@ private:
 
 class Collector::HeldView : public CollectionView {
 public:
-    explicit HeldView(HeldComputer& held) : held_(held) {}
+    HeldView(HeldComputer& held, LeftBookmarks& left) : held_(held), left_(left) {}
     bool FirstComputer(std::string&) override { return false; }
     bool NextComputer(std::string&) override { return false; }
     int TreeItemCount() override { return 1; }
@@ -157,7 +195,8 @@ public:
         step.text = log;
         held_.Add(std::move(step));
     }
-    void LogEnded(const std::string&, const std::string& log, const LogEnd& end) override {
+    void LogEnded(const std::string& computer, const std::string& log, const LogEnd& end) override {
+        if (end.complete) left_.Set(computer, log, end.bookmark);
         HeldComputer::Step step;
         step.kind = HeldComputer::Step::Kind::kLogEnd;
         step.text = log;
@@ -167,6 +206,7 @@ public:
 
 private:
     HeldComputer& held_;
+    LeftBookmarks& left_;
 };
 
 class Collector::HeldTrace : public Trace {
@@ -214,18 +254,24 @@ int Collector::RunParallel() {
     for (std::size_t k = 0; k < count; ++k) held.push_back(std::make_unique<HeldComputer>(run, k));
     std::size_t next = 0;   // the first computer no thread has taken
     bool stopping = false;  // no computer is started any more
+    LeftBookmarks left;
 
     // Computer k on the calling thread, with a Collector of its own.
     const auto collect = [&](std::size_t k) {
         HeldComputer& h = *held[k];
-        HeldView view(h);
+        HeldView view(h, left);
         HeldTrace trace(h);
         RunEnvironment environment{env_.platform, env_.options, h.report, h.stop, view,
                                    env_.trace ? &trace : nullptr, [] {}};
         environment.cacheWithinLog = env_.cacheWithinLog;
         environment.moduleCacheBytes = env_.moduleCacheBytes;
         environment.eventFacts = env_.eventFacts;
-        environment.bookmarks = env_.bookmarks;
+        if (env_.bookmarks)
+            environment.bookmarks = [&left, &outer = env_.bookmarks](const std::string& computer,
+                                                                      const std::string& log) {
+                std::optional<LogBookmark> bookmark;
+                return left.Find(computer, log, bookmark) ? bookmark : outer(computer, log);
+            };
         State end = State::kFailed;
         try {
             Collector collector(std::move(environment));

@@ -241,6 +241,9 @@ TEST_F(CliRun, OutputsThatCannotBeWrittenFailTheRun) {
     EXPECT_NE(Read("r.txt").find("ﾄｰﾀﾙ："), std::string::npos);
     // Written to a device, the outputs are good.
     EXPECT_EQ(Run(args + " --csv /dev/null --report /dev/null --trace /dev/null"), 0);
+    // Added to, too: a device has no length to add to or to cut back to.
+    EXPECT_EQ(Run(args + " --csv /dev/null --append --report /dev/null"), 0);
+    EXPECT_EQ(Read("stderr"), "");
 }
 
 TEST_F(CliRun, TwoOutputsOnOneFileOrAnEmptyNameAreRefused) {
@@ -481,6 +484,18 @@ TEST_F(CliRun, PasswordFromStandardInputAndNeverInAnOutput) {
     EXPECT_FALSE(fs::exists(out_ / "r.txt.new") || fs::exists(out_ / "e.csv.new"));
     ASSERT_EQ(Run("--user Administrator --password -" + files, "stdout", "stderr", "printf '' | "), 2);
     EXPECT_NE(Read("stderr").find("standard input ended"), std::string::npos);
+    // The longest password, 30 half-width katakana (90 bytes of UTF-8), on
+    // a line that ends in CR LF; one more is too long.
+    std::string kana;
+    for (int i = 0; i < 30; ++i) kana += "\xEF\xBD\xB1";  // U+FF71 in UTF-8
+    EXPECT_EQ(Run("--user Administrator --password -" + files, "stdout", "stderr",
+                  "printf '" + kana + "\\r\\nDC01\\n' | "),
+              0)
+        << Read("stderr");
+    EXPECT_EQ(Run("--user Administrator --password -" + files, "stdout", "stderr",
+                  "printf '" + kana + "\xEF\xBD\xB1\\r\\nDC01\\n' | "),
+              2);
+    EXPECT_NE(Read("stderr").find("longer than 30 bytes"), std::string::npos);
 }
 
 namespace {

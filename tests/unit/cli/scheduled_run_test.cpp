@@ -138,6 +138,37 @@ TEST_F(ScheduledRun, RunsBetweenNewEventsHandOnEachEventOnceAsOneRunOverAll) {
     for (const std::string& line : all) EXPECT_TRUE(nlohmann::json::parse(line).is_object()) << line;
 }
 
+TEST_F(ScheduledRun, AComputerListedTwiceHandsOnItsEventsOnceAtOnceAsOneAfterAnother) {
+    // SV1 listed twice, under two spellings, behind SV2 and its long
+    // Security log: its second entry reads on from the bookmarks the first
+    // left, though those are not yet written out when it begins.
+    std::string security = "  log Security\n";
+    for (int i = 0; i < 1500; ++i)
+        security += "    event @" + std::to_string(1054000000 + i * 60) + " success Security 528 \"s" +
+                    std::to_string(i) + "\"\n";
+    std::ofstream(dir_ / "list.txt", std::ios::binary) << "SV2\r\nSV1\r\nSV3\r\nsv1\r\n";
+    const std::string list = "--computer-list '" + (dir_ / "list.txt").string() + "' ";
+    for (int batches = 1; batches <= 2; ++batches) {
+        Network(batches, security);
+        for (const char* parallel : {"1", "8"}) {
+            const std::string name = std::string("p") + parallel + ".jsonl";
+            const std::string command = "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
+                                        (dir_ / "net").string() + "' " + list + "--parallel " + parallel +
+                                        " --format jsonl --append --out '" + (dir_ / name).string() +
+                                        "' --state '" + (dir_ / (name + ".state")).string() + "' --report '" +
+                                        (dir_ / "report.txt").string() + "' 2>/dev/null";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+    }
+    // Compared by their lengths first: the lines are long.
+    EXPECT_EQ(Read("p8.jsonl").size(), Read("p1.jsonl").size());
+    EXPECT_TRUE(Read("p8.jsonl") == Read("p1.jsonl"));
+    EXPECT_EQ(Read("p8.jsonl.state"), Read("p1.jsonl.state"));
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    EXPECT_EQ(SortedLines(Read("p8.jsonl")).size(), SortedLines(Read("all.jsonl")).size());
+    EXPECT_TRUE(SortedLines(Read("p8.jsonl")) == SortedLines(Read("all.jsonl")));
+}
+
 TEST_F(ScheduledRun, ClearedAndWrappedLogsAreReadFromTheStartWithOneLine) {
     Network(2);
     ASSERT_EQ(Scheduled("e.jsonl"), 0);
