@@ -131,12 +131,31 @@ void StopOnInterrupt(std::atomic<int>& flag) {
 
 namespace {
 
+// The console input and the mode it had, while a prompt runs.
+HANDLE g_promptInput = nullptr;
+DWORD g_promptMode = 0;
+
+// Ctrl+Break and closing the console still end the program at the prompt
+// (Ctrl+C comes as a key there): the mode is given back first, then the
+// next handler (the system's) ends the process.
+BOOL WINAPI GiveModeBackOnBreak(DWORD) {
+    if (g_promptInput) static_cast<void>(SetConsoleMode(g_promptInput, g_promptMode));
+    return FALSE;
+}
+
 // The console input's mode, given back however the prompt ends.
 class ConsoleModeRestorer {
 public:
-    ConsoleModeRestorer(HANDLE input, DWORD mode) : input_(input), mode_(mode) {}
+    ConsoleModeRestorer(HANDLE input, DWORD mode) : input_(input), mode_(mode) {
+        g_promptInput = input;
+        g_promptMode = mode;
+        // Without the handler a break leaves the console without echo, as before.
+        static_cast<void>(SetConsoleCtrlHandler(GiveModeBackOnBreak, TRUE));
+    }
     ~ConsoleModeRestorer() {
         if (!SetConsoleMode(input_, mode_)) WriteUtf8(stderr, "quorvin-cli: the console's echo could not be turned back on\n");
+        static_cast<void>(SetConsoleCtrlHandler(GiveModeBackOnBreak, FALSE));
+        g_promptInput = nullptr;
     }
 
 private:
