@@ -4,6 +4,9 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 builds="$root/build"
 jobs=$(nproc 2>/dev/null || echo 2)
+# Wine names files in the locale's character set: without UTF-8 the tests'
+# Japanese folder names cannot be made.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then export LC_ALL=C.UTF-8; fi
 
 # configure_and_build NAME [cmake arguments...]: build/NAME with Ninja.
 configure_and_build() {
