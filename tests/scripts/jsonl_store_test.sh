@@ -11,7 +11,12 @@ cli="$build/bin/quorvin-cli"
 work=$(mktemp -d)
 server_pid=""
 cleanup() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
+  # The server is given 20 s to shut down, then ended.
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null
+    for _ in $(seq 1 100); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.2; done
+    kill -9 "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
