@@ -43,50 +43,53 @@ void EndStartedPrograms() {
 void EndStartedPrograms() {}
 #endif
 
+// What the watching thread reads: made once and never freed, since the
+// thread lives until the program ends, after GoogleTest deletes its listeners.
+struct Watch {
+    std::chrono::seconds allowance;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string running;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+[[noreturn]] void Guard(Watch& watch) {
+    std::unique_lock<std::mutex> lock(watch.mutex);
+    for (;;) {
+        if (watch.running.empty()) {
+            watch.changed.wait(lock);
+            continue;
+        }
+        const std::string test = watch.running;
+        if (watch.changed.wait_until(lock, watch.deadline, [&] { return watch.running != test; })) continue;
+        if (std::chrono::steady_clock::now() < watch.deadline) continue;
+        std::fprintf(stderr, "\n[  HUNG    ] %s: still running after %lld s; the test program ends here\n",
+                     test.c_str(), static_cast<long long>(watch.allowance.count()));
+        std::fflush(stderr);
+        std::fflush(stdout);
+        EndStartedPrograms();
+        std::_Exit(3);
+    }
+}
+
 class Watchdog : public ::testing::EmptyTestEventListener {
 public:
-    explicit Watchdog(std::chrono::seconds allowance) : allowance_(allowance) {
-        std::thread([this] { Watch(); }).detach();
-    }
+    explicit Watchdog(Watch& watch) : watch_(watch) {}
 
 private:
     void OnTestStart(const ::testing::TestInfo& test) override {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        running_ = std::string(test.test_suite_name()) + "." + test.name();
-        deadline_ = std::chrono::steady_clock::now() + allowance_;
-        changed_.notify_all();
+        const std::lock_guard<std::mutex> lock(watch_.mutex);
+        watch_.running = std::string(test.test_suite_name()) + "." + test.name();
+        watch_.deadline = std::chrono::steady_clock::now() + watch_.allowance;
+        watch_.changed.notify_all();
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        running_.clear();
-        changed_.notify_all();
+        const std::lock_guard<std::mutex> lock(watch_.mutex);
+        watch_.running.clear();
+        watch_.changed.notify_all();
     }
 
-    // Lives as long as the program; the listener is never deleted before it ends.
-    [[noreturn]] void Watch() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            if (running_.empty()) {
-                changed_.wait(lock);
-                continue;
-            }
-            const std::string test = running_;
-            if (changed_.wait_until(lock, deadline_, [&] { return running_ != test; })) continue;
-            if (std::chrono::steady_clock::now() < deadline_) continue;
-            std::fprintf(stderr, "\n[  HUNG    ] %s: still running after %lld s; the test program ends here\n",
-                         test.c_str(), static_cast<long long>(allowance_.count()));
-            std::fflush(stderr);
-            std::fflush(stdout);
-            EndStartedPrograms();
-            std::_Exit(3);
-        }
-    }
-
-    const std::chrono::seconds allowance_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string running_;
-    std::chrono::steady_clock::time_point deadline_;
+    Watch& watch_;
 };
 
 std::chrono::seconds Allowance() {
@@ -99,8 +102,10 @@ std::chrono::seconds Allowance() {
 
 const bool registered = [] {
     const std::chrono::seconds allowance = Allowance();
-    if (allowance.count() > 0)
-        ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(allowance));
+    if (allowance.count() <= 0) return false;
+    static Watch* const watch = new Watch{allowance, {}, {}, {}, {}};
+    std::thread([] { Guard(*watch); }).detach();
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog(*watch));
     return true;
 }();
 
