@@ -35,23 +35,28 @@ build_release_cli() {
 build_win32()   { configure_and_build win32 -DCMAKE_BUILD_TYPE=Release -DQUORVIN_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"; }
 
 xvfb_pid=""
-# start_xvfb: a private display for Wine's windows, unless one is given.
+# start_xvfb: a private display for Wine's windows. Xvfb picks a display
+# number nobody uses (lock file and socket both free) and says it once it
+# accepts connections, so a display of another session is never taken.
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
+  local said n
+  said=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$said" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 150); do
+    # The number is whole once its line has ended.
+    if [ "$(wc -l <"$said")" -ge 1 ]; then
+      n=$(head -n 1 "$said")
+      rm -f "$said"
       export DISPLAY=":$n"
-      for _ in $(seq 1 50); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.1
-      done
-      echo "Xvfb did not start on :$n" >&2
-      return 1
+      return 0
     fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "no free X display number" >&2
+  rm -f "$said"
+  echo "Xvfb did not start" >&2
+  stop_xvfb
   return 1
 }
 
