@@ -106,11 +106,11 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     }
 
     // The computer tree reads its stored list itself, before the settings.
-    const std::string storedList = computers::StartingComputerList(*localMachine_, settingsKey_, demoComputers);
-    unreadableList_ = computers::UnreadableStoredList(*localMachine_, settingsKey_);
+    computers::StartingList list = computers::ReadStartingList(*localMachine_, settingsKey_, demoComputers);
+    unreadableList_ = std::move(list.unreadable);
     frame_ = std::make_unique<run::MainFrame>(settings_, state_);
     frame_->SetNetwork([this] { return Network(); });
-    if (!frame_->Create(storedList)) return false;
+    if (!frame_->Create(list.stored)) return false;
     ShowWindow(frame_->Handle(), SW_SHOW);
     ui::RepaintNow(frame_->Handle());
 

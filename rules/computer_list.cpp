@@ -41,23 +41,6 @@ std::vector<std::string> LoadComputerList(platform::RegistryKey& root, const std
     return ParseComputerList(stored);
 }
 
-std::string UnreadableStoredList(platform::RegistryKey& root, const std::string& keyPath) {
-    std::string readable;
-    if (app::ReadRegistryValue(root, keyPath, "ComputerListToSave", platform::regtype::kSz, readable) == 1)
-        return {};
-    std::unique_ptr<platform::RegistryKey> key;
-    if (root.OpenKeyToQuery(keyPath, key) != platform::error::kSuccess || !key) return {};
-    std::uint32_t type = 0, size = 0;
-    if (key->QueryValue("ComputerListToSave", type, nullptr, size) != platform::error::kSuccess) return {};
-    if ((type != platform::regtype::kSz && type != platform::regtype::kExpandSz) || size == 0) return {};
-    std::string stored(size, '\0');
-    if (key->QueryValue("ComputerListToSave", type, reinterpret_cast<std::uint8_t*>(stored.data()), size) !=
-        platform::error::kSuccess)
-        return {};
-    stored.resize(std::min<std::size_t>(size, stored.find('\0')));
-    return stored;
-}
-
 std::string ListToStore(const std::string& composed, const std::string& unreadable) {
     return composed.empty() ? unreadable : composed;
 }
@@ -119,17 +102,29 @@ AddOutcome AddFromDialog(ComputerList& list, const std::string& name, std::uint3
     return list.AddComputer(name) ? AddOutcome::Added : AddOutcome::Duplicate;
 }
 
-std::string StartingComputerList(platform::RegistryKey& root, const std::string& keyPath,
-                                 const std::vector<std::string>& firstList) {
-    std::string stored;
-    if (app::ReadRegistryValue(root, keyPath, "ComputerListToSave", platform::regtype::kSz, stored) == 1) return stored;
+StartingList ReadStartingList(platform::RegistryKey& root, const std::string& keyPath,
+                              const std::vector<std::string>& firstList) {
+    StartingList list;
+    if (app::ReadRegistryValue(root, keyPath, "ComputerListToSave", platform::regtype::kSz, list.stored) == 1)
+        return list;
+    list.stored.clear();
     std::unique_ptr<platform::RegistryKey> key;
     platform::Error error = root.OpenKeyToQuery(keyPath, key);
-    if (error == platform::error::kSuccess && key) {
-        std::uint32_t type = 0, size = 0;
-        error = key->QueryValue("ComputerListToSave", type, nullptr, size);
+    std::uint32_t type = 0, size = 0;
+    if (error == platform::error::kSuccess && key) error = key->QueryValue("ComputerListToSave", type, nullptr, size);
+    if (error == platform::error::kFileNotFound) {
+        list.stored = ComposeComputerList(firstList);
+        return list;
     }
-    return error == platform::error::kFileNotFound ? ComposeComputerList(firstList) : std::string();
+    if (error != platform::error::kSuccess || !key) return list;
+    if ((type != platform::regtype::kSz && type != platform::regtype::kExpandSz) || size == 0) return list;
+    std::string value(size, '\0');
+    if (key->QueryValue("ComputerListToSave", type, reinterpret_cast<std::uint8_t*>(value.data()), size) !=
+        platform::error::kSuccess)
+        return list;
+    value.resize(std::min<std::size_t>(size, value.find('\0')));
+    list.unreadable = std::move(value);
+    return list;
 }
 
 }  // namespace quorvin::computers

@@ -35,18 +35,21 @@ std::string ComposeComputerList(const std::vector<std::string>& names);
 // or one that does not fit the 17,016-byte buffer, gives no names.
 std::vector<std::string> LoadComputerList(platform::RegistryKey& root, const std::string& key = app::kSettingsKey);
 
-// The stored value ComputerListToSave when it exists but is too long for
-// the 17,016-byte buffer (the tree then starts empty); empty otherwise. It
-// is kept whole so that an exit with the list still empty writes it back
-// unchanged instead of an empty text: what the user had is not lost.
-std::string UnreadableStoredList(platform::RegistryKey& root, const std::string& key = app::kSettingsKey);
-
-// The stored list the tree starts with: ComputerListToSave under `key` as
-// ReadRegistryValue gives it, or, when `key` holds no such value at all (a
-// demo network's first start), `firstList` composed as a stored list. An
-// empty or unreadable stored value is what the user has and stays.
-std::string StartingComputerList(platform::RegistryKey& root, const std::string& key,
-                                 const std::vector<std::string>& firstList);
+// The list the tree starts with and what the exit must keep, from one read
+// of ComputerListToSave under `key`.
+struct StartingList {
+    // The stored value as ReadRegistryValue gives it; `firstList` composed
+    // when `key` holds no such value at all (a demo network's first start);
+    // empty for an empty stored value (the user's, it stays) or one that
+    // does not fit the 17,016-byte buffer.
+    std::string stored;
+    // A stored value too long for the buffer, whole: the tree starts empty,
+    // and an exit with the list still empty writes it back unchanged
+    // instead of an empty text, so what the user had is not lost.
+    std::string unreadable;
+};
+StartingList ReadStartingList(platform::RegistryKey& root, const std::string& key,
+                              const std::vector<std::string>& firstList);
 
 // The text the exit stores: the list composed at close, or, when that is
 // empty, the unreadable stored list kept at start-up.

@@ -116,14 +116,15 @@ TEST(ComputerList, CurrentComputerFollowsTheSelectionAndRemovals) {
 TEST(ComputerList, AnOverlongStoredListIsKeptForTheExitWhileTheListStaysEmpty) {
     quorvin::testing::FakeHive hive;
     quorvin::testing::FakeKey root(hive, "");
-    EXPECT_EQ(UnreadableStoredList(root), "");
+    const auto unreadable = [&root] { return ReadStartingList(root, quorvin::app::kSettingsKey, {}).unreadable; };
+    EXPECT_EQ(unreadable(), "");
     hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", "SV1;SV2;");
-    EXPECT_EQ(UnreadableStoredList(root), "");  // readable: the tree has it
+    EXPECT_EQ(unreadable(), "");  // readable: the tree has it
     std::string overlong;
     while (overlong.size() < 17100) overlong += "computer;";
     hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", overlong);
     ASSERT_EQ(LoadComputerList(root), Names{});
-    EXPECT_EQ(UnreadableStoredList(root), overlong);
+    EXPECT_EQ(unreadable(), overlong);
     EXPECT_EQ(hive.readOpens, 0);  // the settings key is only ever opened to query values
     EXPECT_GT(hive.queryOpens, 0);
     // The exit stores the kept text while the list is empty, else the list.
@@ -137,15 +138,15 @@ TEST(ComputerList, ADemoKeyStartsWithTheDemoListOnlyWhileItHoldsNoListAtAll) {
     const std::string demoKey = "SOFTWARE\\ORVANTE\\デモ";
     const Names demo{"DC01", "PC01"};
     hive.SetText(quorvin::app::kSettingsKey, "ComputerListToSave", "REAL1;");
-    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "DC01;PC01;");  // the key does not exist
+    EXPECT_EQ(ReadStartingList(root, demoKey, demo).stored, "DC01;PC01;");  // the key does not exist
     hive.SetText(demoKey, "Other", "x");
-    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "DC01;PC01;");  // no list value in it
+    EXPECT_EQ(ReadStartingList(root, demoKey, demo).stored, "DC01;PC01;");  // no list value in it
     hive.SetText(demoKey, "ComputerListToSave", "");
-    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "");  // the user emptied it
+    EXPECT_EQ(ReadStartingList(root, demoKey, demo).stored, "");  // the user emptied it
     std::string overlong;
     while (overlong.size() < 17100) overlong += "computer;";
     hive.SetText(demoKey, "ComputerListToSave", overlong);
-    EXPECT_EQ(StartingComputerList(root, demoKey, demo), "");  // kept for the exit, never replaced
-    EXPECT_EQ(UnreadableStoredList(root, demoKey), overlong);
-    EXPECT_EQ(StartingComputerList(root, quorvin::app::kSettingsKey, {}), "REAL1;");
+    EXPECT_EQ(ReadStartingList(root, demoKey, demo).stored, "");  // kept for the exit, never replaced
+    EXPECT_EQ(ReadStartingList(root, demoKey, demo).unreadable, overlong);
+    EXPECT_EQ(ReadStartingList(root, quorvin::app::kSettingsKey, {}).stored, "REAL1;");
 }
