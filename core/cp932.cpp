@@ -46,13 +46,20 @@ std::string FromUtf16(std::u16string_view utf16) { return Utf16ToMultiByte(932, 
 std::string Utf8ToCp932(std::string_view utf8) { return FromUtf16(MultiByteToUtf16(CP_UTF8, utf8)); }
 std::string Cp932ToUtf8(std::string_view cp932) { return Utf16ToMultiByte(CP_UTF8, ToUtf16(cp932)); }
 
+// Single bytes Windows alone maps (0x80 to U+0080, 0xA0 and 0xFD to 0xFF to
+// private-use characters): no JIS characters, refused by other converters,
+// so they are marked as bytes that form no character, as on every system.
+constexpr std::string_view kWindowsOnlySingles("\x80\xA0\xFD\xFE\xFF", 5);
+
 std::string Cp932ToUtf8Marked(std::string_view cp932) {
     // The whole text at once when every byte is part of a character; else
     // character by character, each asked of the system on its own.
     const auto convertsWhole = [](const char* bytes, int size) {
         return MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, size, nullptr, 0) > 0;
     };
-    if (cp932.empty() || convertsWhole(cp932.data(), static_cast<int>(cp932.size()))) return Cp932ToUtf8(cp932);
+    if (cp932.empty() || (cp932.find_first_of(kWindowsOnlySingles) == std::string_view::npos &&
+                          convertsWhole(cp932.data(), static_cast<int>(cp932.size()))))
+        return Cp932ToUtf8(cp932);
     std::u16string units;
     units.reserve(cp932.size());
     for (size_t i = 0; i < cp932.size();) {
@@ -64,6 +71,7 @@ std::string Cp932ToUtf8Marked(std::string_view cp932) {
             continue;
         }
         const bool single = !IsLeadByte(static_cast<unsigned char>(cp932[i])) &&
+                            kWindowsOnlySingles.find(cp932[i]) == std::string_view::npos &&
                             MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, cp932.data() + i, 1, &unit, 1) == 1;
         units.push_back(single ? static_cast<char16_t>(unit) : u'\uFFFD');
         ++i;

@@ -49,10 +49,8 @@ TEST(EventJson, AnAuditFailureCarriesEveryFieldInUtf8) {
     EXPECT_EQ(j["message"], text::Cp932ToUtf8(row.columns[7]));
     EXPECT_EQ(j["winlog.task"], text::Cp932ToUtf8("ﾛｸﾞｵﾝ/ﾛｸﾞｵﾌ"));
     EXPECT_EQ(j["winlog.event_data.param1"], "Administrator");
-    const std::string odd = j["winlog.event_data.param2"];
-    EXPECT_EQ(odd.substr(0, 1), "a");
-    EXPECT_EQ(odd.substr(odd.size() - 4), "b\xEF\xBF\xBD");
-    EXPECT_EQ(odd.find("\xE3\x83\xBB"), std::string::npos);
+    // The same on every system: Windows maps 0x80 and 0xFF to characters of its own.
+    EXPECT_EQ(j["winlog.event_data.param2"], "a\xEF\xBF\xBD\xEF\xBF\xBD" "b\xEF\xBF\xBD");
     EXPECT_EQ(j.size(), 22u);
 }
 
