@@ -26,12 +26,13 @@ constexpr Box kBoxes[] = {
 struct Field {
     int id;
     std::string FilterFields::*text;
+    FilterField field;
 };
 constexpr Field kFields[] = {
-    {IDC_FILTER_COMPUTERS, &FilterFields::computers},
-    {IDC_FILTER_SOURCES, &FilterFields::sources},
-    {IDC_FILTER_EVENT_IDS, &FilterFields::eventIds},
-    {IDC_FILTER_TEXT, &FilterFields::text},
+    {IDC_FILTER_COMPUTERS, &FilterFields::computers, FilterField::kComputers},
+    {IDC_FILTER_SOURCES, &FilterFields::sources, FilterField::kSources},
+    {IDC_FILTER_EVENT_IDS, &FilterFields::eventIds, FilterField::kEventIds},
+    {IDC_FILTER_TEXT, &FilterFields::text, FilterField::kText},
 };
 
 // Characters an edit box takes: at most kMostFieldBytes bytes of CP932.
@@ -64,10 +65,25 @@ FilterFields FilterDialog::Read() const {
     return fields;
 }
 
+// The first text field holding a character CP932 has not (it would be read
+// as '?' and match question marks); false when every one can be read.
+bool FilterDialog::UnreadableField(FilterError& error) const {
+    for (const Field& field : kFields) {
+        std::string text;
+        std::size_t character = 0;
+        if (!ui::ExactText(Item(field.id), text, character)) {
+            error = {field.field, FilterProblem::kNoCp932Form, {}, character};
+            return true;
+        }
+    }
+    return false;
+}
+
 void FilterDialog::Accept() {
     const FilterFields fields = Read();
     FilterError error{};
-    std::optional<EventFilter> filter = EventFilter::Parse(fields, error);
+    std::optional<EventFilter> filter;
+    if (!UnreadableField(error)) filter = EventFilter::Parse(fields, error);
     if (!filter) {
         ui::ShowMessage(Handle(), FilterErrorMessage(error));
         static const int kFieldOf[] = {IDC_FILTER_INFORMATION, IDC_FILTER_SYSTEM,    IDC_FILTER_COMPUTERS,

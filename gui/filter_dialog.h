@@ -29,6 +29,7 @@ private:
     void Show(const FilterFields& fields);
     FilterFields Read() const;
     void Accept();
+    bool UnreadableField(FilterError& error) const;
 
     FilterFields fields_;
     EventFilter filter_;

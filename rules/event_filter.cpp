@@ -282,6 +282,7 @@ app::UserMessage FilterErrorMessage(const FilterError& e) {
     case FilterProblem::kNoneChosen: problem = "1つ以上選んでください。"; break;
     case FilterProblem::kTooLong: problem = std::to_string(kMostFieldBytes) + " バイトまでです。"; break;
     case FilterProblem::kBadChoice: problem = entry + "は選択の値ではありません。"; break;
+    case FilterProblem::kNoCp932Form: problem = place + " 文字目はシフトJISにない文字のため使えません。"; break;
     }
     return {std::string(FieldName(e.field)) + ": " + problem, "注意", app::MessageIcon::Exclamation,
             app::MessageButtons::Ok};
@@ -304,6 +305,7 @@ std::string FilterErrorText(const FilterError& e, std::string_view switchName) {
     case FilterProblem::kNoneChosen: problem = "nothing chosen"; break;
     case FilterProblem::kTooLong: problem = "longer than " + std::to_string(kMostFieldBytes) + " bytes"; break;
     case FilterProblem::kBadChoice: problem = entry + "is no choice"; break;
+    case FilterProblem::kNoCp932Form: problem = "character " + place + " has no CP932 form"; break;
     }
     return std::string(switchName) + ": " + problem;
 }

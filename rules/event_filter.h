@@ -52,6 +52,7 @@ enum class FilterProblem {
     kNoneChosen,   // no type or no log chosen
     kTooLong,      // a field of more than kMostFieldBytes
     kBadChoice,    // a stored choice of types or logs that is no set of them
+    kNoCp932Form,  // a character typed in the window that CP932 has not (position: which, from 1)
 };
 struct FilterError {
     FilterField field;

@@ -6,14 +6,46 @@ namespace quorvin::ui {
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
-std::string Text(HWND window) {
+namespace {
+
+std::wstring WideText(HWND window) {
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     if (length <= 0) return {};
     std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
     const LRESULT copied =
         SendMessageW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     if (copied <= 0) return {};
-    return win32::Narrow(buffer.data(), static_cast<std::size_t>(copied));
+    return std::wstring(buffer.data(), static_cast<std::size_t>(copied));
+}
+
+// The place (from 1) of the first character of `text` that code page 932
+// can only give as its default character; 0 when there is none.
+std::size_t FirstCharacterWithoutCp932(std::wstring_view text) {
+    std::size_t character = 1;
+    for (std::size_t i = 0; i < text.size(); ++character) {
+        const bool pair = IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]);
+        const int units = pair ? 2 : 1;
+        char bytes[8];
+        BOOL usedDefault = FALSE;
+        const int made = WideCharToMultiByte(932, 0, text.data() + i, units, bytes, sizeof bytes, nullptr, &usedDefault);
+        if (made <= 0 || usedDefault) return character;
+        i += static_cast<std::size_t>(units);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string Text(HWND window) {
+    const std::wstring wide = WideText(window);
+    return win32::Narrow(wide.data(), wide.size());
+}
+
+bool ExactText(HWND window, std::string& cp932, std::size_t& character) {
+    const std::wstring wide = WideText(window);
+    cp932 = win32::Narrow(wide.data(), wide.size());
+    character = FirstCharacterWithoutCp932(wide);
+    return character == 0;
 }
 
 bool SetText(HWND window, std::string_view cp932) {

@@ -20,6 +20,10 @@ HINSTANCE Instance();
 // A window's text (WM_GETTEXT) as CP932; SetText returns false when the window refused it.
 std::string Text(HWND window);
 bool SetText(HWND window, std::string_view cp932);
+// The same text, unless a character of it has no CP932 form (Text gives
+// '?' for it): then false, with `character` its place, from 1. Characters
+// with a close CP932 form (U+301C WAVE DASH as 0x8160) take it.
+bool ExactText(HWND window, std::string& cp932, std::size_t& character);
 
 // Destroys a window we made but cannot use; one that will not go is left
 // to its parent, which destroys it with itself.

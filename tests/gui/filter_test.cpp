@@ -66,17 +66,29 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     ASSERT_EQ(app.RowCount(), 6);
     EXPECT_EQ(app.StatusText(kFilterPane), "");
 
-    // A bad ID list is refused in the dialog, which stays open.
+    // Bad fields are refused in the dialog, which stays open: an ID list
+    // without its end, and a character CP932 has not (read as '?', it
+    // would match question marks).
     app.KeyWithModifier(app.list, VK_CONTROL, 'F');
     HWND dialog = app.WaitForDialog(kFilterTitle);
     ASSERT_NE(dialog, nullptr);
-    SetControlText(dialog, IDC_FILTER_EVENT_IDS, "7-");
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    HWND refusal = app.WaitForDialog("注意");
-    ASSERT_NE(refusal, nullptr);
-    EXPECT_EQ(app.DialogText(refusal), "イベントID: '7-' に範囲の終わりがありません。");
-    app.ClickButton(refusal, IDOK);
-    ASSERT_NE(app.WaitForDialog(kFilterTitle), nullptr);
+    const struct {
+        const wchar_t *ids, *text;
+        const char* refusal;
+    } bad[] = {
+        {L"7-", L"", "イベントID: '7-' に範囲の終わりがありません。"},
+        {L"", L"ab\U0001F600", "メッセージの文字列: 3 文字目はシフトJISにない文字のため使えません。"},
+    };
+    for (const auto& fields : bad) {
+        SendMessageW(GetDlgItem(dialog, IDC_FILTER_EVENT_IDS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fields.ids));
+        SendMessageW(GetDlgItem(dialog, IDC_FILTER_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fields.text));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        HWND refusal = app.WaitForDialog("注意");
+        ASSERT_NE(refusal, nullptr);
+        EXPECT_EQ(app.DialogText(refusal), fields.refusal);
+        app.ClickButton(refusal, IDOK);
+        ASSERT_NE(app.WaitForDialog(kFilterTitle), nullptr);
+    }
     app.ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(app.WaitForNoDialog());
     EXPECT_EQ(app.RowCount(), 6);
