@@ -41,6 +41,7 @@ protected:
     // the Security log of SV1. `extra` goes at the end of SV2's description.
     void Network(int batches, const std::string& extra = "") {
         std::string text = "now 2003-06-20 12:00\n";
+        if (latencyMs_ > 0) text += "network latency=" + std::to_string(latencyMs_) + "\n";
         for (const char* name : {"SV1", "SV2", "SV3"}) {
             text += std::string("computer ") + name + "\n";
             for (const char* log : {"System", "Application"}) {
@@ -107,6 +108,7 @@ protected:
 
     fs::path build_;
     fs::path dir_;
+    int latencyMs_ = 0;  // the round trip of every call, for runs slow enough to stop
 };
 
 TEST_F(ScheduledRun, RunsBetweenNewEventsHandOnEachEventOnceAsOneRunOverAll) {
@@ -248,6 +250,28 @@ TEST_F(ScheduledRun, AFailedWriteLeavesFileAndStateAsTheyWere) {
     const std::string now = Read("e.jsonl");
     EXPECT_EQ(Scheduled("e.jsonl"), 2);
     EXPECT_EQ(Read("e.jsonl"), now);
+}
+
+TEST_F(ScheduledRun, AStopAnywhereLeavesTheRestToTheNextRunOnce) {
+    // Ctrl+C at different moments of a slow run, one after another and eight
+    // at once: the stopped logs keep their old bookmarks and what they had
+    // handed on goes out of the file again, so the next run completes the
+    // file with every event once, whatever the stop cut.
+    latencyMs_ = 15;
+    ASSERT_NO_FATAL_FAILURE(Network(2));
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    const std::vector<std::string> all = SortedLines(Read("all.jsonl"));
+    int stopped = 0;
+    for (const char* after : {"0.1", "0.3", "0.7"})
+        for (const char* parallel : {"1", "8"}) {
+            const std::string name = std::string("s") + after + "-" + parallel + ".jsonl";
+            const std::string more = std::string("--parallel ") + parallel;
+            ASSERT_EQ(Scheduled(name, more, std::string("timeout --preserve-status -s INT ") + after + " "), 0);
+            stopped += Count(Read("report.txt"), "ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。") > 0 ? 1 : 0;
+            ASSERT_EQ(Scheduled(name, more), 0);
+            EXPECT_TRUE(SortedLines(Read(name)) == all) << name;
+        }
+    EXPECT_GT(stopped, 0) << "no run was stopped: the runs are quicker than the stops";
 }
 
 }  // namespace
