@@ -96,6 +96,7 @@ private:
     struct HeldComputer;
     class HeldView;
     class HeldTrace;
+    class ParallelRun;
 
     // The whole work of one computer: the alternate account, its chosen
     // logs, the progress positions of the list's `progress` base (1000 +

@@ -5,10 +5,12 @@
 // the view, the report and the trace get the same calls in the same order
 // as from a run of one computer after another.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -231,8 +233,166 @@ void Collector::HoldRow(EventRow row) {
     held_->Add(std::move(step));
 }
 
-int Collector::RunParallel() {
+// One parallel run: the computers' threads and what they share with the
+// run's thread, which hands their results out in list order.
+class Collector::ParallelRun {
+public:
     using State = HeldComputer::State;
+
+    ParallelRun(Collector& owner, const std::vector<std::string>& names, int items)
+        : owner_(owner), names_(names), items_(items), run_(owner.env_.heldBytes, owner.env_.seams.heldFull) {
+        held_.reserve(names_.size());
+        for (std::size_t k = 0; k < names_.size(); ++k) held_.push_back(std::make_unique<HeldComputer>(run_, k));
+    }
+    // However the run ends, the threads are stopped and waited for: they
+    // use the platform and this object.
+    ~ParallelRun() { StopAndJoin(); }
+
+    // Starts up to `wanted` threads; false when not one could be started.
+    bool Start(std::size_t wanted) {
+        try {
+            for (std::size_t i = 0; i < wanted; ++i) threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+        }
+        return !threads_.empty();
+    }
+    // Hands out computer k's results as they come, until it is done,
+    // stopped or failed; the state it ended in.
+    State HandOut(std::size_t k);
+    void StopAndJoin() {
+        {
+            std::lock_guard<std::mutex> lock(run_.mutex);
+            StopAll();
+        }
+        for (std::thread& t : threads_)
+            if (t.joinable()) t.join();
+    }
+    std::exception_ptr Failure(std::size_t k) const { return held_[k]->failure; }
+
+private:
+    // The threads take the computers in list order while no stop came.
+    void Work();
+    // Computer k on the calling thread, with a Collector of its own.
+    void Collect(std::size_t k);
+    RunEnvironment EnvironmentOf(HeldComputer& held, HeldView& view, HeldTrace& trace);
+    // The same name earlier in the list and not yet done: k waits for it,
+    // so that its connection is not given back under the other. Under the mutex.
+    bool NameBusy(std::size_t k) const;
+    // No computer is started any more and every one is asked to stop. Under the mutex.
+    void StopAll();
+
+    Collector& owner_;
+    const std::vector<std::string>& names_;
+    const int items_;
+    HeldRun run_;
+    std::vector<std::unique_ptr<HeldComputer>> held_;
+    std::size_t next_ = 0;   // the first computer no thread has taken; under the mutex
+    bool stopping_ = false;  // under the mutex
+    LeftBookmarks left_;
+    std::vector<std::thread> threads_;  // joined by the destructor, before any member goes
+};
+
+void Collector::ParallelRun::Work() {
+    if (owner_.env_.seams.workerStarting) owner_.env_.seams.workerStarting();
+    std::unique_lock<std::mutex> lock(run_.mutex);
+    while (!stopping_ && next_ < names_.size()) {
+        const std::size_t k = next_++;
+        run_.changed.wait(lock, [&] { return stopping_ || !NameBusy(k); });
+        if (stopping_) return;  // the run writes k's stop lines when it is first in line
+        held_[k]->state = State::kRunning;
+        lock.unlock();
+        Collect(k);
+        lock.lock();
+    }
+}
+
+RunEnvironment Collector::ParallelRun::EnvironmentOf(HeldComputer& held, HeldView& view, HeldTrace& trace) {
+    const RunEnvironment& env = owner_.env_;
+    RunEnvironment environment{env.platform, env.options, held.report, held.stop, view,
+                               env.trace ? &trace : nullptr, [] {}};
+    environment.cacheWithinLog = env.cacheWithinLog;
+    environment.moduleCacheBytes = env.moduleCacheBytes;
+    environment.eventFacts = env.eventFacts;
+    // A computer listed twice reads on from what its earlier entry left.
+    if (env.bookmarks)
+        environment.bookmarks = [this, &outer = env.bookmarks](const std::string& computer, const std::string& log) {
+            std::optional<LogBookmark> bookmark;
+            return left_.Find(computer, log, bookmark) ? bookmark : outer(computer, log);
+        };
+    return environment;
+}
+
+void Collector::ParallelRun::Collect(std::size_t k) {
+    HeldComputer& h = *held_[k];
+    HeldView view(h, left_);
+    HeldTrace trace(h);
+    State end = State::kFailed;
+    try {
+        Collector collector(EnvironmentOf(h, view, trace));
+        collector.held_ = &h;
+        const int progress = 1000 + 3000 * static_cast<int>(k);
+        end = collector.CollectComputer(names_[k], progress, items_) ? State::kDone : State::kStopped;
+    } catch (...) {
+        h.failure = std::current_exception();
+    }
+    std::lock_guard<std::mutex> lock(run_.mutex);
+    h.FlushReport();
+    h.state = end;
+    run_.changed.notify_all();
+}
+
+bool Collector::ParallelRun::NameBusy(std::size_t k) const {
+    for (std::size_t j = 0; j < k; ++j)
+        if ((held_[j]->state == State::kWaiting || held_[j]->state == State::kRunning) &&
+            text::MbsICmp(names_[j], names_[k]) == 0)
+            return true;
+    return false;
+}
+
+void Collector::ParallelRun::StopAll() {
+    stopping_ = true;
+    for (auto& h : held_) h->stop = 1;
+    run_.changed.notify_all();
+    run_.released.notify_all();
+}
+
+Collector::ParallelRun::State Collector::ParallelRun::HandOut(std::size_t k) {
+    HeldComputer& h = *held_[k];
+    for (;;) {
+        State state;
+        std::deque<HeldStep> steps;
+        std::size_t bytes = 0;
+        {
+            std::unique_lock<std::mutex> lock(run_.mutex);
+            if (owner_.env_.stopRequested && !stopping_) StopAll();
+            if (h.state == State::kWaiting && stopping_) {
+                // Stopped before any thread began it: collected here with
+                // its button pressed, it ends at its first stop check with
+                // the lines a run of one after another writes there.
+                h.state = State::kRunning;
+                lock.unlock();
+                Collect(k);
+                continue;
+            }
+            if (h.steps.empty() && (h.state == State::kWaiting || h.state == State::kRunning)) {
+                if (owner_.env_.seams.awaitingResults) owner_.env_.seams.awaitingResults();
+                run_.changed.wait_for(lock, std::chrono::milliseconds(20));
+            }
+            steps = h.Take(bytes);
+            state = h.state;
+        }
+        if (owner_.Release(steps, names_[k])) state = State::kStopped;
+        {
+            std::lock_guard<std::mutex> lock(run_.mutex);
+            run_.heldBytes -= bytes;
+            if (state == State::kDone) run_.head = k + 1;
+            run_.released.notify_all();
+        }
+        if (state == State::kDone || state == State::kStopped || state == State::kFailed) return state;
+    }
+}
+
+int Collector::RunParallel() {
     env_.view.ClearRows();
     report_.RunStarted();
 
@@ -241,161 +401,36 @@ int Collector::RunParallel() {
     std::string name;
     for (bool more = env_.view.FirstComputer(name); more; more = env_.view.NextComputer(name)) names.push_back(name);
     const std::size_t count = names.size();
-    int items = count > 0 ? env_.view.TreeItemCount() : 1;
-    if (items < 1) items = 1;
+    const int items = count > 0 ? std::max(env_.view.TreeItemCount(), 1) : 1;
     // Nothing to share out: the one computer goes straight to the view.
     if (count == 1) return RunInTurn(names, items);
 
-    HeldRun run(env_.heldBytes, env_.seams.heldFull);
-    std::mutex& mutex = run.mutex;
-    std::condition_variable& changed = run.changed;
-    std::vector<std::unique_ptr<HeldComputer>> held;
-    held.reserve(count);
-    for (std::size_t k = 0; k < count; ++k) held.push_back(std::make_unique<HeldComputer>(run, k));
-    std::size_t next = 0;   // the first computer no thread has taken
-    bool stopping = false;  // no computer is started any more
-    LeftBookmarks left;
-
-    // Computer k on the calling thread, with a Collector of its own.
-    const auto collect = [&](std::size_t k) {
-        HeldComputer& h = *held[k];
-        HeldView view(h, left);
-        HeldTrace trace(h);
-        RunEnvironment environment{env_.platform, env_.options, h.report, h.stop, view,
-                                   env_.trace ? &trace : nullptr, [] {}};
-        environment.cacheWithinLog = env_.cacheWithinLog;
-        environment.moduleCacheBytes = env_.moduleCacheBytes;
-        environment.eventFacts = env_.eventFacts;
-        if (env_.bookmarks)
-            environment.bookmarks = [&left, &outer = env_.bookmarks](const std::string& computer,
-                                                                      const std::string& log) {
-                std::optional<LogBookmark> bookmark;
-                return left.Find(computer, log, bookmark) ? bookmark : outer(computer, log);
-            };
-        State end = State::kFailed;
-        try {
-            Collector collector(std::move(environment));
-            collector.held_ = &h;
-            const int progress = 1000 + 3000 * static_cast<int>(k);
-            end = collector.CollectComputer(names[k], progress, items) ? State::kDone : State::kStopped;
-        } catch (...) {
-            h.failure = std::current_exception();
-        }
-        std::lock_guard<std::mutex> lock(mutex);
-        h.FlushReport();
-        h.state = end;
-        changed.notify_all();
-    };
-    // The same name twice in the list: the later one waits until the earlier
-    // is done, so that one's connection is not given back under the other.
-    const auto nameBusy = [&](std::size_t k) {
-        for (std::size_t j = 0; j < k; ++j)
-            if ((held[j]->state == State::kWaiting || held[j]->state == State::kRunning) &&
-                text::MbsICmp(names[j], names[k]) == 0)
-                return true;
-        return false;
-    };
-    const auto work = [&] {
-        if (env_.seams.workerStarting) env_.seams.workerStarting();
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!stopping && next < count) {
-            const std::size_t k = next++;
-            changed.wait(lock, [&] { return stopping || !nameBusy(k); });
-            if (stopping) return;  // the run writes k's stop lines when it is first in line
-            held[k]->state = State::kRunning;
-            lock.unlock();
-            collect(k);
-            lock.lock();
-        }
-    };
-    const auto stopAll = [&] {
-        stopping = true;
-        for (auto& h : held) h->stop = 1;
-        changed.notify_all();
-        run.released.notify_all();
-    };
-
-    std::vector<std::thread> threads;
-    // However the run ends, the threads are stopped and waited for: they use
-    // the platform and these locals.
-    struct Threads {
-        std::vector<std::thread>& threads;
-        std::mutex& mutex;
-        const std::function<void()> stop;
-        void JoinAll() {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                stop();
-            }
-            for (std::thread& t : threads)
-                if (t.joinable()) t.join();
-        }
-        ~Threads() { JoinAll(); }
-    } joinAtEnd{threads, mutex, stopAll};
-    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(env_.parallel), count);
-    try {
-        for (std::size_t i = 0; i < wanted; ++i) threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads, or none: then this one collects, one after another.
-        if (threads.empty()) return RunInTurn(names, items);
-    }
+    ParallelRun run(*this, names, items);
+    // Without a thread of its own this one collects, one after another.
+    if (!run.Start(std::min<std::size_t>(static_cast<std::size_t>(env_.parallel), count)))
+        return RunInTurn(names, items);
 
     // The run's thread only hands out: it collects nothing while computers'
     // threads run, so a stop reaches every collector at its next record and
     // the first computer reaches the view as it is read.
     for (std::size_t k = 0; k < count; ++k) {
-        HeldComputer& h = *held[k];
-        for (;;) {
-            State state;
-            std::deque<HeldStep> steps;
-            std::size_t bytes = 0;
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                if (env_.stopRequested && !stopping) stopAll();
-                if (h.state == State::kWaiting && stopping) {
-                    // Stopped before any thread began it: collected here with
-                    // its button pressed, it ends at its first stop check with
-                    // the lines a run of one after another writes there.
-                    h.state = State::kRunning;
-                    lock.unlock();
-                    collect(k);
-                    continue;
-                }
-                if (h.steps.empty() && (h.state == State::kWaiting || h.state == State::kRunning)) {
-                    if (env_.seams.awaitingResults) env_.seams.awaitingResults();
-                    changed.wait_for(lock, std::chrono::milliseconds(20));
-                }
-                steps = h.Take(bytes);
-                state = h.state;
-            }
-            const bool cut = Release(steps, names[k]);
-            if (cut) state = State::kStopped;
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                run.heldBytes -= bytes;
-                if (state == State::kDone) run.head = k + 1;
-                run.released.notify_all();
-            }
-            if (state == State::kDone) {
+        switch (run.HandOut(k)) {
+            case ParallelRun::State::kFailed:
+                run.StopAndJoin();
+                std::rethrow_exception(run.Failure(k));
+            case ParallelRun::State::kStopped:
+                report_.Cancelled(names[k]);
+                env_.stopRequested = 0;
+                run.StopAndJoin();
+                env_.view.EndProgress();
+                return 1;
+            default:
                 // The computer's logs have all ended: what the view holds back is shown.
                 env_.view.FlushRows();
                 break;
-            }
-            if (state == State::kFailed) {
-                joinAtEnd.JoinAll();
-                std::rethrow_exception(h.failure);
-            }
-            if (state == State::kStopped) {
-                report_.Cancelled(names[k]);
-                env_.stopRequested = 0;
-                joinAtEnd.JoinAll();
-                env_.view.EndProgress();
-                return 1;
-            }
         }
     }
-    for (std::thread& t : threads)
-        if (t.joinable()) t.join();
+    run.StopAndJoin();
     return Finish();
 }
 
