@@ -40,6 +40,10 @@ xvfb_pid=""
 # accepts connections, so a display of another session is never taken.
 start_xvfb() {
   local said n
+  # Ended by a signal, the script still runs its EXIT trap (which stops
+  # Xvfb): no display is left behind for the next run to find.
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
   said=$(mktemp) || return 1
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$said" >/dev/null 2>&1 &
   xvfb_pid=$!
