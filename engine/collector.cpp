@@ -157,11 +157,6 @@ int Collector::StopPath(const std::string& name) {
     return 1;
 }
 
-int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask) {
-    LogEnd end;
-    return GetLog(computerName, logName, typeMask, end);
-}
-
 int Collector::GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask,
                       LogEnd& end) {
     end = LogEnd{};

@@ -83,9 +83,8 @@ public:
     int Run();
 
     // Reads one log of one computer newest first, keeps the records of the
-    // date window and of `typeMask`, and appends a row for each.
-    int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask);
-    // The same, telling how the read ended and the bookmark it leaves.
+    // date window and of `typeMask`, and appends a row for each; `end` tells
+    // how the read ended and the bookmark it leaves.
     int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask, LogEnd& end);
 
     std::uint32_t EventCount() const { return eventCount_; }

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     quorvin::engine::Collector collector(
         quorvin::engine::RunEnvironment{platform, settings, report, stop, view, nullptr, [] {}});
     const auto engineStart = Clock::now();
-    const int result = collector.GetLog("BENCH", "system", 31);
+    quorvin::engine::LogEnd end;
+    const int result = collector.GetLog("BENCH", "system", 31, end);
     const double engineSeconds = Seconds(engineStart);
     if (result != 1 || view.rows != events || !report.empty()) {
         std::fprintf(stderr, "engine: result %d, %zu rows, report %zu bytes\n", result, view.rows, report.size());

@@ -58,7 +58,8 @@ protected:
 
     int Read(std::uint32_t mask = 31) {
         Collector collector(RunEnvironment{view_, settings, report, stop, rows, nullptr, [] {}});
-        return collector.GetLog("SV1", "system", mask);
+        LogEnd end;
+        return collector.GetLog("SV1", "system", mask, end);
     }
     std::vector<std::string> Ids() const {
         std::vector<std::string> ids;

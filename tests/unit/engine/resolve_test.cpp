@@ -51,7 +51,8 @@ protected:
         RunEnvironment environment{view_, settings, report, stop, rows, &trace, [] {}};
         environment.cacheWithinLog = caches;
         Collector collector(std::move(environment));
-        return collector.GetLog("SV1", "system", 31);
+        LogEnd end;
+        return collector.GetLog("SV1", "system", 31, end);
     }
     std::string Message(std::size_t i = 0) const { return rows.rows.at(i).columns[7]; }
 
