@@ -240,11 +240,22 @@ private:
         return data;
     }
 
+    // "now", "local", "lan_group", "browse", "computer", "network", "demo".
+    bool StandaloneLine(const std::string& keyword);
     bool Now();
     bool Browse();
     bool Server();
     bool NewComputer();
     bool Services();
+    bool Timing();
+    bool Account();
+    bool Address();
+    bool Environment();
+    bool RegFormat();
+    bool Registry();
+    bool Os();
+    bool SystemRoot();
+    bool Key();
     // "latency=MS timeout=MS", either or both.
     bool Waits(const char* usage, int& latencyMs, int& timeoutMs);
     bool Demo();
@@ -274,26 +285,12 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     const std::string& keyword = tokens[0].text;
 
     // Lines that stand on their own close every block.
-    if (keyword == "now" || keyword == "local" || keyword == "lan_group" || keyword == "browse" || keyword == "computer" ||
-        keyword == "network" || keyword == "demo") {
-        browse_ = computer_ = log_ = -1;
-        haveKey_ = false;
-        if (keyword == "now") return Now();
-        if (keyword == "network") return Waits("network latency=MS timeout=MS", d_.latencyMs, d_.timeoutMs);
-        if (keyword == "local") {
-            if (!Arguments(1, 1, "local NAME")) return false;
-            d_.localComputer = Arg(1);
-            return true;
+    for (const char* own : {"now", "local", "lan_group", "browse", "computer", "network", "demo"})
+        if (keyword == own) {
+            browse_ = computer_ = log_ = -1;
+            haveKey_ = false;
+            return StandaloneLine(keyword);
         }
-        if (keyword == "lan_group") {
-            if (!Arguments(1, 1, "lan_group NAME")) return false;
-            d_.lanGroup = Arg(1);
-            return true;
-        }
-        if (keyword == "browse") return Browse();
-        if (keyword == "demo") return Demo();
-        return NewComputer();
-    }
     if (keyword == "server") {
         if (browse_ < 0) return Fail("\"server\" outside a browse block");
         return Server();
@@ -312,79 +309,117 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     // Every other line of a computer closes its key and log blocks.
     haveKey_ = false;
     log_ = -1;
-    DescribedComputer& computer = *Computer();
-    if (keyword == "services") return Services();
-    if (keyword == "timing") return Waits("timing latency=MS timeout=MS", computer.latencyMs, computer.timeoutMs);
-    if (keyword == "account") {
-        if (!Arguments(2, 2, "account USER PASSWORD")) return false;
-        for (const auto& account : computer.accounts)
-            if (Equal(account.first, Arg(1))) return Fail("account " + Arg(1) + " given twice");
-        computer.accounts.emplace_back(Arg(1), Arg(2));
-        return true;
-    }
-    if (keyword == "address") {
-        if (!Arguments(1, 64, "address ADDRESS...")) return false;
-        for (std::size_t i = 1; i < tokens.size(); ++i) {
-            if (Arg(i).empty() || Arg(i).find_first_of("\\/,") != std::string::npos)
-                return Fail("bad address \"" + Arg(i) + "\"");
-            computer.addresses.push_back(Arg(i));
-        }
-        return true;
-    }
-    if (keyword == "env") {
-        if (!Arguments(2, 2, "env NAME VALUE")) return false;
-        if (Arg(1).empty() || Arg(1).find_first_of("=%") != std::string::npos) return Fail("bad variable name");
-        computer.environment.emplace_back(Arg(1), Arg(2));
-        return true;
-    }
-    if (keyword == "regformat") {
-        if (!Arguments(1, 1, "regformat regedit4|version5")) return false;
-        if (Arg(1) != "regedit4" && Arg(1) != "version5") return Fail("expected regformat regedit4 or version5");
-        computer.regFormat = Arg(1);
-        return true;
-    }
-    if (keyword == "registry") {
-        if (!Arguments(1, 1, "registry FILE.reg")) return false;
-        if (!computer.registrySteps.empty())
-            return Fail("\"registry\" comes before every other registry line of a computer, and once");
-        RegistryStep step;
-        step.kind = RegistryStep::Kind::kImport;
-        step.file = Arg(1);
-        step.line = line_;
-        computer.registrySteps.push_back(std::move(step));
-        return true;
-    }
-    if (keyword == "os") {
-        if (!Arguments(2, 3, "os VERSION BUILD [SERVICEPACK]")) return false;
-        const std::string key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-        SetValue(key, "CurrentVersion", platform::regtype::kSz, TextData(Arg(1)));
-        SetValue(key, "CurrentBuildNumber", platform::regtype::kSz, TextData(Arg(2)));
-        if (tokens.size() > 3) SetValue(key, "CSDVersion", platform::regtype::kSz, TextData(Arg(3)));
-        return true;
-    }
-    if (keyword == "systemroot") {
-        if (!Arguments(1, 1, "systemroot PATH")) return false;
-        if (ParseWindowsPath(Arg(1) + "\\").kind != WindowsPath::Kind::kDrive) return Fail("systemroot needs X:\\...");
-        SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", platform::regtype::kSz,
-                 TextData(Arg(1)));
-        return true;
-    }
-    if (keyword == "key") {
-        if (!Arguments(1, 1, "key PATH")) return false;
-        RegistryStep step;
-        step.kind = RegistryStep::Kind::kCreateKey;
-        step.keyPath = Arg(1);
-        step.line = line_;
-        computer.registrySteps.push_back(std::move(step));
-        key_ = Arg(1);
-        haveKey_ = true;
-        return true;
-    }
-    if (keyword == "source") return Source();
-    if (keyword == "file") return File();
-    if (keyword == "muifile") return MuiFile();
-    if (keyword == "log") return Log();
+    static const struct {
+        const char* keyword;
+        bool (Parser::*read)();
+    } kComputerLines[] = {
+        {"services", &Parser::Services}, {"timing", &Parser::Timing},       {"account", &Parser::Account},
+        {"address", &Parser::Address},   {"env", &Parser::Environment},     {"regformat", &Parser::RegFormat},
+        {"registry", &Parser::Registry}, {"os", &Parser::Os},               {"systemroot", &Parser::SystemRoot},
+        {"key", &Parser::Key},           {"source", &Parser::Source},       {"file", &Parser::File},
+        {"muifile", &Parser::MuiFile},   {"log", &Parser::Log},
+    };
+    for (const auto& line : kComputerLines)
+        if (keyword == line.keyword) return (this->*line.read)();
     return Fail("unknown keyword \"" + keyword + "\"");
+}
+
+bool Parser::StandaloneLine(const std::string& keyword) {
+    if (keyword == "now") return Now();
+    if (keyword == "network") return Waits("network latency=MS timeout=MS", d_.latencyMs, d_.timeoutMs);
+    if (keyword == "local") {
+        if (!Arguments(1, 1, "local NAME")) return false;
+        d_.localComputer = Arg(1);
+        return true;
+    }
+    if (keyword == "lan_group") {
+        if (!Arguments(1, 1, "lan_group NAME")) return false;
+        d_.lanGroup = Arg(1);
+        return true;
+    }
+    if (keyword == "browse") return Browse();
+    if (keyword == "demo") return Demo();
+    return NewComputer();
+}
+
+bool Parser::Timing() {
+    DescribedComputer& computer = *Computer();
+    return Waits("timing latency=MS timeout=MS", computer.latencyMs, computer.timeoutMs);
+}
+
+bool Parser::Account() {
+    if (!Arguments(2, 2, "account USER PASSWORD")) return false;
+    DescribedComputer& computer = *Computer();
+    for (const auto& account : computer.accounts)
+        if (Equal(account.first, Arg(1))) return Fail("account " + Arg(1) + " given twice");
+    computer.accounts.emplace_back(Arg(1), Arg(2));
+    return true;
+}
+
+bool Parser::Address() {
+    if (!Arguments(1, 64, "address ADDRESS...")) return false;
+    for (std::size_t i = 1; i < tokens_->size(); ++i) {
+        if (Arg(i).empty() || Arg(i).find_first_of("\\/,") != std::string::npos)
+            return Fail("bad address \"" + Arg(i) + "\"");
+        Computer()->addresses.push_back(Arg(i));
+    }
+    return true;
+}
+
+bool Parser::Environment() {
+    if (!Arguments(2, 2, "env NAME VALUE")) return false;
+    if (Arg(1).empty() || Arg(1).find_first_of("=%") != std::string::npos) return Fail("bad variable name");
+    Computer()->environment.emplace_back(Arg(1), Arg(2));
+    return true;
+}
+
+bool Parser::RegFormat() {
+    if (!Arguments(1, 1, "regformat regedit4|version5")) return false;
+    if (Arg(1) != "regedit4" && Arg(1) != "version5") return Fail("expected regformat regedit4 or version5");
+    Computer()->regFormat = Arg(1);
+    return true;
+}
+
+bool Parser::Registry() {
+    if (!Arguments(1, 1, "registry FILE.reg")) return false;
+    DescribedComputer& computer = *Computer();
+    if (!computer.registrySteps.empty())
+        return Fail("\"registry\" comes before every other registry line of a computer, and once");
+    RegistryStep step;
+    step.kind = RegistryStep::Kind::kImport;
+    step.file = Arg(1);
+    step.line = line_;
+    computer.registrySteps.push_back(std::move(step));
+    return true;
+}
+
+bool Parser::Os() {
+    if (!Arguments(2, 3, "os VERSION BUILD [SERVICEPACK]")) return false;
+    const std::string key = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    SetValue(key, "CurrentVersion", platform::regtype::kSz, TextData(Arg(1)));
+    SetValue(key, "CurrentBuildNumber", platform::regtype::kSz, TextData(Arg(2)));
+    if (tokens_->size() > 3) SetValue(key, "CSDVersion", platform::regtype::kSz, TextData(Arg(3)));
+    return true;
+}
+
+bool Parser::SystemRoot() {
+    if (!Arguments(1, 1, "systemroot PATH")) return false;
+    if (ParseWindowsPath(Arg(1) + "\\").kind != WindowsPath::Kind::kDrive) return Fail("systemroot needs X:\\...");
+    SetValue("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", platform::regtype::kSz,
+             TextData(Arg(1)));
+    return true;
+}
+
+bool Parser::Key() {
+    if (!Arguments(1, 1, "key PATH")) return false;
+    RegistryStep step;
+    step.kind = RegistryStep::Kind::kCreateKey;
+    step.keyPath = Arg(1);
+    step.line = line_;
+    Computer()->registrySteps.push_back(std::move(step));
+    key_ = Arg(1);
+    haveKey_ = true;
+    return true;
 }
 
 bool Parser::Now() {
