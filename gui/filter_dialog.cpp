@@ -56,34 +56,28 @@ void FilterDialog::Show(const FilterFields& fields) {
     for (const Field& field : kFields) static_cast<void>(SetItemText(field.id, fields.*field.text));
 }
 
-FilterFields FilterDialog::Read() const {
-    FilterFields fields;
+// The fields as the dialog shows them; false, with `error` naming it, when a
+// text field holds a character CP932 has not (read as '?', it would match
+// question marks).
+bool FilterDialog::Read(FilterFields& fields, FilterError& error) const {
     fields.types = fields.logs = 0;
     for (const Box& box : kBoxes)
         if (IsDlgButtonChecked(Handle(), box.id) == BST_CHECKED) fields.*box.set |= box.bit;
-    for (const Field& field : kFields) fields.*field.text = ItemText(field.id);
-    return fields;
-}
-
-// The first text field holding a character CP932 has not (it would be read
-// as '?' and match question marks); false when every one can be read.
-bool FilterDialog::UnreadableField(FilterError& error) const {
     for (const Field& field : kFields) {
-        std::string text;
         std::size_t character = 0;
-        if (!ui::ExactText(Item(field.id), text, character)) {
+        if (!ui::ExactText(Item(field.id), fields.*field.text, character)) {
             error = {field.field, FilterProblem::kNoCp932Form, {}, character};
-            return true;
+            return false;
         }
     }
-    return false;
+    return true;
 }
 
 void FilterDialog::Accept() {
-    const FilterFields fields = Read();
+    FilterFields fields;
     FilterError error{};
     std::optional<EventFilter> filter;
-    if (!UnreadableField(error)) filter = EventFilter::Parse(fields, error);
+    if (Read(fields, error)) filter = EventFilter::Parse(fields, error);
     if (!filter) {
         ui::ShowMessage(Handle(), FilterErrorMessage(error));
         static const int kFieldOf[] = {IDC_FILTER_INFORMATION, IDC_FILTER_SYSTEM,    IDC_FILTER_COMPUTERS,

@@ -27,9 +27,8 @@ protected:
 
 private:
     void Show(const FilterFields& fields);
-    FilterFields Read() const;
+    bool Read(FilterFields& fields, FilterError& error) const;
     void Accept();
-    bool UnreadableField(FilterError& error) const;
 
     FilterFields fields_;
     EventFilter filter_;
