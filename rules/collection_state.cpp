@@ -2,6 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <mutex>
+#include <set>
+
 #include "core/cp932.h"
 
 namespace quorvin::run {
@@ -22,34 +25,133 @@ bool ReadNumber(const nlohmann::json& entry, const char* key, std::uint32_t& val
     return true;
 }
 
+// The name as it reads back from its readable form.
+std::string ReadBack(const std::string& cp932) { return text::Utf8ToCp932(text::Cp932ToUtf8Marked(cp932)); }
+
+bool SameComputer(const StateEntry& entry, const std::string& computer) {
+    if (text::MbsICmp(entry.computer, computer) == 0) return true;
+    return entry.readableOnly && text::MbsICmp(entry.computer, ReadBack(computer)) == 0;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (const char c : bytes) {
+        hex += digits[static_cast<unsigned char>(c) >> 4];
+        hex += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}
+
+bool FromHex(const std::string& hex, std::string& bytes) {
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    if (hex.empty() || hex.size() % 2 != 0) return false;
+    bytes.clear();
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]), low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes += static_cast<char>(high << 4 | low);
+    }
+    return bytes.find('\0') == std::string::npos;
+}
+
+// Whether a readable name may stand for bytes other than its own: it holds
+// a byte that formed no character, or a character CP932 spells two ways
+// (NEC's row 13 and the IBM extensions repeat characters of other rows).
+bool MayBeOtherBytes(const std::string& utf8) {
+    static std::set<char16_t> repeated;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (lead > 0x9F && lead < 0xE0) continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+                const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+                const std::u16string unit = text::ToUtf16(bytes);
+                if (unit.size() == 1 && text::FromUtf16(unit) != bytes) repeated.insert(unit[0]);
+            }
+        }
+    });
+    if (utf8.find("\xEF\xBF\xBD") != std::string::npos) return true;
+    for (const char16_t unit : text::ToUtf16(text::Utf8ToCp932(utf8)))
+        if (repeated.count(unit) != 0) return true;
+    return false;
+}
+
+// One entry of "logs" into `read`; false with `error` (without its place).
+bool ReadEntry(const nlohmann::json& entry, StateEntry& read, std::string& error) {
+    if (!entry.is_object()) {
+        error = "not an object";
+        return false;
+    }
+    const auto computer = entry.find("computer");
+    const auto bytes = entry.find("computer_cp932");
+    const auto log = entry.find("log");
+    if (computer == entry.end() || !computer->is_string() || computer->get<std::string>().empty()) {
+        error = "no \"computer\" name";
+        return false;
+    }
+    if (log == entry.end() || !log->is_string() || !KnownLog(log->get<std::string>())) {
+        error = "\"log\" is not system, security or application";
+        return false;
+    }
+    if (!ReadNumber(entry, "record", read.bookmark.recordNumber) ||
+        !ReadNumber(entry, "written", read.bookmark.timeWritten)) {
+        error = "\"record\" and \"written\" must be numbers from 0 to 4294967295";
+        return false;
+    }
+    read.log = log->get<std::string>();
+    read.readableOnly = bytes == entry.end();
+    if (read.readableOnly) {
+        read.computer = text::Utf8ToCp932(computer->get<std::string>());
+    } else if (!bytes->is_string() || !FromHex(bytes->get<std::string>(), read.computer)) {
+        error = "\"computer_cp932\" is not the name's bytes in hexadecimal";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<engine::LogBookmark> CollectionState::Find(const std::string& computer, const std::string& log) const {
     for (const StateEntry& entry : entries_)
-        if (entry.log == log && text::MbsICmp(entry.computer, computer) == 0) return entry.bookmark;
+        if (entry.log == log && SameComputer(entry, computer)) return entry.bookmark;
     return std::nullopt;
 }
 
 void CollectionState::Set(const std::string& computer, const std::string& log,
                           const std::optional<engine::LogBookmark>& bookmark) {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->log != log || text::MbsICmp(it->computer, computer) != 0) continue;
-        if (bookmark)
-            it->bookmark = *bookmark;
-        else
-            entries_.erase(it);
+    if (bookmark) {
+        Put({computer, log, *bookmark, false});
         return;
     }
-    if (bookmark) entries_.push_back({computer, log, *bookmark});
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->log == log && SameComputer(*it, computer)) {
+            entries_.erase(it);
+            return;
+        }
+}
+
+void CollectionState::Put(StateEntry entry) {
+    for (StateEntry& old : entries_)
+        if (old.log == entry.log && SameComputer(old, entry.computer)) {
+            old = std::move(entry);
+            return;
+        }
+    entries_.push_back(std::move(entry));
 }
 
 std::string WriteState(const CollectionState& state) {
-    std::string text = "{\"kind\":\"" + std::string(kKind) + "\",\"version\":" + std::to_string(kVersion) +
-                       ",\"logs\":[";
+    std::string text = "{\"kind\":\"" + std::string(kKind) + "\",\"version\":" + std::to_string(kVersion);
+    if (state.eventsLength) text += ",\"events_length\":" + std::to_string(*state.eventsLength);
+    text += ",\"logs\":[";
     bool first = true;
     for (const StateEntry& entry : state.Entries()) {
         nlohmann::ordered_json j;
-        j["computer"] = text::Cp932ToUtf8Marked(entry.computer);
+        const std::string readable = text::Cp932ToUtf8Marked(entry.computer);
+        j["computer"] = readable;
+        if (!entry.readableOnly && text::Utf8ToCp932(readable) != entry.computer) j["computer_cp932"] = Hex(entry.computer);
         j["log"] = entry.log;
         j["record"] = entry.bookmark.recordNumber;
         j["written"] = entry.bookmark.timeWritten;
@@ -71,7 +173,8 @@ bool ParseState(std::string_view text, CollectionState& state, std::string& erro
         error = std::string("no state file of this program: ") + e.what();
         return false;
     }
-    if (!document.is_object() || document.value("kind", std::string()) != kKind) {
+    const auto kind = document.is_object() ? document.find("kind") : document.end();
+    if (!document.is_object() || kind == document.end() || !kind->is_string() || kind->get<std::string>() != kKind) {
         error = "no state file of this program: \"kind\" is not \"" + std::string(kKind) + "\"";
         return false;
     }
@@ -80,41 +183,35 @@ bool ParseState(std::string_view text, CollectionState& state, std::string& erro
         error = "a state file of another version (this program reads version " + std::to_string(kVersion) + ")";
         return false;
     }
+    if (const auto length = document.find("events_length"); length != document.end()) {
+        if (!length->is_number_unsigned()) {
+            error = "\"events_length\" is not a length in bytes";
+            return false;
+        }
+        state.eventsLength = length->get<std::uint64_t>();
+    }
     const auto logs = document.find("logs");
     if (logs == document.end() || !logs->is_array()) {
         error = "the state file has no \"logs\" list";
         return false;
     }
     for (std::size_t i = 0; i < logs->size(); ++i) {
-        const nlohmann::json& entry = (*logs)[i];
         const std::string where = "entry " + std::to_string(i + 1) + " of \"logs\": ";
-        if (!entry.is_object()) {
-            error = where + "not an object";
-            return false;
-        }
-        const auto computer = entry.find("computer");
-        const auto log = entry.find("log");
         StateEntry read;
-        if (computer == entry.end() || !computer->is_string() || computer->get<std::string>().empty()) {
-            error = where + "no \"computer\" name";
+        if (!ReadEntry((*logs)[i], read, error)) {
+            error = where + error;
             return false;
         }
-        if (log == entry.end() || !log->is_string() || !KnownLog(log->get<std::string>())) {
-            error = where + "\"log\" is not system, security or application";
-            return false;
-        }
-        if (!ReadNumber(entry, "record", read.bookmark.recordNumber) ||
-            !ReadNumber(entry, "written", read.bookmark.timeWritten)) {
-            error = where + "\"record\" and \"written\" must be numbers from 0 to 4294967295";
-            return false;
-        }
-        read.computer = text::Utf8ToCp932(computer->get<std::string>());
-        read.log = log->get<std::string>();
         if (state.Find(read.computer, read.log)) {
-            error = where + "a second entry for the same computer and log";
-            return false;
+            // Earlier versions wrote a second entry for a name that did not
+            // read back to its bytes; the later one is the newer.
+            const std::string readable = (*logs)[i]["computer"].get<std::string>();
+            if (!read.readableOnly || !MayBeOtherBytes(readable)) {
+                error = where + "a second entry for the same computer and log";
+                return false;
+            }
         }
-        state.Set(read.computer, read.log, read.bookmark);
+        state.Put(std::move(read));
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // The state of scheduled collection: per computer and log the bookmark of
 // the last record handed on, kept in a small JSON file between runs.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ struct StateEntry {
     std::string computer;  // CP932, as the computer list names it
     std::string log;       // "system", "security" or "application"
     engine::LogBookmark bookmark;
+    // Read from an entry that kept only the readable name (UTF-8), which
+    // some names do not survive: it stands for every name that reads as it
+    // does, until a run sets it.
+    bool readableOnly = false;
 };
 
 class CollectionState {
@@ -23,19 +28,28 @@ public:
     std::optional<engine::LogBookmark> Find(const std::string& computer, const std::string& log) const;
     // What a complete read of a log leaves: its new bookmark, or none.
     void Set(const std::string& computer, const std::string& log, const std::optional<engine::LogBookmark>& bookmark);
+    // An entry as a file holds it, in the place of the entry it stands for.
+    void Put(StateEntry entry);
     const std::vector<StateEntry>& Entries() const { return entries_; }
+
+    // The length of the events file this state vouches for: the file as the
+    // run that wrote the state left it. Bytes past it were added by a run
+    // that did not end (killed, a power loss) and are not handed on yet.
+    std::optional<std::uint64_t> eventsLength;
 
 private:
     std::vector<StateEntry> entries_;
 };
 
-// The file's text (UTF-8 JSON, one entry a line, ending in "\n").
+// The file's text (UTF-8 JSON, one entry a line, ending in "\n"). A name
+// whose readable form does not read back to its bytes keeps them beside it.
 std::string WriteState(const CollectionState& state);
 
 // Reads a state file's text. False with `error` (UTF-8) saying what is
 // wrong and where: a file that is no JSON (with its line and column), of
-// another kind or version, or an entry (by its number) without a computer,
-// with an unknown log or a record number or time that is no 32-bit number.
+// another kind or version, a field of the wrong type, or an entry (by its
+// number) without a computer, with an unknown log, a record number or time
+// that is no 32-bit number, or a second entry for one computer and log.
 // An empty text is an empty state.
 bool ParseState(std::string_view text, CollectionState& state, std::string& error);
 
