@@ -3,10 +3,6 @@
 #include "cli/cli_options.h"
 #include "core/cp932.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace quorvin::cli {
 
 PasswordSource ChoosePasswordSource(const CliOptions& o, bool inputIsTerminal) {
@@ -79,15 +75,6 @@ bool AccountTextFromUtf16(std::u16string_view utf16, const char* what, std::stri
     const bool whole = back == utf16;
     Wipe(back);
     return CheckAccountText(whole, what, cp932, error);
-}
-
-void WipeBytes(void* bytes, std::size_t size) {
-#ifdef _WIN32
-    SecureZeroMemory(bytes, size);
-#else
-    volatile unsigned char* p = static_cast<volatile unsigned char*>(bytes);
-    for (std::size_t i = 0; i < size; ++i) p[i] = 0;
-#endif
 }
 
 void Wipe(std::string& secret) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/secret.h"
+
 namespace quorvin::cli {
 
 struct CliOptions;
@@ -49,6 +51,6 @@ bool AccountTextFromUtf16(std::u16string_view utf16, const char* what, std::stri
 // Overwrites the bytes of a text that held a secret, then empties it.
 void Wipe(std::string& secret);
 void Wipe(std::u16string& secret);
-void WipeBytes(void* bytes, std::size_t size);
+using text::WipeBytes;
 
 }  // namespace quorvin::cli
