@@ -1,6 +1,7 @@
 #include "engine/collector.h"
 
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <thread>
@@ -105,7 +106,9 @@ bool Collector::CollectComputer(const std::string& name, int progress, int items
     const RunOptions& s = env_.options;
     const std::uint32_t typeMask = TypeMask(s);
     if (s.AnotherLoginName) {
-        const platform::Error error = connections_.Connect(name, s.Username, s.Password);
+        // The password is handed on as a view of the options' own field.
+        const std::string_view password(s.Password, strnlen(s.Password, sizeof s.Password));
+        const platform::Error error = connections_.Connect(name, s.Username, password);
         if (error != platform::error::kSuccess) report_.AlternateLoginFailed(name, s.Username, error);
     }
     // The connections are given back however the computer ends.

@@ -7,7 +7,7 @@
 namespace quorvin::engine {
 
 platform::Error ComputerConnections::Connect(const std::string& name, const std::string& user,
-                                             const std::string& password) {
+                                             std::string_view password) {
     CancelAll();
     prefix_ = "\\\\" + name + "\\";
     const std::string share = prefix_ + "admin$";

@@ -10,6 +10,7 @@
 // done with.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "services/services.h"
@@ -24,8 +25,9 @@ public:
     ~ComputerConnections() { CancelAll(); }
 
     // Connects "\\NAME\admin$" with the account. On success the computer
-    // is read under it and its shares are noted from then on.
-    platform::Error Connect(const std::string& name, const std::string& user, const std::string& password);
+    // is read under it and its shares are noted from then on. The password
+    // is not copied.
+    platform::Error Connect(const std::string& name, const std::string& user, std::string_view password);
     bool Connected() const { return !shares_.empty(); }
 
     // A share of the connected computer that the run uses: "IPC$", or the

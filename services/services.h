@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/error.h"
@@ -88,8 +89,9 @@ class ConnectionService {
 public:
     virtual ~ConnectionService() = default;
     // WNetAddConnection2A with a disk resource, no local name and no provider.
+    // The password is read where it lies; any copy made of it is wiped.
     virtual Error AddConnection(const std::string& remoteName, const std::string& user,
-                                const std::string& password) = 0;
+                                std::string_view password) = 0;
     // WNetCancelConnection2A without forcing.
     virtual Error CancelConnection(const std::string& remoteName) = 0;
 };

@@ -20,7 +20,7 @@ bool ParseRemoteName(const std::string& remoteName, std::string& server, std::st
 }  // namespace
 
 platform::Error Connections::AddConnection(const std::string& remoteName, const std::string& user,
-                                           const std::string& password) {
+                                           std::string_view password) {
     std::string server, share;
     if (!ParseRemoteName(remoteName, server, share)) return error::kBadNetName;
     const int index = state_.config.FindComputer(server);

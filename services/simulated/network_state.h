@@ -82,7 +82,7 @@ class Connections final : public platform::ConnectionService {
 public:
     explicit Connections(SimulatedNetwork::State& state) : state_(state) {}
     platform::Error AddConnection(const std::string& remoteName, const std::string& user,
-                                  const std::string& password) override;
+                                  std::string_view password) override;
     platform::Error CancelConnection(const std::string& remoteName) override;
 
 private:

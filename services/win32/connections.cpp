@@ -2,17 +2,37 @@
 
 #include <winnetwk.h>
 
+#include "core/secret.h"
 #include "services/win32/win32_platform.h"
 
 namespace quorvin::win32 {
 
+namespace {
+
+// The password as UTF-16, converted as Wide() converts, straight into a
+// buffer that is wiped when it goes.
+platform::Error WidePassword(std::string_view cp932, text::WideSecret& wide) {
+    if (cp932.empty()) return platform::error::kSuccess;
+    const int bytes = static_cast<int>(cp932.size());
+    const int units = MultiByteToWideChar(932, 0, cp932.data(), bytes, nullptr, 0);
+    if (units <= 0) return LastError();
+    text::WideSecret converted(static_cast<std::size_t>(units));
+    if (MultiByteToWideChar(932, 0, cp932.data(), bytes, converted.data(), units) != units) return LastError();
+    wide = std::move(converted);
+    return platform::error::kSuccess;
+}
+
+}  // namespace
+
 // The user name and password are passed as given, also when empty (an
 // empty password is a blank one, not the default one).
 platform::Error ConnectionService::AddConnection(const std::string& remoteName, const std::string& user,
-                                                 const std::string& password) {
+                                                 std::string_view password) {
+    text::WideSecret widePassword;
+    if (const platform::Error error = WidePassword(password, widePassword); error != platform::error::kSuccess)
+        return error;
     std::wstring wideRemote = Wide(remoteName);
     const std::wstring wideUser = Wide(user);
-    const std::wstring widePassword = Wide(password);
     NETRESOURCEW resource{};
     resource.dwType = RESOURCETYPE_DISK;
     resource.lpLocalName = nullptr;

@@ -41,7 +41,7 @@ public:
 class ConnectionService final : public platform::ConnectionService {
 public:
     platform::Error AddConnection(const std::string& remoteName, const std::string& user,
-                                  const std::string& password) override;
+                                  std::string_view password) override;
     platform::Error CancelConnection(const std::string& remoteName) override;
 };
 

@@ -162,7 +162,7 @@ platform::Error FakePlatform::ConnectLocalMachine(const std::string& machine,
 }
 
 platform::Error FakePlatform::AddConnection(const std::string& remote, const std::string& user,
-                                            const std::string& password) {
+                                            std::string_view password) {
     connectionLog.push_back("add " + remote + " " + user);
     if (auto failure = connectionErrors.find(remote); failure != connectionErrors.end()) return failure->second;
     auto it = passwords.find(remote);

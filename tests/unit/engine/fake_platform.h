@@ -103,7 +103,7 @@ public:
     platform::Error ConnectLocalMachine(const std::string& machine,
                                         std::unique_ptr<platform::RegistryKey>& key) override;
     platform::Error AddConnection(const std::string& remote, const std::string& user,
-                                  const std::string& password) override;
+                                  std::string_view password) override;
     platform::Error CancelConnection(const std::string& remote) override;
     platform::Error LoadDataFile(const std::string& path, std::unique_ptr<platform::MessageModule>& module) override;
     platform::Error FormatMessage(const platform::MessageModule* module, std::uint32_t id,
