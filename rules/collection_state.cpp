@@ -144,7 +144,12 @@ void CollectionState::Put(StateEntry entry) {
 
 std::string WriteState(const CollectionState& state) {
     std::string text = "{\"kind\":\"" + std::string(kKind) + "\",\"version\":" + std::to_string(kVersion);
-    if (state.eventsLength) text += ",\"events_length\":" + std::to_string(*state.eventsLength);
+    if (state.events) {
+        nlohmann::ordered_json events;
+        events["file"] = state.events->file;
+        events["length"] = state.events->length;
+        text += ",\"events\":" + events.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    }
     text += ",\"logs\":[";
     bool first = true;
     for (const StateEntry& entry : state.Entries()) {
@@ -183,12 +188,14 @@ bool ParseState(std::string_view text, CollectionState& state, std::string& erro
         error = "a state file of another version (this program reads version " + std::to_string(kVersion) + ")";
         return false;
     }
-    if (const auto length = document.find("events_length"); length != document.end()) {
-        if (!length->is_number_unsigned()) {
-            error = "\"events_length\" is not a length in bytes";
+    if (const auto events = document.find("events"); events != document.end()) {
+        const auto file = events->is_object() ? events->find("file") : events->end();
+        const auto length = events->is_object() ? events->find("length") : events->end();
+        if (file == events->end() || !file->is_string() || length == events->end() || !length->is_number_unsigned()) {
+            error = "\"events\" does not name a file and its length in bytes";
             return false;
         }
-        state.eventsLength = length->get<std::uint64_t>();
+        state.events = CollectionState::EventsMark{file->get<std::string>(), length->get<std::uint64_t>()};
     }
     const auto logs = document.find("logs");
     if (logs == document.end() || !logs->is_array()) {

@@ -32,10 +32,17 @@ public:
     void Put(StateEntry entry);
     const std::vector<StateEntry>& Entries() const { return entries_; }
 
-    // The length of the events file this state vouches for: the file as the
-    // run that wrote the state left it. Bytes past it were added by a run
-    // that did not end (killed, a power loss) and are not handed on yet.
-    std::optional<std::uint64_t> eventsLength;
+    // The events file this state vouches for, as the run that wrote the
+    // state left it: the file's identity (as the file system gives it) and
+    // length. Bytes past that length in the same file were added by a run
+    // that did not end (killed, a power loss) and were never handed on.
+    struct EventsMark {
+        std::string file;
+        std::uint64_t length = 0;
+        bool operator==(const EventsMark& o) const { return file == o.file && length == o.length; }
+        bool operator!=(const EventsMark& o) const { return !(*this == o); }
+    };
+    std::optional<EventsMark> events;
 
 private:
     std::vector<StateEntry> entries_;

@@ -101,17 +101,18 @@ TEST(CollectionState, WrittenStateReadsBackAndEveryDamageIsAMessage) {
 TEST(CollectionState, EveryFieldOfTheWrongTypeIsAMessageNeverAnException) {
     // Each value of a good file replaced by a value of every other type.
     const nlohmann::json good = nlohmann::json::parse(
-        "{\"kind\":\"quorvin-collection-state\",\"version\":1,\"events_length\":10,\"logs\":["
+        "{\"kind\":\"quorvin-collection-state\",\"version\":1,\"events\":{\"file\":\"1:2\",\"length\":10},\"logs\":["
         "{\"computer\":\"A\",\"computer_cp932\":\"41\",\"log\":\"system\",\"record\":1,\"written\":1}]}");
     const nlohmann::json others[] = {1, -1, 1.5, "x", nullptr, true, nlohmann::json::array(), nlohmann::json::object()};
     std::vector<nlohmann::json> bad;
     for (const auto& [key, value] : good.items())
         for (const nlohmann::json& other : others)
             if (other.type() != value.type() && !(value.is_number() && other == 1)) bad.push_back(good), bad.back()[key] = other;
-    for (const auto& [key, value] : good["logs"][0].items())
-        for (const nlohmann::json& other : others)
-            if (other.type() != value.type() && !(value.is_number() && other == 1))
-                bad.push_back(good), bad.back()["logs"][0][key] = other;
+    for (const char* inner : {"/logs/0", "/events"})
+        for (const auto& [key, value] : good[nlohmann::json::json_pointer(inner)].items())
+            for (const nlohmann::json& other : others)
+                if (other.type() != value.type() && !(value.is_number() && other == 1))
+                    bad.push_back(good), bad.back()[nlohmann::json::json_pointer(inner)][key] = other;
     for (const nlohmann::json& document : bad) {
         CollectionState read;
         std::string error;
@@ -127,13 +128,13 @@ TEST(CollectionState, NamesThatDoNotSurviveTheirReadableFormAreFoundAgain) {
     // second way; 0xFF and a lone lead byte form no character.
     const std::string names[] = {"SV\x87\x90", "\xEE\xE0SV", "SV\xFF", "SV\x81", "\x81\xE0"};
     CollectionState state;
-    state.eventsLength = 123456789012u;
+    state.events = CollectionState::EventsMark{"2049:77", 123456789012u};
     for (std::uint32_t i = 0; i < 5; ++i) state.Set(names[i], "system", engine::LogBookmark{i + 1, i});
     const std::string text = WriteState(state);
     CollectionState read;
     std::string error;
     ASSERT_TRUE(ParseState(text, read, error)) << error;
-    EXPECT_EQ(read.eventsLength, state.eventsLength);
+    EXPECT_EQ(read.events, state.events);
     ASSERT_EQ(read.Entries().size(), 5u);
     for (std::uint32_t i = 0; i < 5; ++i) EXPECT_EQ(read.Find(names[i], "system"), (engine::LogBookmark{i + 1, i})) << i;
     EXPECT_EQ(WriteState(read), text);
@@ -146,7 +147,7 @@ TEST(CollectionState, NamesThatDoNotSurviveTheirReadableFormAreFoundAgain) {
         "{\"computer\":\"SV\xE2\x89\x92\",\"log\":\"system\",\"record\":5,\"written\":5},\n"
         "{\"computer\":\"SV\xE2\x89\x92\",\"log\":\"system\",\"record\":9,\"written\":9}\n]}\n";
     ASSERT_TRUE(ParseState(earlier, read, error)) << error;
-    EXPECT_FALSE(read.eventsLength);
+    EXPECT_FALSE(read.events);
     EXPECT_EQ(read.Find("SV\x87\x90", "system"), (engine::LogBookmark{9, 9}));
     EXPECT_EQ(read.Find("sv\x81\xE0", "system"), (engine::LogBookmark{9, 9}));
     read.Set("SV\x87\x90", "system", engine::LogBookmark{10, 10});
