@@ -16,6 +16,7 @@
 #include "cli/credential.h"
 #include "cli/output.h"
 #include "cli/password.h"
+#include "cli/run_lock.h"
 #include "cli/terminal.h"
 #include "core/cp932.h"
 #include "core/local_time.h"
@@ -246,6 +247,40 @@ std::string SharedOutputs(const CliOptions& o) {
     return SharedOutputRefusal(places);
 }
 
+// --state needs an events file that can be cut back: the events of a log
+// that fails part way go out of it again. The refusal, or empty.
+std::string StateOutputRefusal(const CliOptions& o) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(o.csv, ec);
+    if (status.type() == std::filesystem::file_type::regular || status.type() == std::filesystem::file_type::not_found)
+        return {};
+    return "--state needs the events in a file that can be cut back when a log fails part way: " + o.csv.u8string() +
+           " is no such file (a pipe, a device or a folder)";
+}
+
+// The lock file of a state file: beside it, never removed (a run that
+// removed it could let a third run in beside the one holding it).
+std::filesystem::path LockFileOf(const std::filesystem::path& state) {
+    std::filesystem::path lock = state;
+    lock += ".lock";
+    return lock;
+}
+
+// Takes the lock of `file` for `what`; 0, or the exit code after its message.
+int Lock(RunLock& lock, const std::filesystem::path& file, bool describe, const std::string& what) {
+    std::string message;
+    switch (lock.Take(file, describe, message)) {
+    case RunLock::Result::kTaken:
+        return 0;
+    case RunLock::Result::kHeld:
+        return Fail("another run is using " + what + (message.empty() ? "" : " (" + message + ")") +
+                    "; run again when it has ended");
+    case RunLock::Result::kFailed:
+        break;
+    }
+    return Fail("cannot lock " + file.u8string() + " for " + what + ": " + message);
+}
+
 // The computers: the add rules (duplicates dropped) or the import rules;
 // 0, or the exit code after its message.
 int TakeComputers(const CliOptions& o, const app::AppSettings& settings, computers::ComputerList& list) {
@@ -274,15 +309,20 @@ class RunOutputs {
 public:
     explicit RunOutputs(const CliOptions& o) : o_(o), trace_(traceFile_), progress_(IsTerminal(stderr)) {}
 
-    // Every file ready before the run, and the CSV header where one is due.
-    bool Open(std::string& error) {
+    // Every file ready before the run, the events file made whole again for
+    // `state`, and the CSV header where one is due.
+    bool Open(run::CollectionState& state, std::string& error) {
         const bool rowsOpen =
             o_.csv.empty() || (o_.append ? rowsFile_.OpenAppend(o_.csv, error) : rowsFile_.Open(o_.csv, error));
-        if (!rowsOpen || (!o_.report.empty() && !reportFile_.Open(o_.report, error)) ||
+        if (!rowsOpen || (!o_.state.empty() && o_.append && !MatchState(state, error)) ||
+            (!o_.report.empty() && !reportFile_.Open(o_.report, error)) ||
             (!o_.trace.empty() && !traceFile_.Open(o_.trace, error)) ||
             (!o_.state.empty() && !stateFile_.Open(o_.state, error)))
             return false;
-        stateFile_.SetDurable();
+        // With a state, every output is on the disk before the state that
+        // vouches for it.
+        for (OutputFile* file : {&rowsFile_, &reportFile_, &traceFile_, &stateFile_})
+            if (!o_.state.empty()) file->SetDurable();
         // JSON Lines have no header; an appended CSV file has its own already.
         if (!o_.jsonLines && !(o_.append && !rowsFile_.StartedEmpty()))
             WriteRows(run::ExportLine(run::EventColumnTitles()));
@@ -321,14 +361,16 @@ public:
 
     // After the run: every output checked to its last byte and its close,
     // the state written last; the exit code.
-    int Finish(const run::CollectionState& state);
+    int Finish(run::CollectionState& state);
 
 private:
+    bool MatchState(run::CollectionState& state, std::string& error);
+
     void WriteRows(const std::string& lines) {
         if (!o_.csv.empty())
             rowsFile_.Write(lines);
         else if (o_.jsonLines)
-            WriteUtf8(stdout, lines);
+            WriteUtf8Data(stdout, lines);
         else
             WriteText(stdout, lines);
     }
@@ -341,7 +383,35 @@ private:
     std::optional<std::uint64_t> logStart_;
 };
 
-int RunOutputs::Finish(const run::CollectionState& state) {
+// An appended events file as its state vouches for it. Bytes past the
+// length the state recorded for the same file were added by a run that did
+// not end (killed, a power loss; the events it had handed on are not in its
+// state): they are cut off and collected again. When the file is not the one
+// recorded (a first run, a file renamed away for the log stores), the state
+// records it as it is now before anything is added, so that a run killed in
+// it is cut back to that.
+bool RunOutputs::MatchState(run::CollectionState& state, std::string& error) {
+    const run::CollectionState::EventsMark now{IdentityOf(o_.csv), rowsFile_.StartLength()};
+    if (state.events && !now.file.empty() && state.events->file == now.file && state.events->length < now.length) {
+        if (!rowsFile_.Rewind(state.events->length)) {
+            error = "cannot cut " + o_.csv.u8string() + " back to the " + std::to_string(state.events->length) +
+                    " bytes its state vouches for";
+            return false;
+        }
+        engine::Report(report_, [](std::uint32_t) { return std::string(); })
+            .EventsFileCutBack(text::Utf8ToCp932(o_.csv.u8string()), now.length - state.events->length);
+        return true;
+    }
+    if (state.events == now) return true;
+    state.events = now;
+    OutputFile mark;
+    mark.SetDurable();
+    if (!mark.Open(o_.state, error)) return false;
+    mark.Write(run::WriteState(state));
+    return mark.Commit(error);
+}
+
+int RunOutputs::Finish(run::CollectionState& state) {
     FlushReport();
     // A stop inside a log: that log's events go as a failed log's do.
     LogEnds(false);
@@ -364,6 +434,7 @@ int RunOutputs::Finish(const run::CollectionState& state) {
     // events on again; an appended file is cut back then, so that they are
     // not there twice.
     if (!o_.state.empty() && result == 0) {
+        state.events = run::CollectionState::EventsMark{IdentityOf(o_.csv), rowsFile_.Position()};
         stateFile_.Write(run::WriteState(state));
         if (!stateFile_.Commit(error)) result = Fail(error, kOutputFailed);
     }
@@ -433,7 +504,14 @@ int Main(int argc, char** argv) {
     if (const int code = TakeComputers(o, settings, list)) return code;
     run::CollectionState state;
     std::string error;
-    if (!o.state.empty() && !ReadStateFile(o.state, state, error)) return Fail(error);
+    // One run at a time moves a state on: the lock is held until the process ends.
+    RunLock stateLock, eventsLock;
+    if (!o.state.empty()) {
+        if (const std::string refusal = StateOutputRefusal(o); !refusal.empty()) return Fail(refusal);
+        if (const int code = Lock(stateLock, LockFileOf(o.state), true, "the state file " + o.state.u8string()))
+            return code;
+        if (!ReadStateFile(o.state, state, error)) return Fail(error);
+    }
 
     std::unique_ptr<network::SimulatedNetwork> simulated;
 #ifdef _WIN32
@@ -450,10 +528,15 @@ int Main(int argc, char** argv) {
 #endif
     }
 
+    // Two runs never add to one file: a failing one would cut the other's events off.
+    if (o.append)
+        if (const int code = Lock(eventsLock, o.csv, false, o.csv.u8string())) return code;
     RunOutputs outputs(o);
-    if (!outputs.Open(error)) return Fail(error, kOutputFailed);
+    if (!outputs.Open(state, error)) return Fail(error, kOutputFailed);
     Collect(o, settings, list, *services, state, outputs);
-    return outputs.Finish(state);
+    const int code = outputs.Finish(state);
+    RunEnded();
+    return code;
 }
 
 // Main, with every exception that would end the program turned into a

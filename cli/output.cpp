@@ -14,6 +14,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -64,16 +65,77 @@ int ProcessId() {
 #endif
 }
 
-bool ReplaceWith(const fs::path& temporary, const fs::path& target) {
+// The folder of `path` as the file system names it ("." for a bare name).
+fs::path FolderOf(const fs::path& path) {
+    const fs::path parent = path.parent_path();
+    return parent.empty() ? fs::path(".") : parent;
+}
+
+// Puts `temporary` in the place of `target`. `durable`: the new name is on
+// the disk when it returns (Windows writes the move through; Linux needs
+// the folder forced to the disk after a rename).
+bool ReplaceWith(const fs::path& temporary, const fs::path& target, bool durable) {
 #ifdef _WIN32
+    static_cast<void>(durable);
     if (MoveFileExW(temporary.wstring().c_str(), target.wstring().c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
     return false;
 #else
-    return std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) return false;
+    if (!durable) return true;
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    const bool synced = ::fsync(folder) == 0;
+    ::close(folder);
+    return synced;
 #endif
+}
+
+// Whether the process `id` may still run (a process that cannot be asked runs).
+bool ProcessRuns(unsigned long id) {
+#ifdef _WIN32
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+#else
+    if (::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return false;
+    // A killed process whose parent has not reaped it yet (or is gone
+    // itself, as `timeout -s KILL` is) is there to kill(), but runs no more.
+    std::FILE* stat = std::fopen(("/proc/" + std::to_string(id) + "/stat").c_str(), "rb");
+    if (!stat) return true;
+    char buffer[512];
+    const std::string text(buffer, std::fread(buffer, 1, sizeof buffer, stat));
+    std::fclose(stat);
+    // "PID (NAME) STATE ...": the name may hold anything, ')' too.
+    const std::size_t name = text.rfind(')');
+    return name == std::string::npos || name + 2 >= text.size() || (text[name + 2] != 'Z' && text[name + 2] != 'X');
+#endif
+}
+
+// Removes the new files a run that has ended left beside `target` (a run
+// killed before it could put them in place or remove them):
+// ".NAME.PROCESS-N.tmp" whose process no longer runs.
+void RemoveLeftNewFiles(const fs::path& target) {
+    const std::string prefix = "." + target.filename().u8string() + ".";
+    std::error_code ec;
+    for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().u8string();
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0)
+            continue;
+        const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        const std::size_t dash = middle.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 10 ||
+            middle.find_first_not_of("0123456789-") != std::string::npos || middle.find('-', dash + 1) != std::string::npos)
+            continue;
+        if (ProcessRuns(std::stoul(middle.substr(0, dash)))) continue;
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
 }
 
 // Cuts an open file to `length` bytes; the next write goes to its new end.
@@ -120,12 +182,6 @@ std::FILE* OpenForAppend(const fs::path& path, std::uint64_t& length) {
 #endif
     length = file ? static_cast<std::uint64_t>(size) : 0;
     return file;
-}
-
-// The folder of `path` as the file system names it ("." for a bare name).
-fs::path FolderOf(const fs::path& path) {
-    const fs::path parent = path.parent_path();
-    return parent.empty() ? fs::path(".") : parent;
 }
 
 #ifdef _WIN32
@@ -229,6 +285,7 @@ bool OutputFile::Open(const fs::path& target, std::string& error) {
         if (!ec) final_ = resolved;
     }
 
+    RemoveLeftNewFiles(final_);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
         fs::path name = FolderOf(final_) / ("." + final_.filename().u8string() + "." + std::to_string(ProcessId()) +
@@ -286,6 +343,16 @@ bool OutputFile::CutBack(std::uint64_t position) {
     return true;
 }
 
+bool OutputFile::Rewind(std::uint64_t length) {
+    if (!appendFrom_ || !file_ || error_ != 0 || length > *appendFrom_) return false;
+    if (!Truncate(file_, length)) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    appendFrom_ = position_ = length;
+    return true;
+}
+
 bool OutputFile::Revert(std::string& error) {
     if (!appendFrom_) return true;
     std::uint64_t length = 0;
@@ -317,13 +384,15 @@ bool OutputFile::Commit(std::string& error) {
     }
     errno = 0;
     if (error_ == 0 && std::fflush(file_) != 0) error_ = errno != 0 ? errno : EIO;
-    if (error_ == 0 && (durable_ || appendFrom_) && !ToDisk(file_)) error_ = errno != 0 ? errno : EIO;
+    // A device or a pipe (written directly, not appended to) has no disk to force.
+    const bool onDisk = !temporary_.empty() || appendFrom_;
+    if (error_ == 0 && onDisk && (durable_ || appendFrom_) && !ToDisk(file_)) error_ = errno != 0 ? errno : EIO;
     if (error_ != 0 && appendFrom_) static_cast<void>(Truncate(file_, *appendFrom_));
     const int closed = std::fclose(file_);
     file_ = nullptr;
     if (error_ == 0 && closed != 0) error_ = errno != 0 ? errno : EIO;
     if (error_ == 0 && !temporary_.empty()) {
-        if (ReplaceWith(temporary_, final_))
+        if (ReplaceWith(temporary_, final_, durable_))
             temporary_.clear();
         else
             error_ = errno != 0 ? errno : EIO;
@@ -347,6 +416,12 @@ std::optional<OutputPlace> PlaceOf(const fs::path& target) {
     folder->newName = NameKey(target.filename());
     folder->shareable = false;
     return folder;
+}
+
+std::string IdentityOf(const fs::path& file) {
+    const std::optional<OutputPlace> place = PlaceOf(file);
+    if (!place || !place->newName.empty() || place->shareable) return {};
+    return std::to_string(place->device) + ":" + std::to_string(place->file);
 }
 
 std::optional<OutputPlace> PlaceOf(std::FILE* stream) {

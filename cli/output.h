@@ -16,7 +16,8 @@ namespace quorvin::cli {
 // An output file. A regular file (or a name not yet taken) is written as a
 // new file in the same folder, which takes the target's place only when
 // every byte is written and the file is closed: after a failure the old
-// file is as it was and no new file is left. A link is followed and the
+// file is as it was and no new file is left. New files that a run which
+// did not end left beside the target are removed when it is opened. A link is followed and the
 // file it leads to replaced. A device or a pipe is written directly.
 // The test seam QUORVIN_WRITE_FAILS_AFTER=N makes writes fail as on a full
 // disk after N bytes of each file.
@@ -37,11 +38,17 @@ public:
     // OpenAppend: whether the file was empty when it was opened (a device
     // or a pipe always is).
     bool StartedEmpty() const { return appendFrom_.value_or(0) == 0; }
+    std::uint64_t StartLength() const { return appendFrom_.value_or(0); }
     // The file's length with what was written so far; and the file cut
     // back to such a length (false, and the output failed, when it cannot be).
     std::uint64_t Position() const { return position_; }
     bool CutBack(std::uint64_t position);
-    // Commit also forces the bytes to the disk before the file takes its place.
+    // OpenAppend: cuts the file back to `length` (no more than it had) before
+    // anything is added; the run's start is then that length. False, and
+    // the output failed, when it cannot be.
+    bool Rewind(std::uint64_t length);
+    // Commit also forces the bytes to the disk before the file takes its
+    // place, and the folder's new entry after (where the system needs it).
     void SetDurable() { durable_ = true; }
     // After a Commit of an appended file: cuts it back to the length it had
     // before the run (when a later output of the run failed).
@@ -80,6 +87,8 @@ struct OutputPlace {
 
 // The place of a named output; nothing when its folder cannot be found.
 std::optional<OutputPlace> PlaceOf(const std::filesystem::path& target);
+// The identity of an existing file ("device:file"); empty when it has none.
+std::string IdentityOf(const std::filesystem::path& file);
 // The place behind a standard stream when it is a file; nothing for a
 // terminal or when it cannot be told.
 std::optional<OutputPlace> PlaceOf(std::FILE* stream);

@@ -6,6 +6,7 @@
 #include "core/cp932.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -110,23 +111,50 @@ void WriteWide(std::FILE* stream, const std::u16string& text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
+HANDLE g_runEnded = nullptr;  // set by RunEnded
+
 BOOL WINAPI OnConsoleControl(DWORD type) {
-    if ((type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) && g_stopFlag) {
-        g_stopFlag->store(1);
-        return TRUE;
-    }
-    return FALSE;
+    if (!g_stopFlag) return FALSE;
+    g_stopFlag->store(1);
+    if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) return TRUE;
+    // Close, log-off, shutdown: the system ends the process when this
+    // returns, or after its own time limit (5 s to 20 s) if it is first.
+    if (g_runEnded) static_cast<void>(WaitForSingleObject(g_runEnded, 20000));
+    return TRUE;
 }
 
 }  // namespace
 
 void WriteText(std::FILE* stream, const std::string& cp932) { WriteWide(stream, text::ToUtf16(cp932)); }
 void WriteUtf8(std::FILE* stream, const std::string& utf8) { WriteText(stream, text::Utf8ToCp932(utf8)); }
+
+void WriteUtf8Data(std::FILE* stream, const std::string& utf8) {
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &mode)) {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        std::u16string wide(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
+        if (n > 0)
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                reinterpret_cast<wchar_t*>(wide.data()), n);
+        WriteWide(stream, wide);
+        return;
+    }
+    // A file or a pipe gets the bytes: LF stays LF.
+    static const bool binary = _setmode(_fileno(stream), _O_BINARY) != -1;
+    static_cast<void>(binary);
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
 void StopOnInterrupt(std::atomic<int>& flag) {
     g_stopFlag = &flag;
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    g_runEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!SetConsoleCtrlHandler(OnConsoleControl, TRUE))
+        WriteUtf8(stderr, "quorvin-cli: Ctrl+C cannot stop this run (no console handler)\n");
+}
+
+void RunEnded() {
+    if (g_runEnded) static_cast<void>(SetEvent(g_runEnded));
 }
 
 namespace {
@@ -248,6 +276,7 @@ void KeepOutOfCoreDumps() {}
 std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 
 void WriteUtf8(std::FILE* stream, const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stream); }
+void WriteUtf8Data(std::FILE* stream, const std::string& utf8) { WriteUtf8(stream, utf8); }
 void WriteText(std::FILE* stream, const std::string& cp932) { WriteUtf8(stream, text::Cp932ToUtf8(cp932)); }
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
@@ -262,8 +291,10 @@ void StopOnInterrupt(std::atomic<int>& flag) {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
+
+void RunEnded() {}
 
 namespace {
 

@@ -16,6 +16,9 @@ std::vector<std::string> Arguments(int argc, char** argv);
 void WriteText(std::FILE* stream, const std::string& cp932);
 // Writes a UTF-8 text to `stream` in the terminal's encoding.
 void WriteUtf8(std::FILE* stream, const std::string& utf8);
+// UTF-8 data (JSON Lines) to a standard stream: its bytes as they are, but
+// to a console window as UTF-16 (every character kept).
+void WriteUtf8Data(std::FILE* stream, const std::string& utf8);
 
 bool IsTerminal(std::FILE* stream);
 
@@ -37,7 +40,12 @@ LineRead ReadHiddenLine(const std::string& prompt, std::string& utf8, std::size_
 void KeepOutOfCoreDumps();
 
 // Ctrl+C sets `flag` to 1 from now on; a second Ctrl+C once the flag has
-// been taken back to 0 by the run is a stop request again.
+// been taken back to 0 by the run is a stop request again. So do the
+// requests to end the program: SIGTERM and SIGHUP; on Windows Ctrl+Break,
+// closing the console, a log-off and a shutdown, which end the process as
+// soon as their handler returns: it waits (as long as the system lets it)
+// until RunEnded says the outputs are finished.
 void StopOnInterrupt(std::atomic<int>& flag);
+void RunEnded();
 
 }  // namespace quorvin::cli

@@ -152,4 +152,9 @@ void Report::BookmarkGone(const std::string& c, const std::string& l, std::uint3
            ")がｲﾍﾞﾝﾄﾛｸﾞにありません。ｸﾘｱまたは上書きされました。開始日から取得します。\r\n");
 }
 
+void Report::EventsFileCutBack(const std::string& file, std::uint64_t removed) {
+    Append("情報 055:[" + file + "]:前回の実行が途中で終了したため、その実行が追加した " + std::to_string(removed) +
+           " ﾊﾞｲﾄをｲﾍﾞﾝﾄﾌｧｲﾙから削除しました。それらのｲﾍﾞﾝﾄは今回取得し直します。\r\n");
+}
+
 }  // namespace quorvin::engine

@@ -60,6 +60,10 @@ public:
     // in the log: it was cleared or overwritten past it. The log is read
     // from the window's start.
     void BookmarkGone(const std::string& c, const std::string& l, std::uint32_t number);
+    // 055: the events file `file` held `removed` bytes past the length the
+    // state vouches for, added by a run that did not end; they were cut off
+    // and their events are collected again.
+    void EventsFileCutBack(const std::string& file, std::uint64_t removed);
 
 private:
     void Append(const std::string& line) { text_ += line; }

@@ -6,13 +6,20 @@
 
 #ifndef _WIN32
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -90,6 +97,11 @@ protected:
         std::ifstream in(dir_ / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
+    // A state's bookmarks, without the events file it vouches for.
+    std::string Logs(const std::string& name) {
+        const std::string text = Read(name);
+        return text.substr(std::min(text.find("\"logs\""), text.size()));
+    }
     static std::vector<std::string> SortedLines(const std::string& text) {
         std::vector<std::string> lines;
         for (std::size_t at = 0; at < text.size();) {
@@ -125,7 +137,7 @@ TEST_F(ScheduledRun, RunsBetweenNewEventsHandOnEachEventOnceAsOneRunOverAll) {
         }
     }
     EXPECT_EQ(Read("one.jsonl"), Read("eight.jsonl"));
-    EXPECT_EQ(Read("one.jsonl.state"), Read("eight.jsonl.state"));
+    EXPECT_EQ(Logs("one.jsonl.state"), Logs("eight.jsonl.state"));
 
     // A fourth run finds nothing new and adds nothing.
     const std::string before = Read("one.jsonl");
@@ -165,7 +177,7 @@ TEST_F(ScheduledRun, AComputerListedTwiceHandsOnItsEventsOnceAtOnceAsOneAfterAno
     // Compared by their lengths first: the lines are long.
     EXPECT_EQ(Read("p8.jsonl").size(), Read("p1.jsonl").size());
     EXPECT_TRUE(Read("p8.jsonl") == Read("p1.jsonl"));
-    EXPECT_EQ(Read("p8.jsonl.state"), Read("p1.jsonl.state"));
+    EXPECT_EQ(Logs("p8.jsonl.state"), Logs("p1.jsonl.state"));
     ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
     EXPECT_EQ(SortedLines(Read("p8.jsonl")).size(), SortedLines(Read("all.jsonl")).size());
     EXPECT_TRUE(SortedLines(Read("p8.jsonl")) == SortedLines(Read("all.jsonl")));
@@ -252,26 +264,143 @@ TEST_F(ScheduledRun, AFailedWriteLeavesFileAndStateAsTheyWere) {
     EXPECT_EQ(Read("e.jsonl"), now);
 }
 
-TEST_F(ScheduledRun, AStopAnywhereLeavesTheRestToTheNextRunOnce) {
-    // Ctrl+C at different moments of a slow run, one after another and eight
-    // at once: the stopped logs keep their old bookmarks and what they had
-    // handed on goes out of the file again, so the next run completes the
-    // file with every event once, whatever the stop cut.
+TEST_F(ScheduledRun, AStopOrAKillAnywhereLeavesTheRestToTheNextRunOnce) {
+    // Ctrl+C, SIGTERM and SIGHUP stop a slow run: the stopped logs keep their
+    // old bookmarks and what they had handed on goes out of the file again.
+    // SIGKILL (a power loss, the Task Scheduler's End) leaves the file torn
+    // and new files behind: the next run cuts the file back to what the
+    // state vouches for and removes them. Twice in a row, one after another
+    // and eight at once, the next full run completes the file with every
+    // event once and every line whole.
     latencyMs_ = 15;
     ASSERT_NO_FATAL_FAILURE(Network(2));
     ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
     const std::vector<std::string> all = SortedLines(Read("all.jsonl"));
-    int stopped = 0;
-    for (const char* after : {"0.1", "0.3", "0.7"})
-        for (const char* parallel : {"1", "8"}) {
-            const std::string name = std::string("s") + after + "-" + parallel + ".jsonl";
-            const std::string more = std::string("--parallel ") + parallel;
-            ASSERT_EQ(Scheduled(name, more, std::string("timeout --preserve-status -s INT ") + after + " "), 0);
-            stopped += Count(Read("report.txt"), "ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。") > 0 ? 1 : 0;
-            ASSERT_EQ(Scheduled(name, more), 0);
-            EXPECT_TRUE(SortedLines(Read(name)) == all) << name;
+    struct Stop {
+        const char* signal;
+        const char* after;
+        const char* parallel;
+    };
+    int stopped = 0, cut = 0;
+    for (const Stop& stop : {Stop{"INT", "0.1", "1"}, Stop{"TERM", "0.3", "8"}, Stop{"HUP", "0.7", "1"},
+                             Stop{"KILL", "0.2", "1"}, Stop{"KILL", "0.5", "8"}, Stop{"KILL", "0.8", "1"}}) {
+        const std::string name = std::string("s-") + stop.signal + stop.after + ".jsonl";
+        const std::string more = std::string("--parallel ") + stop.parallel;
+        const std::string kill = std::string("timeout --preserve-status -s ") + stop.signal + " " + stop.after + " ";
+        const bool killed = std::string(stop.signal) == "KILL";
+        for (int again = 0; again < (killed ? 2 : 1); ++again) {
+            const int code = Scheduled(name, more, kill);
+            EXPECT_TRUE(code == 0 || (killed && code == 128 + 9)) << name << " " << code;
+            stopped += Count(Read("report.txt"), "ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。") > 0 || code != 0 ? 1 : 0;
         }
+        ASSERT_EQ(Scheduled(name, more), 0);
+        cut += Count(Read("report.txt"), "情報 055:") > 0 ? 1 : 0;
+        EXPECT_TRUE(SortedLines(Read(name)) == all) << name;
+        for (const std::string& line : SortedLines(Read(name)))
+            EXPECT_TRUE(nlohmann::json::accept(line)) << name << ": " << line;
+    }
     EXPECT_GT(stopped, 0) << "no run was stopped: the runs are quicker than the stops";
+    EXPECT_GT(cut, 0) << "no killed run left a part of its events behind";
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().extension(), entry.path().extension() == ".tmp" ? "" : entry.path().extension())
+            << "left behind: " << entry.path();
+}
+
+TEST_F(ScheduledRun, ARunKilledInAFileRenamedAwayForTheStoresIsCutBackInTheNewFile) {
+    // The stores' recipe renames the file between runs: the next run starts
+    // a new one, which its state must vouch for before it adds anything.
+    latencyMs_ = 15;
+    ASSERT_NO_FATAL_FAILURE(Network(1));
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    fs::rename(dir_ / "e.jsonl", dir_ / "loaded.jsonl");
+    ASSERT_NO_FATAL_FAILURE(Network(3));
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    const int killed = Scheduled("e.jsonl", "--parallel 1", "timeout --preserve-status -s KILL 0.4 ");
+    EXPECT_TRUE(killed == 0 || killed == 128 + 9) << killed;
+    ASSERT_EQ(Scheduled("e.jsonl"), 0);
+    EXPECT_TRUE(SortedLines(Read("loaded.jsonl") + Read("e.jsonl")) == SortedLines(Read("all.jsonl")));
+}
+
+TEST_F(ScheduledRun, OneRunAtATimeAddsToAFileAndMovesAStateOn) {
+    ASSERT_NO_FATAL_FAILURE(Network(2));
+    ASSERT_EQ(Cli("--out '" + (dir_ / "all.jsonl").string() + "'"), 0);
+    const std::string binary = (build_ / "bin" / "quorvin-cli").string();
+    const std::string common = "'" + binary + "' --network '" + (dir_ / "net").string() +
+                               "' --computers SV1,SV2,SV3 --format jsonl --append --out '" + (dir_ / "e.jsonl").string() +
+                               "' --report /dev/null";
+    const std::string state = " --state '" + (dir_ / "e.state").string() + "'";
+    // A run that holds the state, and one that adds to the file without a
+    // state: the second run is refused, naming the first, and writes nothing.
+    for (const auto& [locked, options] : {std::pair{"e.state.lock", state}, std::pair{"e.jsonl", std::string()}}) {
+        const int fd = ::open((dir_ / locked).c_str(), O_RDWR | O_CREAT, 0666);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        if (!options.empty()) {
+            ASSERT_EQ(::write(fd, "process 4242 since now\n", 23), 23);
+        }
+        const int status = std::system((common + options + " 2>'" + (dir_ / "err.txt").string() + "'").c_str());
+        ::close(fd);
+        EXPECT_EQ(WEXITSTATUS(status), 2) << locked;
+        EXPECT_NE(Read("err.txt").find(options.empty() ? "another run is using" : "(process 4242 since now)"),
+                  std::string::npos)
+            << Read("err.txt");
+        EXPECT_EQ(Read("e.jsonl"), "") << locked;
+        EXPECT_FALSE(fs::exists(dir_ / "e.state"));
+    }
+    // Two runs at once, the first failing part way: whichever way they
+    // meet, a third run leaves every event in the file once.
+    const std::string both = "(QUORVIN_WRITE_FAILS_AFTER=40000 " + common + state + " --parallel 1 2>/dev/null & " +
+                             common + state + " --parallel 8 2>/dev/null; wait) ";
+    ASSERT_EQ(std::system(("sh -c \"" + both + "\"").c_str()), 0);
+    ASSERT_EQ(std::system((common + state + " 2>/dev/null").c_str()), 0);
+    EXPECT_TRUE(SortedLines(Read("e.jsonl")) == SortedLines(Read("all.jsonl")));
+}
+
+TEST_F(ScheduledRun, EveryOutputIsOnTheDiskBeforeTheStateThatVouchesForIt) {
+    // The calls are recorded by strace: each new file forced to the disk
+    // before it takes its place, its folder after, the state's rename last.
+    if (std::system("strace -o /dev/null true 2>/dev/null") != 0) GTEST_SKIP() << "strace cannot trace here";
+    ASSERT_NO_FATAL_FAILURE(Network(1));
+    ASSERT_EQ(Cli("--out '" + (dir_ / "e.jsonl").string() + "' --state '" + (dir_ / "e.state").string() + "' --trace '" +
+                      (dir_ / "trace.txt").string() + "'",
+                  "strace -f -qq -e trace=openat,fsync,fdatasync,rename,renameat,renameat2 -o '" +
+                      (dir_ / "calls.txt").string() + "' "),
+              0);
+    // The calls as "sync PATH" and "rename TARGET", the paths of the descriptors as they were opened.
+    std::vector<std::string> calls;
+    std::map<std::string, std::string> opened;
+    const std::regex open(R"re(openat\(AT_FDCWD, "([^"]+)", .*\)\s*= (\d+))re");
+    const std::regex sync(R"re(f(?:data)?sync\((\d+)\)\s*= 0)re");
+    const std::regex rename(R"re(rename(?:at2?)?\((?:AT_FDCWD, )?"[^"]+", (?:AT_FDCWD, )?"([^"]+)".*\)\s*= 0)re");
+    std::istringstream lines(Read("calls.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, open)) opened[m[2]] = fs::path(m[1].str()).filename().string();
+        else if (std::regex_search(line, m, sync)) calls.push_back("sync " + opened[m[1]]);
+        else if (std::regex_search(line, m, rename)) calls.push_back("rename " + fs::path(m[1].str()).filename().string());
+    }
+    const auto at = [&](const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) - calls.begin();
+    };
+    const std::string folder = dir_.filename().string();
+    for (const char* output : {"e.jsonl", "report.txt", "trace.txt", "e.state"}) {
+        const auto renamed = at(std::string("rename ") + output);
+        ASSERT_LT(renamed, static_cast<long>(calls.size())) << output;
+        ASSERT_GT(renamed, 0) << output;
+        EXPECT_EQ(calls[renamed - 1].rfind("sync ." + std::string(output) + ".", 0), 0u) << output << ": " << calls[renamed - 1];
+        ASSERT_LT(renamed + 1, static_cast<long>(calls.size())) << output;
+        EXPECT_EQ(calls[renamed + 1], "sync " + folder) << output;
+        EXPECT_LE(renamed, at("rename e.state")) << output;
+    }
+}
+
+TEST_F(ScheduledRun, AStateNeedsAnEventsFileThatCanBeCutBack) {
+    ASSERT_NO_FATAL_FAILURE(Network(1));
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0666), 0);
+    for (const std::string& out : {std::string("/dev/null"), (dir_ / "fifo").string()}) {
+        EXPECT_EQ(Cli("--out '" + out + "' --state '" + (dir_ / "e.state").string() + "'"), 2) << out;
+        EXPECT_FALSE(fs::exists(dir_ / "e.state")) << out;
+    }
 }
 
 }  // namespace
