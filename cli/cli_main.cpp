@@ -25,6 +25,7 @@
 #include "rules/collection_state.h"
 #include "rules/computer_list.h"
 #include "rules/event_json.h"
+#include "rules/event_summary.h"
 #include "rules/export.h"
 #include "rules/job.h"
 #include "rules/list_file.h"
@@ -242,6 +243,11 @@ std::string SharedOutputs(const CliOptions& o) {
     if (!o.report.empty()) places.push_back({"--report", PlaceOf(o.report)});
     if (!o.trace.empty()) places.push_back({"--trace", PlaceOf(o.trace)});
     if (!o.state.empty()) places.push_back({"--state", PlaceOf(o.state)});
+    if (!o.summary.empty() && o.summary != "-") places.push_back({"--summary", PlaceOf(o.summary)});
+    if (o.summary == "-") {
+        if (o.csv.empty()) return "--summary - and the rows both go to standard output: give the rows a file";
+        places.push_back({"--summary - (standard output)", PlaceOf(stdout)});
+    }
     if (o.csv.empty()) places.push_back({"standard output (the rows)", PlaceOf(stdout)});
     if (o.report.empty()) places.push_back({"standard error (the report)", PlaceOf(stderr)});
     return SharedOutputRefusal(places);
@@ -317,11 +323,12 @@ public:
         if (!rowsOpen || (!o_.state.empty() && o_.append && !MatchState(state, error)) ||
             (!o_.report.empty() && !reportFile_.Open(o_.report, error)) ||
             (!o_.trace.empty() && !traceFile_.Open(o_.trace, error)) ||
-            (!o_.state.empty() && !stateFile_.Open(o_.state, error)))
+            (!o_.state.empty() && !stateFile_.Open(o_.state, error)) ||
+            (SummaryToFile() && !summaryFile_.Open(o_.summary, error)))
             return false;
         // With a state, every output is on the disk before the state that
         // vouches for it.
-        for (OutputFile* file : {&rowsFile_, &reportFile_, &traceFile_, &stateFile_})
+        for (OutputFile* file : {&rowsFile_, &reportFile_, &traceFile_, &stateFile_, &summaryFile_})
             if (!o_.state.empty()) file->SetDurable();
         // JSON Lines have no header; an appended CSV file has its own already.
         if (!o_.jsonLines && !(o_.append && !rowsFile_.StartedEmpty()))
@@ -335,6 +342,7 @@ public:
 
     void WriteEvent(const engine::EventRow& row) {
         if (!o_.filter.Matches(row)) return;
+        if (!o_.summary.empty()) (logStart_ ? logSummary_ : summary_).Add(row);
         WriteRows(o_.jsonLines ? run::EventJsonLine(row, QUORVIN_VERSION_TEXT) : run::ExportLine(row.columns));
     }
 
@@ -356,6 +364,8 @@ public:
     void LogBegins() { logStart_ = rowsFile_.Position(); }
     void LogEnds(bool complete) {
         if (!complete && logStart_) rowsFile_.CutBack(*logStart_);
+        if (complete) summary_.Merge(logSummary_);
+        logSummary_.Clear();
         logStart_.reset();
     }
 
@@ -375,8 +385,15 @@ private:
             WriteText(stdout, lines);
     }
 
+    bool SummaryToFile() const { return !o_.summary.empty() && o_.summary != "-"; }
+    // The summary of the rows written, after the rows.
+    int WriteSummary();
+
     const CliOptions& o_;
-    OutputFile rowsFile_, reportFile_, traceFile_, stateFile_;
+    OutputFile rowsFile_, reportFile_, traceFile_, stateFile_, summaryFile_;
+    // The groups of the rows written; with a state, those of the log being
+    // read wait in `logSummary_` until the log's rows are sure to stay.
+    views::EventSummary summary_, logSummary_;
     TraceOutput trace_;
     const bool progress_;
     std::string report_;
@@ -424,6 +441,7 @@ int RunOutputs::Finish(run::CollectionState& state) {
     } else if (!rowsFile_.Commit(error)) {
         result = Fail(error, kOutputFailed);
     }
+    if (!o_.summary.empty() && WriteSummary() != 0) result = kOutputFailed;
     if (o_.report.empty()) {
         if (!FinishStream(stderr, false)) result = kOutputFailed;
     } else if (!reportFile_.Commit(error)) {
@@ -440,6 +458,25 @@ int RunOutputs::Finish(run::CollectionState& state) {
     }
     if (result != 0 && o_.append && !rowsFile_.Revert(error)) Fail(error, kOutputFailed);
     return result;
+}
+
+int RunOutputs::WriteSummary() {
+    std::string text;
+    const std::vector<views::SummaryRow> rows = summary_.Rows();
+    if (o_.jsonLines)
+        for (const views::SummaryRow& row : rows) text += run::SummaryJsonLine(row);
+    else
+        text = views::SummaryCsv(rows);
+    std::string error;
+    if (SummaryToFile()) {
+        summaryFile_.Write(text);
+        return summaryFile_.Commit(error) ? 0 : Fail(error, kOutputFailed);
+    }
+    if (o_.jsonLines)
+        WriteUtf8Data(stdout, text);
+    else
+        WriteText(stdout, text);
+    return FinishStream(stdout, true) ? 0 : Fail("cannot write the summary to standard output", kOutputFailed);
 }
 
 // The run itself, over `services`, into `outputs`; the bookmarks of `state`

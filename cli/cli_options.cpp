@@ -96,6 +96,7 @@ const char* UsageText() {
            "                   [--csv FILE] [--report FILE] [--trace FILE]\n"
            "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n"
            "                   [--format csv|jsonl] [--out FILE] [--append] [--state FILE]\n"
+           "                   [--summary FILE|-]\n"
            "       quorvin-cli --help | --version\n";
 }
 
@@ -126,6 +127,9 @@ std::string HelpText() {
            "  --state FILE           only the events that are new since the last run with FILE\n"
            "  --report FILE          the run report (CP932)\n"
            "  --trace FILE           the debug trace of the message texts (CP932)\n"
+           "  --summary FILE         the events written counted by computer, log, type, source and\n"
+           "                         event ID, with the first and last time; in the --format (- for\n"
+           "                         standard output)\n"
            "  --event-ids LIST       only these event IDs: 529,675 or 7-11,-9 (default: every ID)\n"
            "  --sources A,B          only the events of these sources (default: every source)\n"
            "  --text TEXT            only the events whose message holds TEXT (default: every message)\n"
@@ -151,7 +155,7 @@ struct Reading {
 
 bool NamesFile(const std::string& option) {
     return option == "--network" || option == "--computer-list" || option == "--csv" || option == "--report" ||
-           option == "--trace" || option == "--out" || option == "--state";
+           option == "--trace" || option == "--out" || option == "--state" || option == "--summary";
 }
 
 // The options that choose what is collected; false when `option` is none of them.
@@ -233,6 +237,8 @@ void TakeOutputOption(const std::string& option, const std::string& value, CliOp
         o.report = PathOf(value);
     } else if (option == "--trace") {
         o.trace = PathOf(value);
+    } else if (option == "--summary") {
+        o.summary = PathOf(value);
     } else if (option == "--event-ids") {
         r.filter.eventIds = value;
     } else if (option == "--sources") {
@@ -272,7 +278,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
                                              "--from", "--to", "--user", "--password", "--credential", "--csv",
                                              "--report", "--trace", "--parallel", "--event-ids", "--sources",
-                                             "--text", "--format", "--out", "--state"};
+                                             "--text", "--format", "--out", "--state", "--summary"};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];

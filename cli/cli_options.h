@@ -32,6 +32,9 @@ struct CliOptions {
     // `csv` (--csv or --out), added to its end with `append`.
     bool jsonLines = false;
     bool append = false;
+    // The summary of the events written (--summary), in the format of the
+    // events; "-" for standard output.
+    std::filesystem::path summary;
     // New events only: the bookmarks of the logs, read and replaced.
     std::filesystem::path state;
     // Computers collected at the same time (1 to engine::kMostParallel).

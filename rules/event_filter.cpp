@@ -16,17 +16,48 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The length of the quoted entry at the start of `text` ("a,b" with ""
+// for a double quote) up to the comma or the end after it; npos when
+// `text` starts with no such entry (no closing quote, or more after it).
+// No CP932 trail byte is a comma or a double quote.
+std::size_t QuotedLength(std::string_view text) {
+    if (text.empty() || text.front() != '"') return std::string_view::npos;
+    std::size_t i = 1;
+    for (;; ++i) {
+        if (i >= text.size()) return std::string_view::npos;
+        if (text[i] != '"') continue;
+        if (i + 1 >= text.size() || text[i + 1] != '"') break;
+        ++i;
+    }
+    const std::size_t after = text.find_first_not_of(" \t", i + 1);
+    if (after != std::string_view::npos && text[after] != ',') return std::string_view::npos;
+    return i + 1;
+}
+
 // The entries of a comma-separated list, blanks around each removed; no
-// entry at all for a blank text.
+// entry at all for a blank text. A quoted entry keeps its quotes here.
 std::vector<std::string_view> SplitEntries(std::string_view text) {
     std::vector<std::string_view> entries;
     if (TrimBlanks(text).empty()) return entries;
     for (;;) {
-        const std::size_t comma = text.find(',');
-        entries.push_back(TrimBlanks(text.substr(0, comma)));
+        text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
+        const std::size_t quoted = QuotedLength(text);
+        const std::size_t comma = text.find(',', quoted == std::string_view::npos ? 0 : quoted);
+        entries.push_back(quoted != std::string_view::npos ? text.substr(0, quoted) : TrimBlanks(text.substr(0, comma)));
         if (comma == std::string_view::npos) return entries;
         text.remove_prefix(comma + 1);
     }
+}
+
+// A name entry without its quotes, its doubled quotes single again.
+std::string Unquoted(std::string_view entry) {
+    if (QuotedLength(entry) != entry.size()) return std::string(entry);
+    std::string name;
+    for (std::size_t i = 1; i + 1 < entry.size(); ++i) {
+        name += entry[i];
+        if (entry[i] == '"') ++i;
+    }
+    return name;
 }
 
 bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
@@ -86,7 +117,9 @@ bool ParseNames(std::string_view text, FilterField field, std::vector<std::strin
     std::size_t position = 0;
     for (std::string_view entry : SplitEntries(text)) {
         ++position;
-        if (field == FilterField::kComputers) entry.remove_prefix(std::min(entry.find_first_not_of('\\'), entry.size()));
+        const bool quoted = QuotedLength(entry) == entry.size();
+        if (field == FilterField::kComputers && !quoted)
+            entry.remove_prefix(std::min(entry.find_first_not_of('\\'), entry.size()));
         if (entry.empty()) {
             error = {field, FilterProblem::kEmptyEntry, {}, position};
             return false;
@@ -95,7 +128,7 @@ bool ParseNames(std::string_view text, FilterField field, std::vector<std::strin
             error = {field, FilterProblem::kBadText, std::string(entry), position};
             return false;
         }
-        names.emplace_back(entry);
+        names.push_back(Unquoted(entry));
     }
     return true;
 }
@@ -104,6 +137,8 @@ bool MatchesName(const std::vector<std::string>& names, const std::string& text)
     if (names.empty()) return true;
     return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return text::MbsICmp(n, text) == 0; });
 }
+
+}  // namespace
 
 unsigned TypeOfImage(int image) {
     switch (image) {
@@ -121,6 +156,8 @@ unsigned LogOfName(const std::string& name) {
     if (name == "ｱﾌﾟﾘｹｰｼｮﾝ") return kLogApplication;
     return 0;
 }
+
+namespace {
 
 char FoldByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -208,6 +245,18 @@ bool EventFilter::Matches(const engine::EventRow& row) const {
     const auto& c = row.columns;
     return (types_ & TypeOfImage(row.image)) != 0 && (logs_ == kAllLogs || (logs_ & LogOfName(c[3])) != 0) &&
            MatchesName(computers_, c[4]) && MatchesName(sources_, c[5]) && MatchesId(c[6]) && MatchesText(c[7]);
+}
+
+std::string QuoteName(std::string_view name) {
+    const bool plain = !name.empty() && name.find_first_of(",\"") == std::string_view::npos &&
+                       TrimBlanks(name).size() == name.size() && name.front() != '\\';
+    if (plain) return std::string(name);
+    std::string quoted = "\"";
+    for (const char c : name) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }
 
 std::string FoldAscii(std::string_view text) {

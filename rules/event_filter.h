@@ -25,8 +25,15 @@ constexpr unsigned kTypeError = 1, kTypeWarning = 2, kTypeInformation = 4, kType
 // (put there by another program) are shown only while all three are chosen.
 constexpr unsigned kLogSystem = 1, kLogSecurity = 2, kLogApplication = 4, kAllLogs = 7;
 
+// The type bit of a row's image, and the log bit of a log's display name
+// (0 for another name).
+unsigned TypeOfImage(int image);
+unsigned LogOfName(const std::string& name);
+
 // The filter as its fields are typed. Names and IDs are lists separated by
-// commas; blanks around an entry do not count. Empty texts restrict nothing.
+// commas; blanks around an entry do not count. A name in double quotes is
+// taken as it is, commas and blanks included ("a,b", "" for a double quote
+// inside, "" alone for an empty name). Empty texts restrict nothing.
 struct FilterFields {
     unsigned types = kAllTypes;
     unsigned logs = kAllLogs;
@@ -99,6 +106,10 @@ bool ParseEventIds(std::string_view text, std::vector<IdRange>& included, std::v
 // either case, double-byte characters exactly; `needle` has its ASCII
 // letters folded to lower case already (FoldAscii).
 bool ContainsText(std::string_view message, std::string_view needle);
+// `name` as an entry of a name list: in double quotes when it holds a
+// comma or a double quote, starts or ends with a blank, starts with a
+// backslash or is empty; as it is otherwise.
+std::string QuoteName(std::string_view name);
 // `text` with its single-byte ASCII letters in lower case; trail bytes stay.
 std::string FoldAscii(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/cp932.h"
+#include "rules/event_summary.h"
 
 namespace quorvin::run {
 
@@ -18,6 +19,14 @@ const char* Channel(const std::string& log) {
     if (log == "security") return "Security";
     if (log == "application") return "Application";
     return nullptr;
+}
+
+// The channel of a log as the list names it.
+std::string ChannelOfDisplayName(const std::string& log) {
+    if (log == "ｼｽﾃﾑ") return "System";
+    if (log == "ｾｷｭﾘﾃｨ") return "Security";
+    if (log == "ｱﾌﾟﾘｹｰｼｮﾝ") return "Application";
+    return Utf8(log);
 }
 
 const char* Level(std::uint16_t eventType) {
@@ -94,6 +103,24 @@ std::string EventJsonLine(const engine::EventRow& row, const std::string& agentV
     j["agent.version"] = agentVersion;
     // The texts are valid UTF-8 by construction; a fault would still not
     // end the run half way.
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::string SummaryJsonLine(const views::SummaryRow& row) {
+    nlohmann::ordered_json j;
+    j["host.name"] = Utf8(row.computer);
+    j["winlog.channel"] = ChannelOfDisplayName(row.log);
+    j["log.level"] = Level(static_cast<std::uint16_t>(row.type));
+    j["event.provider"] = Utf8(row.source);
+    const bool number = !row.eventId.empty() && row.eventId.size() <= 5 &&
+                        row.eventId.find_first_not_of("0123456789") == std::string::npos;
+    if (number)
+        j["winlog.event_id"] = std::stoul(row.eventId);
+    else
+        j["winlog.event_id"] = Utf8(row.eventId);
+    j["count"] = row.count;
+    j["first"] = row.haveSeconds ? IsoUtcTime(row.firstSeconds) : Utf8(row.first);
+    j["last"] = row.haveSeconds ? IsoUtcTime(row.lastSeconds) : Utf8(row.last);
     return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 

@@ -8,6 +8,10 @@
 
 #include "engine/collection_view.h"
 
+namespace quorvin::views {
+struct SummaryRow;
+}
+
 namespace quorvin::run {
 
 // "YYYY-MM-DDTHH:MM:SSZ" of seconds since 1970-01-01 00:00 UTC.
@@ -17,5 +21,12 @@ std::string IsoUtcTime(std::int64_t seconds);
 // made it with RunEnvironment::eventFacts). Every text is converted from
 // CP932; bytes that form no character become U+FFFD.
 std::string EventJsonLine(const engine::EventRow& row, const std::string& agentVersion);
+
+// The line of one group of the summary: the events' keys for its
+// computer, log, type, source and event ID (`host.name`, `winlog.channel`,
+// `log.level`, `event.provider`, `winlog.event_id`), then `count`, and
+// `first` and `last` as `event.created` writes a time (the time texts when
+// the rows carried no facts).
+std::string SummaryJsonLine(const views::SummaryRow& row);
 
 }  // namespace quorvin::run

@@ -40,13 +40,17 @@ void AppendCell(std::string_view text, std::string& out) {
     out += '"';
 }
 
-void AppendLine(const ExportRow& row, std::string& out) {
-    for (std::size_t column = 1; column < row.size(); ++column) {
-        if (column > 1) out += ',';
-        AppendCell(CellText(row[column]), out);
+// Cells `first` to the end of `cells`, joined by commas, and the line end.
+template <class Cells>
+void AppendCells(const Cells& cells, std::size_t first, std::string& out) {
+    for (std::size_t column = first; column < cells.size(); ++column) {
+        if (column > first) out += ',';
+        AppendCell(CellText(cells[column]), out);
     }
     out += "\r\n";
 }
+
+void AppendLine(const ExportRow& row, std::string& out) { AppendCells(row, 1, out); }
 
 }  // namespace
 
@@ -68,6 +72,12 @@ std::string ExportLine(const ExportRow& row) {
     for (std::size_t column = 1; column < row.size(); ++column) size += row[column].size() + 1;
     out.reserve(size);
     AppendLine(row, out);
+    return out;
+}
+
+std::string CsvLine(const std::vector<std::string>& cells) {
+    std::string out;
+    AppendCells(cells, 0, out);
     return out;
 }
 

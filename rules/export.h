@@ -31,6 +31,10 @@ std::string ExportFileContent(const std::vector<ExportRow>& rows);
 // One line of that file, for writing it row by row: the titles' line first.
 std::string ExportLine(const ExportRow& row);
 
+// A line of any table written as that file writes the event list's: the
+// cells joined by ",", each as the export writes a cell, "\r\n" at the end.
+std::string CsvLine(const std::vector<std::string>& cells);
+
 // "log%y%m%d.txt" of the local date of `now`, e.g. log030115.txt on
 // 15 January 2003; "log.txt" when the C library cannot convert `now`.
 std::string DefaultExportFileName(std::int64_t now);

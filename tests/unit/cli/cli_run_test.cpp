@@ -22,6 +22,8 @@
 #include <vector>
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <tuple>
 
 #include "core/cp932.h"
 #include "formats/evt/evt.h"
@@ -165,6 +167,69 @@ TEST_F(CliRun, FilteredRowsAreTheUnfilteredRowsThatMatchAndTheReportIsUnchanged)
             }
         }
     }
+}
+
+// The summary is the run's CSV grouped: every group once, its count, its
+// first and its last time, most events first; JSON Lines carry the same
+// groups in the same order.
+TEST_F(CliRun, SummaryIsTheWrittenRowsGrouped) {
+    const std::string run = " --computers DC01,FS01,PC01,PC02,NT4SV,APP01,PC04,dc01 --parallel 16 --event-ids -7036";
+    ASSERT_EQ(Run(run + " --csv '" + (out_ / "e.csv").string() + "' --summary '" + (out_ / "s.csv").string() + "'"),
+              0)
+        << Read("stderr");
+    using Key = std::tuple<std::string, std::string, std::string, std::string, std::string>;
+    std::map<Key, std::tuple<int, std::string, std::string>> expected;
+    const std::string csv = Read("e.csv");
+    std::size_t at = csv.find("\r\n") + 2;
+    for (std::size_t end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        const std::vector<std::string> f = Fields(csv.substr(at, end - at));
+        ASSERT_NE(f[5], "7036");
+        auto [place, added] = expected.try_emplace(Key{AsciiLower(f[3]), f[2], f[0], AsciiLower(f[4]), f[5]}, 0,
+                                                   f[1], f[1]);
+        auto& [count, first, last] = place->second;
+        ++count;
+        first = std::min(first, f[1]);
+        last = std::max(last, f[1]);
+    }
+    ASSERT_GT(expected.size(), 20u);
+    const std::string summary = Read("s.csv");
+    ASSERT_EQ(summary.rfind("ｺﾝﾋﾟｭｰﾀ名,ｲﾍﾞﾝﾄ,種類,ｿｰｽ,ｲﾍﾞﾝﾄID,件数,最初,最後\r\n", 0), 0u);
+    std::vector<int> counts;
+    at = summary.find("\r\n") + 2;
+    for (std::size_t end; (end = summary.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::vector<std::string> f;
+        const std::string line = summary.substr(at, end - at);
+        for (std::size_t start = 0, comma;; start = comma + 1) {
+            comma = line.find(',', start);
+            f.push_back(line.substr(start, comma - start));
+            if (comma == std::string::npos) break;
+        }
+        ASSERT_EQ(f.size(), 8u) << line;
+        const auto found = expected.find(Key{AsciiLower(f[0]), f[1], f[2], AsciiLower(f[3]), f[4]});
+        ASSERT_NE(found, expected.end()) << line;
+        EXPECT_EQ(found->second, std::make_tuple(std::stoi(f[5]), f[6], f[7])) << line;
+        expected.erase(found);
+        if (!counts.empty()) {
+            EXPECT_GE(counts.back(), std::stoi(f[5])) << line;
+        }
+        counts.push_back(std::stoi(f[5]));
+    }
+    EXPECT_TRUE(expected.empty());
+
+    // JSON Lines: the same groups in the same order, to standard output.
+    ASSERT_EQ(Run(run + " --format jsonl --out '" + (out_ / "e.jsonl").string() + "' --summary -"), 0);
+    const std::string lines = Read("stdout");
+    std::vector<int> jsonCounts;
+    const std::regex count("\"count\":([0-9]+),\"first\":\"[0-9-]+T[0-9:]+Z\",\"last\":\"[0-9-]+T[0-9:]+Z\"\\}\n");
+    for (std::sregex_iterator m(lines.begin(), lines.end(), count), none; m != none; ++m)
+        jsonCounts.push_back(std::stoi((*m)[1]));
+    EXPECT_EQ(jsonCounts, counts);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), static_cast<long>(counts.size()));
+    // The summary on standard output needs the rows in a file; a shared file is refused.
+    EXPECT_EQ(Run(run + " --summary -"), 2);
+    EXPECT_NE(Read("stderr").find("--summary - and the rows both go to standard output"), std::string::npos);
+    EXPECT_EQ(Run(run + " --csv '" + (out_ / "x.csv").string() + "' --summary '" + (out_ / "x.csv").string() + "'"), 2);
+    EXPECT_NE(Read("stderr").find("--csv and --summary name the same file"), std::string::npos);
 }
 
 TEST_F(CliRun, RowsGoToStandardOutputWithoutACsvFile) {
