@@ -16,8 +16,8 @@ namespace {
 constexpr std::size_t kMostText = 8u << 20;
 
 struct Named {
-    const char* element;
-    const char* attribute;  // nullptr: the element's content
+    std::string_view element;
+    std::string_view attribute;  // empty: the element's content
     Field field;
 };
 
@@ -25,28 +25,28 @@ constexpr Named kSystemFields[] = {
     {"Provider", "Name", Field::kProviderName},
     {"Provider", "Guid", Field::kProviderGuid},
     {"Provider", "EventSourceName", Field::kEventSourceName},
-    {"EventID", nullptr, Field::kEventId},
+    {"EventID", {}, Field::kEventId},
     {"EventID", "Qualifiers", Field::kQualifiers},
-    {"Version", nullptr, Field::kVersion},
-    {"Level", nullptr, Field::kLevel},
-    {"Task", nullptr, Field::kTask},
-    {"Opcode", nullptr, Field::kOpcode},
-    {"Keywords", nullptr, Field::kKeywords},
+    {"Version", {}, Field::kVersion},
+    {"Level", {}, Field::kLevel},
+    {"Task", {}, Field::kTask},
+    {"Opcode", {}, Field::kOpcode},
+    {"Keywords", {}, Field::kKeywords},
     {"TimeCreated", "SystemTime", Field::kTimeCreated},
-    {"EventRecordID", nullptr, Field::kEventRecordId},
+    {"EventRecordID", {}, Field::kEventRecordId},
     {"Correlation", "ActivityID", Field::kActivityId},
     {"Correlation", "RelatedActivityID", Field::kRelatedActivityId},
     {"Execution", "ProcessID", Field::kProcessId},
     {"Execution", "ThreadID", Field::kThreadId},
-    {"Channel", nullptr, Field::kChannel},
-    {"Computer", nullptr, Field::kComputer},
+    {"Channel", {}, Field::kChannel},
+    {"Computer", {}, Field::kComputer},
     {"Security", "UserID", Field::kUserId},
 };
 
 int SystemField(NameView element, const NameView* attribute) {
     for (const Named& n : kSystemFields) {
         if (!element.Is(n.element)) continue;
-        if (attribute == nullptr ? n.attribute == nullptr : n.attribute != nullptr && attribute->Is(n.attribute))
+        if (attribute == nullptr ? n.attribute.empty() : !n.attribute.empty() && attribute->Is(n.attribute))
             return static_cast<int>(n.field);
     }
     return -1;

@@ -21,16 +21,22 @@ void AppendAscii(const char* text, std::u16string& out) {
     while (*text) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*text++)));
 }
 
-void AppendNumber(const char* format, unsigned long long v, std::u16string& out) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, v);
-    AppendAscii(text, out);
+// In decimal, or in lower-case hexadecimal after "0x" without leading zeros.
+void AppendNumber(std::uint64_t v, bool hex, std::u16string& out) {
+    char16_t digits[24];
+    int n = 0;
+    const unsigned base = hex ? 16 : 10;
+    do {
+        digits[n++] = static_cast<char16_t>("0123456789abcdef"[v % base]);
+        v /= base;
+    } while (v != 0);
+    if (hex) out += u"0x";
+    while (n > 0) out.push_back(digits[--n]);
 }
 
-void AppendSigned(long long v, std::u16string& out) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld", v);
-    AppendAscii(text, out);
+void AppendSigned(std::int64_t v, std::u16string& out) {
+    if (v < 0) out.push_back(u'-');
+    AppendNumber(v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v), false, out);
 }
 
 // Days since 1970-01-01 to the civil date (proleptic Gregorian).
@@ -87,10 +93,21 @@ std::uint32_t SidSize(const std::uint8_t* p, std::uint32_t size) {
 void AppendSid(const std::uint8_t* p, std::uint32_t size, std::u16string& out) {
     std::uint64_t authority = 0;
     for (int i = 2; i < 8; ++i) authority = authority << 8 | p[i];
-    AppendNumber("S-%llu-", p[0], out);
-    // Windows shows an authority of 2^32 or more in hexadecimal.
-    AppendNumber(authority < (1ull << 32) ? "%llu" : "0x%012llX", authority, out);
-    for (std::uint32_t at = 8; at + 4 <= size; at += 4) AppendNumber("-%llu", LoadU32(p + at), out);
+    out += u"S-";
+    AppendNumber(p[0], false, out);
+    out.push_back(u'-');
+    if (authority < (1ull << 32)) {
+        AppendNumber(authority, false, out);
+    } else {
+        // Windows shows an authority of 2^32 or more in hexadecimal.
+        char text[24];
+        std::snprintf(text, sizeof text, "0x%012llX", static_cast<unsigned long long>(authority));
+        AppendAscii(text, out);
+    }
+    for (std::uint32_t at = 8; at + 4 <= size; at += 4) {
+        out.push_back(u'-');
+        AppendNumber(LoadU32(p + at), false, out);
+    }
 }
 
 void AppendHexBytes(const std::uint8_t* p, std::uint32_t size, std::u16string& out) {
@@ -147,13 +164,13 @@ void AppendScalar(ValueView v, std::u16string& out) {
         return;
     }
     case type::kInt8: return AppendSigned(static_cast<std::int8_t>(p[0]), out);
-    case type::kUInt8: return AppendNumber("%llu", p[0], out);
+    case type::kUInt8: return AppendNumber(p[0], false, out);
     case type::kInt16: return AppendSigned(static_cast<std::int16_t>(LoadU16(p)), out);
-    case type::kUInt16: return AppendNumber("%llu", LoadU16(p), out);
+    case type::kUInt16: return AppendNumber(LoadU16(p), false, out);
     case type::kInt32: return AppendSigned(static_cast<std::int32_t>(LoadU32(p)), out);
-    case type::kUInt32: return AppendNumber("%llu", LoadU32(p), out);
-    case type::kInt64: return AppendSigned(static_cast<long long>(LoadU64(p)), out);
-    case type::kUInt64: return AppendNumber("%llu", LoadU64(p), out);
+    case type::kUInt32: return AppendNumber(LoadU32(p), false, out);
+    case type::kInt64: return AppendSigned(static_cast<std::int64_t>(LoadU64(p)), out);
+    case type::kUInt64: return AppendNumber(LoadU64(p), false, out);
     case type::kFloat: {
         float f;
         std::memcpy(&f, p, 4);
@@ -166,14 +183,14 @@ void AppendScalar(ValueView v, std::u16string& out) {
     }
     case type::kBool: return AppendAscii(LoadU32(p) != 0 ? "true" : "false", out);
     case type::kGuid: return AppendGuid(p, out);
-    case type::kSizeT: return AppendNumber("0x%llx", n == 4 ? LoadU32(p) : LoadU64(p), out);
+    case type::kSizeT: return AppendNumber(n == 4 ? LoadU32(p) : LoadU64(p), true, out);
     case type::kFileTime: return AppendFileTime(LoadU64(p), out);
     case type::kSysTime: return AppendSystemTime(p, out);
     case type::kSid:
         if (SidSize(p, n) == 0) return AppendHexBytes(p, n, out);
         return AppendSid(p, SidSize(p, n), out);
-    case type::kHexInt32: return AppendNumber("0x%llx", LoadU32(p), out);
-    case type::kHexInt64: return AppendNumber("0x%llx", LoadU64(p), out);
+    case type::kHexInt32: return AppendNumber(LoadU32(p), true, out);
+    case type::kHexInt64: return AppendNumber(LoadU64(p), true, out);
     case type::kBinXml: return;
     default: return AppendHexBytes(p, n, out);  // binary, and types without a text form
     }
