@@ -21,6 +21,7 @@
 #include "core/cp932.h"
 #include "core/local_time.h"
 #include "engine/collector.h"
+#include "engine/file_run.h"
 #include "quorvin_version.h"
 #include "rules/collection_state.h"
 #include "rules/computer_list.h"
@@ -208,6 +209,11 @@ int TakeJob(CliOptions& o, app::AppSettings& settings) {
     choice.Filter_System = o.system;
     choice.Filter_Security = o.security;
     choice.Filter_Application = o.application;
+    if (!o.files.empty()) {
+        // A file is read whole: its events of the chosen types, whatever log they are of.
+        choice.Filter_System = choice.Filter_Application = o.error || o.warning || o.information;
+        choice.Filter_Security = o.success || o.failure;
+    }
     choice.Filter_Error = o.error;
     choice.Filter_Warning = o.warning;
     choice.Filter_Information = o.information;
@@ -521,6 +527,59 @@ void Collect(const CliOptions& o, app::AppSettings& settings, const computers::C
     WipeBytes(options.Password, sizeof options.Password);
 }
 
+// Reads a whole file for the run; false with the system's reason (CP932).
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes, std::string& reason) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!ec && status.type() != std::filesystem::file_type::regular) {
+        reason = "ﾌｧｲﾙではありません(ﾌｫﾙﾀﾞまたはﾃﾞﾊﾞｲｽ)。";
+        return false;
+    }
+    std::FILE* file = OpenToRead(path);
+    if (!file) {
+        reason = text::Utf8ToCp932(std::strerror(errno));
+        return false;
+    }
+    bytes.clear();
+    std::uint8_t buffer[1 << 16];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) reason = "読み込み中にｴﾗｰが発生しました。";
+    return !failed;
+}
+
+// A run over saved event log files (--file): the rows and the report as a
+// run over computers writes them; 0, or the exit code.
+int ReadFiles(const CliOptions& o, app::AppSettings& settings) {
+    std::vector<std::string> names;
+    for (const std::filesystem::path& file : o.files) names.push_back(text::Utf8ToCp932(file.u8string()));
+    run::CollectionState none;
+    std::string error;
+    RunLock eventsLock;
+    if (o.append)
+        if (const int code = Lock(eventsLock, o.csv, false, o.csv.u8string())) return code;
+    RunOutputs outputs(o);
+    if (!outputs.Open(none, error)) return Fail(error, kOutputFailed);
+    ConsoleView view(
+        names, outputs.Progress(), [&](const engine::EventRow& row) { outputs.WriteEvent(row); },
+        [&] { outputs.FlushReport(); });
+    std::atomic<int> stopRequested{0};
+    StopOnInterrupt(stopRequested);
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const engine::RunOptions options = run::RunOptionsFrom(settings);
+    engine::FileRunEnvironment environment{options, outputs.Report(), stopRequested, view, o.jsonLines};
+    engine::ReadLogFiles(environment, names, [&](std::size_t index, std::vector<std::uint8_t>& bytes, std::string& reason) {
+        return ReadWholeFile(o.files[index], bytes, reason);
+    });
+    const int code = outputs.Finish(none);
+    RunEnded();
+    return code;
+}
+
 int Main(int argc, char** argv) {
     ParsedCommandLine parsed = ParseCommandLine(Arguments(argc, argv));
     if (parsed.help) {
@@ -537,6 +596,7 @@ int Main(int argc, char** argv) {
     app::AppSettings settings;
     if (const int code = TakeJob(o, settings)) return code;
     if (const std::string refusal = SharedOutputs(o); !refusal.empty()) return Fail(refusal);
+    if (!o.files.empty()) return ReadFiles(o, settings);
     computers::ComputerList list;
     if (const int code = TakeComputers(o, settings, list)) return code;
     run::CollectionState state;

@@ -88,7 +88,8 @@ std::filesystem::path PathOf(const std::string& utf8) {
 }  // namespace
 
 const char* UsageText() {
-    return "usage: quorvin-cli [--network DIR] (--computers NAME[,NAME...] | --computer-list FILE)\n"
+    return "usage: quorvin-cli [--network DIR] (--computers NAME[,NAME...] | --computer-list FILE |\n"
+           "                    --file FILE [--file FILE...])\n"
            "                   [--logs system,security,application]\n"
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
@@ -109,6 +110,8 @@ std::string HelpText() {
            "                         without it the real network)\n"
            "  --computers A,B        these computers, in this order (at most 500)\n"
            "  --computer-list FILE   the computers of a list file, one name a line\n"
+           "  --file FILE            a saved event log file (.evtx) instead of computers; again for\n"
+           "                         more files (no --network needed)\n"
            "  --logs LIST            system, security, application (default: all three)\n"
            "  --types LIST           error, warning, information, success, failure (default: all)\n"
            "  --from DAY, --to DAY   YYYY-MM-DD, local time (default: from the oldest to the newest record)\n"
@@ -155,7 +158,8 @@ struct Reading {
 
 bool NamesFile(const std::string& option) {
     return option == "--network" || option == "--computer-list" || option == "--csv" || option == "--report" ||
-           option == "--trace" || option == "--out" || option == "--state" || option == "--summary";
+           option == "--trace" || option == "--out" || option == "--state" || option == "--summary" ||
+           option == "--file";
 }
 
 // The options that choose what is collected; false when `option` is none of them.
@@ -175,6 +179,8 @@ bool TakeCollectionOption(const std::string& option, const std::string& value, C
     } else if (option == "--computer-list") {
         r.haveList = true;
         o.computerList = PathOf(value);
+    } else if (option == "--file") {
+        o.files.push_back(PathOf(value));
     } else if (option == "--logs") {
         error = ParseLogs(value, o);
     } else if (option == "--types") {
@@ -251,7 +257,10 @@ void TakeOutputOption(const std::string& option, const std::string& value, CliOp
 // The options taken together, after the last one: the first refusal, or empty.
 std::string CheckTogether(CliOptions& o, const Reading& r) {
     if (std::string error = ParseFilter(r.filter, o.filter); !error.empty()) return error;
-    if (r.haveComputers == r.haveList) return "give either --computers or --computer-list";
+    if (!o.files.empty() && (r.haveComputers || r.haveList))
+        return "give either --file or the computers (--computers, --computer-list)";
+    if (!o.files.empty() && !o.state.empty()) return "--state follows the logs of computers, not --file";
+    if (o.files.empty() && r.haveComputers == r.haveList) return "give either --computers or --computer-list";
     if (r.haveCsv && r.haveOut) return "give either --csv or --out";
     if (r.haveCsv && o.jsonLines) return "--csv writes CSV: give the JSON Lines file with --out";
     if (o.append && o.csv.empty()) return "--append needs the file to add to (--out or --csv)";
@@ -263,7 +272,8 @@ std::string CheckTogether(CliOptions& o, const Reading& r) {
     if (!o.credential.empty())
         return "--credential reads the Windows Credential Manager: give the password with --password - "
                "or at the prompt of --user here";
-    if (o.network.empty()) return "--network DIR is needed here: only the Windows build reaches a real network";
+    if (o.network.empty() && o.files.empty())
+        return "--network DIR is needed here: only the Windows build reaches a real network";
 #endif
     return {};
 }
@@ -278,7 +288,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
                                              "--from", "--to", "--user", "--password", "--credential", "--csv",
                                              "--report", "--trace", "--parallel", "--event-ids", "--sources",
-                                             "--text", "--format", "--out", "--state", "--summary"};
+                                             "--text", "--format", "--out", "--state", "--summary", "--file"};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];

@@ -19,6 +19,7 @@ struct CliOptions {
     std::filesystem::path network;             // empty: the real network (Windows only)
     std::vector<std::string> computers;        // CP932
     std::filesystem::path computerList;        // a list file instead of --computers
+    std::vector<std::filesystem::path> files;  // saved event log files instead of computers (--file)
     bool system = true, security = true, application = true;
     bool error = true, warning = true, information = true, success = true, failure = true;
     std::optional<Date> from, to;

@@ -9,9 +9,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvin::engine {
+
+struct XmlFacts;
 
 // What an event carries beyond the list's columns, for outputs that name
 // every field of the record. Made only when the run asks for it
@@ -28,6 +31,24 @@ struct EventFacts {
     std::string categoryText;         // the category's message text; empty when none was found
     std::string userSid;              // "S-1-5-18"; empty when the record has none
     std::vector<std::string> strings; // the insertion strings as recorded
+    std::shared_ptr<const XmlFacts> xml;  // an event of the XML event log; null for the classic logs
+};
+
+// An event of the XML event log (.evtx files, the channels of Vista and
+// later): its System fields as Windows' XML rendering shows them, in UTF-8
+// converted straight from the record's UTF-16 (no character lost to
+// CP932); a field the record does not have is empty.
+struct XmlFacts {
+    std::string channel, provider, providerGuid, eventSourceName, computer, userSid;
+    std::string timeCreated;  // "2016-07-08T18:12:51.6816408Z", the record's 100 ns kept
+    std::string level, task, opcode, keywords, version, qualifiers;
+    std::string processId, threadId, activityId, relatedActivityId;
+    std::string message;  // the row's message, in UTF-8 from the record's own texts
+    std::uint64_t recordId = 0;
+    std::uint32_t eventId = 0;
+    // The event's data: EventData's named items, unnamed ones as "param1"...,
+    // and UserData's leaf elements, in their order.
+    std::vector<std::pair<std::string, std::string>> data;
 };
 
 // One collected event: the row of the event list. Column 0 carries no text,

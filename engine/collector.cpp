@@ -1,4 +1,5 @@
 #include "engine/collector.h"
+#include "engine/day_cache.h"
 
 #include <chrono>
 #include <cstring>
@@ -29,28 +30,6 @@ bool ConvertsToFileTime(const std::tm& t) {
            t.tm_hour >= 0 && t.tm_hour < 24 && t.tm_min >= 0 && t.tm_min < 60 && t.tm_sec >= 0 && t.tm_sec < 60;
 }
 
-// The local midnight of a time, remembered for the day it falls on: the
-// records of a log come in order of time, many on the same day.
-class DayCache {
-public:
-    std::int64_t MidnightOf(std::int64_t time) {
-        if (!(time >= start_ && time < end_)) {
-            start_ = app::LocalMidnight(time);
-            // The next day begins at the midnight of a time 30 hours on
-            // (a day has 23 to 25 hours).
-            end_ = app::LocalMidnight(start_ + 30 * 3600);
-            if (end_ <= start_ || time >= end_ || time < start_) {
-                end_ = start_;  // not a plain day: nothing is remembered
-                return start_;
-            }
-        }
-        return start_;
-    }
-
-private:
-    std::int64_t start_ = 0;
-    std::int64_t end_ = 0;
-};
 
 // Doubles the read buffer after a read that came back full, up to the
 // largest read (platform::NextEventLogRead). Short of memory it stays as it

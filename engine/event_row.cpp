@@ -71,6 +71,11 @@ EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, cons
     return row;
 }
 
+std::string DescriptionNotFound(const std::string& source, std::uint32_t eventId, const std::string& strings) {
+    return "ｿｰｽ (" + source + ") 内のｲﾍﾞﾝﾄ ID (" + std::to_string(eventId & 0xFFFFu) +
+           ") に関する説明が見つかりません。次の挿入文字列が含まれています:" + strings;
+}
+
 std::string ProgressText(const std::string& computerName, const std::string& logName, std::uint32_t count) {
     std::string text;
     WriteProgressText(text, computerName, logName, count);

@@ -30,6 +30,10 @@ EventRow MakeEventRow(std::uint16_t eventType, const std::string& computer, cons
                       std::string message, const std::string& logName, const std::string& timeText,
                       std::uint32_t eventId);
 
+// The message of an event whose text was not found: its source, its ID and
+// its insertion strings (joined with commas).
+std::string DescriptionNotFound(const std::string& source, std::uint32_t eventId, const std::string& strings);
+
 // "NAME ： log ﾛｸﾞを処理中 ﾄｰﾀﾙ n 件".
 std::string ProgressText(const std::string& computerName, const std::string& logName, std::uint32_t count);
 // The same text into `text`, whose memory is reused (a row sets it).

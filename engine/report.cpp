@@ -157,4 +157,22 @@ void Report::EventsFileCutBack(const std::string& file, std::uint64_t removed) {
            " ﾊﾞｲﾄをｲﾍﾞﾝﾄﾌｧｲﾙから削除しました。それらのｲﾍﾞﾝﾄは今回取得し直します。\r\n");
 }
 
+void Report::FileStarted(const std::string& f) { Append("確認:[" + f + "]ﾛｸﾞﾌｧｲﾙの読み込みを開始します。\r\n"); }
+
+void Report::FileEnded(const std::string& f, std::uint32_t eventCount) {
+    Append("確認:[" + f + "]ﾛｸﾞﾌｧｲﾙの読み込みを終了しました。" + std::to_string(eventCount) + "件\r\n");
+}
+
+void Report::FileDamaged(const std::string& f, const std::string& problem) {
+    Append("注意 060:[" + f + "]:ﾌｧｲﾙが壊れています。読める部分を読み続けます: " + problem + "\r\n");
+}
+
+void Report::FileUnreadable(const std::string& f, const std::string& reason) {
+    Append("ｴﾗｰ 061:[" + f + "]:ﾛｸﾞﾌｧｲﾙを読み込めません。\r\n原因:" + reason + "\r\n");
+}
+
+void Report::NotALogFile(const std::string& f, const std::string& reason) {
+    Append("ｴﾗｰ 062:[" + f + "]:ｲﾍﾞﾝﾄﾛｸﾞﾌｧｲﾙ(.evtx または .evt)ではありません: " + reason + "\r\n");
+}
+
 }  // namespace quorvin::engine

@@ -65,6 +65,17 @@ public:
     // and their events are collected again.
     void EventsFileCutBack(const std::string& file, std::uint64_t removed);
 
+    // Lines of a saved event log file F (its name as the user gave it).
+    void FileStarted(const std::string& f);
+    void FileEnded(const std::string& f, std::uint32_t eventCount);
+    // 060: what was wrong in the file and where (the reader's text); the
+    // reading went on past it.
+    void FileDamaged(const std::string& f, const std::string& problem);
+    // 061: the file could not be read, with the system's reason.
+    void FileUnreadable(const std::string& f, const std::string& reason);
+    // 062: the file is no event log file of either kind.
+    void NotALogFile(const std::string& f, const std::string& reason);
+
 private:
     void Append(const std::string& line) { text_ += line; }
     void Cause(const char* prefix, std::uint32_t error) { text_ += prefix + systemText_(error); }

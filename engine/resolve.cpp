@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/collector.h"
+#include "engine/event_row.h"
 #include "engine/log_cache.h"
 #include "engine/message_files.h"
 
@@ -17,8 +18,7 @@ std::string FallbackText(const LogRecord& record, const std::vector<std::string>
         if (i > 0) strings += ",";
         strings += table[i];
     }
-    return "ｿｰｽ (" + record.source + ") 内のｲﾍﾞﾝﾄ ID (" + std::to_string(record.eventId & 0xFFFFu) +
-           ") に関する説明が見つかりません。次の挿入文字列が含まれています:" + strings;
+    return DescriptionNotFound(record.source, record.eventId, strings);
 }
 
 }  // namespace

@@ -71,9 +71,86 @@ std::string IsoUtcTime(std::int64_t seconds) {
     return text;
 }
 
+namespace {
+
+// Names of the keywords every provider shares (the high byte of the mask).
+void AddKeywords(const std::string& mask, nlohmann::ordered_json& j) {
+    static const std::pair<std::uint64_t, const char*> kNames[] = {
+        {0x0001000000000000ull, "Response Time"}, {0x0002000000000000ull, "WDI Context"},
+        {0x0004000000000000ull, "WDI Diag"},      {0x0008000000000000ull, "SQM"},
+        {0x0010000000000000ull, "Audit Failure"}, {0x0020000000000000ull, "Audit Success"},
+        {0x0040000000000000ull, "Correlation Hint"}, {0x0080000000000000ull, "Classic"}};
+    std::uint64_t bits = 0;
+    try {
+        bits = std::stoull(mask, nullptr, 0);
+    } catch (const std::exception&) {
+        return;
+    }
+    nlohmann::ordered_json names = nlohmann::ordered_json::array();
+    for (const auto& [bit, name] : kNames)
+        if (bits & bit) names.push_back(name);
+    if (!names.empty()) j["winlog.keywords"] = names;
+}
+
+// A number of the record as a JSON number when it is one.
+void AddNumber(const char* key, const std::string& text, nlohmann::ordered_json& j) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return;
+    j[key] = std::stoull(text);
+}
+
+void AddText(const char* key, const std::string& text, nlohmann::ordered_json& j) {
+    if (!text.empty()) j[key] = text;
+}
+
+// An event of the XML event log: its own UTF-8 texts, never through CP932.
+std::string XmlEventJsonLine(const engine::EventFacts& f, const engine::XmlFacts& x, const std::string& agentVersion) {
+    nlohmann::ordered_json j;
+    j["@timestamp"] = x.timeCreated;
+    j["event.created"] = x.timeCreated;
+    j["event.code"] = std::to_string(x.eventId & 0xFFFFu);
+    j["event.kind"] = "event";
+    j["event.provider"] = x.provider;
+    if (f.eventType == 8) j["event.outcome"] = "success";
+    if (f.eventType == 16) j["event.outcome"] = "failure";
+    j["log.level"] = Level(f.eventType);
+    j["message"] = x.message;
+    j["host.name"] = x.computer;
+    j["winlog.channel"] = x.channel;
+    j["winlog.computer_name"] = x.computer;
+    j["winlog.provider_name"] = x.provider;
+    AddText("winlog.provider_guid", x.providerGuid, j);
+    j["winlog.event_id"] = x.eventId & 0xFFFFu;
+    j["winlog.record_id"] = x.recordId;
+    j["winlog.api"] = "wineventlog";
+    AddNumber("winlog.version", x.version, j);
+    AddNumber("winlog.opcode", x.opcode, j);
+    AddKeywords(x.keywords, j);
+    AddNumber("winlog.process.pid", x.processId, j);
+    AddNumber("winlog.process.thread.id", x.threadId, j);
+    AddText("winlog.activity_id", x.activityId, j);
+    AddText("winlog.related_activity_id", x.relatedActivityId, j);
+    for (const auto& [name, value] : x.data) {
+        // An item repeated (an array's values) becomes a list of its values.
+        nlohmann::ordered_json& slot = j["winlog.event_data." + name];
+        if (slot.is_null())
+            slot = value;
+        else if (slot.is_array())
+            slot.push_back(value);
+        else
+            slot = nlohmann::ordered_json::array({slot, value});
+    }
+    AddText("winlog.user.identifier", x.userSid, j);
+    j["agent.name"] = "quorvin-cli";
+    j["agent.version"] = agentVersion;
+    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
 std::string EventJsonLine(const engine::EventRow& row, const std::string& agentVersion) {
     static const engine::EventFacts kNone;
     const engine::EventFacts& f = row.facts ? *row.facts : kNone;
+    if (f.xml) return XmlEventJsonLine(f, *f.xml, agentVersion);
     nlohmann::ordered_json j;
     j["@timestamp"] = IsoUtcTime(f.timeWritten);
     j["event.created"] = IsoUtcTime(f.timeGenerated);

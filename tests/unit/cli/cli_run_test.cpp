@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 #include <algorithm>
@@ -25,8 +26,11 @@
 #include <map>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
 #include "core/cp932.h"
 #include "formats/evt/evt.h"
+#include "unit/formats/evtx/sample_log.h"
 
 namespace {
 
@@ -642,6 +646,29 @@ TEST_F(CliRun, PasswordPromptOnATerminalShowsNothingAndGivesTheTerminalBack) {
         EXPECT_NE(run.shown.find("no password given"), std::string::npos) << run.shown;
         EXPECT_TRUE(run.echoAfter);
     }
+}
+
+TEST_F(CliRun, SavedLogFilesGiveTheirRowsThroughTheRunsFilters) {
+    const std::vector<std::uint8_t> log =
+        quorvin::evtx::WriteFile(quorvin::evtx::test::SampleTemplates(), quorvin::evtx::test::SampleRecords(1, 300));
+    Write("a.evtx", std::string(log.begin(), log.end()));
+    const std::string file = " --file '" + (out_ / "a.evtx").string() + "'";
+    // Errors and warnings (levels 1 to 3 of every five records) of the odd records' source, twice.
+    std::size_t expected = 0;
+    for (int n = 1; n <= 300; ++n) expected += n % 2 == 1 && n % 5 >= 1 && n % 5 <= 3 ? 2 : 0;
+    ASSERT_EQ(Run(file + file + " --types error,warning --sources 'Service Control Manager' --format jsonl --out " +
+                  Place("e.jsonl") + " --report " + Place("r.txt")),
+              0)
+        << Read("stderr");
+    std::istringstream lines(Read("e.jsonl"));
+    std::size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count)
+        EXPECT_EQ(nlohmann::json::parse(line)["winlog.api"], "wineventlog") << line;
+    EXPECT_EQ(count, expected);
+    ASSERT_EQ(Run(file + " --csv " + Place("e.csv")), 0);
+    const std::string csv = Read("e.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 301);
+    EXPECT_EQ(Run(file + " --computers SV1"), 2);
 }
 
 #endif

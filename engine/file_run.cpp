@@ -1,0 +1,132 @@
+#include "engine/file_run.h"
+
+#include <new>
+
+#include "core/cp932.h"
+#include "core/local_time.h"
+#include "engine/day_cache.h"
+#include "engine/report.h"
+#include "engine/event_row.h"
+#include "engine/xml_event.h"
+#include "formats/evtx/evtx.h"
+
+namespace quorvin::engine {
+
+namespace {
+
+// One run over the files: the rows, the report and the progress.
+class FileRun {
+public:
+    FileRun(FileRunEnvironment& env, std::size_t files)
+        : env_(env), report_(env.report, [](std::uint32_t) { return std::string(); }), files_(files == 0 ? 1 : files) {}
+
+    // False when a stop ended the file.
+    bool ReadFile(std::size_t index, const std::string& name, const ReadWholeFile& read);
+    int Finish() {
+        report_.Total(count_);
+        env_.view.EndProgress();
+        return 1;
+    }
+    int Stopped(const std::string& name) {
+        report_.Cancelled(name);
+        env_.stopRequested = 0;
+        env_.view.EndProgress();
+        return 1;
+    }
+    void Started() {
+        env_.view.ClearRows();
+        report_.RunStarted();
+    }
+
+private:
+    bool ReadEvtx(std::size_t index, const std::string& name, const std::vector<std::uint8_t>& bytes);
+    // Whether the run keeps an event of `type` created at `time`.
+    bool Kept(std::uint16_t type, std::int64_t time);
+    void Position(std::size_t index, std::uint64_t done, std::uint64_t size) {
+        const std::uint64_t part = size == 0 ? 0 : done * 1000 / size;
+        env_.view.SetProgressPosition(static_cast<int>((index * 1000 + part) / files_));
+    }
+
+    FileRunEnvironment& env_;
+    Report report_;
+    const std::size_t files_;
+    std::uint32_t count_ = 0;
+    DayCache days_;
+    std::string progressText_;
+};
+
+bool FileRun::Kept(std::uint16_t type, std::int64_t time) {
+    const RunOptions& s = env_.options;
+    if ((type & TypeMask(s)) == 0) return false;
+    const std::int64_t day = days_.MidnightOf(time);
+    if (s.EnableStartDate == 0 && day < s.StartTime) return false;
+    return !(s.EnableEndDate == 0 && day > app::LocalMidnight(s.EndTime));
+}
+
+bool FileRun::ReadFile(std::size_t index, const std::string& name, const ReadWholeFile& read) {
+    report_.FileStarted(name);
+    Position(index, 0, 1);
+    std::vector<std::uint8_t> bytes;
+    std::string reason;
+    bool done = false;
+    try {
+        done = read(index, bytes, reason);
+    } catch (const std::bad_alloc&) {
+        reason = "ﾒﾓﾘ不足です。";
+    }
+    if (!done) {
+        report_.FileUnreadable(name, reason);
+        return true;
+    }
+    return ReadEvtx(index, name, bytes);
+}
+
+bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    evtx::FileReader reader(bytes.data(), bytes.size());
+    std::size_t problems = 0;
+    const auto reportProblems = [&] {
+        for (; problems < reader.Problems().size(); ++problems)
+            report_.FileDamaged(name, reader.Problems()[problems].what);
+    };
+    if (!reader.Valid()) {
+        const auto& found = reader.Problems();
+        report_.NotALogFile(name, found.empty() ? std::string() : found.front().what);
+        return true;
+    }
+    evtx::Record record;
+    std::uint32_t kept = 0;
+    for (std::uint32_t walked = 0; reader.Next(record); ++walked) {
+        if (env_.stopRequested) return false;
+        reportProblems();
+        const std::int64_t time = XmlEventTime(record);
+        const std::uint16_t type =
+            XmlEventType(record.System(evtx::Field::kLevel), record.System(evtx::Field::kKeywords));
+        if (!Kept(type, time)) continue;
+        std::tm local{};
+        static_cast<void>(app::ToLocalCalendar(time, local));
+        EventRow row = XmlEventRow(record, TimeText(local), env_.eventFacts);
+        env_.view.AppendRow(row);
+        ++count_;
+        ++kept;
+        WriteProgressText(progressText_, name, row.columns[3], count_);
+        env_.view.SetProgressText(progressText_);
+        if (walked % 256 == 0) Position(index, record.offset, bytes.size());
+    }
+    reportProblems();
+    env_.view.FlushRows();
+    report_.FileEnded(name, kept);
+    return true;
+}
+
+}  // namespace
+
+int ReadLogFiles(FileRunEnvironment& env, const std::vector<std::string>& names, const ReadWholeFile& read) {
+    FileRun run(env, names.size());
+    run.Started();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (env.stopRequested || !run.ReadFile(i, names[i], read)) return run.Stopped(names[i]);
+    }
+    return run.Finish();
+}
+
+}  // namespace quorvin::engine
