@@ -60,6 +60,8 @@ public:
     int RowCount() const { return static_cast<int>(shown_.Count()); }
     int TotalCount() const { return static_cast<int>(table_.Count()); }
     const EventTable& Table() const { return table_; }
+    // The rows shown, as an index over the table.
+    const ShownRows& Shown() const { return shown_; }
     // The rows as the list shows them, in its current order, and the column titles.
     std::vector<run::ExportRow> Rows() const { return shown_.ExportRows(); }
     // Shows only the rows `filter` matches, now and as rows arrive; the

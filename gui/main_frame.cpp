@@ -37,7 +37,7 @@ const char kFloatingTitle[] = "ツールバー";
 const std::vector<int> kToolbarButtons = {
     ID_ADD_COMPUTER, ID_DELETE_COMPUTER, ID_START_COLLECTION, 0, ID_QUICK_START, 0,
     ID_SAVE_RESULTS, ID_OPTIONS,         0,                   ID_HELP_CONTENTS, 0, ID_APP_EXIT,
-    0,               ID_VIEW_FILTER,
+    0,               ID_VIEW_FILTER,      ID_VIEW_SUMMARY,
 };
 
 struct Indicator {
@@ -229,6 +229,7 @@ void MainFrame::ShowPosition(const std::string& text) {
 }
 
 void MainFrame::ShownCountChanged() {
+    summary_.RowsChanged();
     // A bar that refuses the text shows the count with the next change.
     static_cast<void>(status_.SetPaneText(kFilterPane, views::FilterCountText(events_.RowCount(), events_.TotalCount(),
                                                                               events_.Filtered())));
@@ -238,6 +239,7 @@ void MainFrame::ApplyFilter(const views::FilterFields& fields, views::EventFilte
     settings_.ViewFilter = fields;
     // The list writes the position of its new rows ("0/N": none selected).
     events_.SetFilter(std::move(filter));
+    summary_.RowsChanged();
     // At start the pane shows nothing until the rows or the selection change.
     if (atStart) ShowPosition(std::string());
 }
@@ -246,6 +248,25 @@ void MainFrame::FilterCommand() {
     views::FilterDialog dialog(settings_.ViewFilter);
     if (dialog.Run(Handle()) != IDOK) return;
     ApplyFilter(dialog.Fields(), dialog.Filter());
+}
+
+void MainFrame::SummaryCommand() {
+    if (summary_.Open(Handle())) return;
+    ShowMessage({"集計を表示できませんでした。", "注意", app::MessageIcon::Exclamation, app::MessageButtons::Ok});
+}
+
+void MainFrame::ShowGroup(const views::SummaryRow& group) {
+    const views::FilterFields fields = views::GroupFilter(group);
+    views::FilterError error{};
+    // A name the filter cannot hold (longer than a field, half a character) is said so.
+    auto filter = views::EventFilter::Parse(fields, error);
+    if (!filter) {
+        ShowMessage(views::FilterErrorMessage(error));
+        return;
+    }
+    ApplyFilter(fields, std::move(*filter));
+    active_ = Pane::List;
+    static_cast<void>(SetFocus(events_.Handle()));
 }
 
 void MainFrame::ShowPrompt(int command) {
@@ -304,7 +325,9 @@ void MainFrame::ShowMessage(const app::UserMessage& message) { ui::ShowMessage(H
 void MainFrame::StartCollectionCommand() {
     if (running_ || !network_) return;
     running_ = true;
+    summary_.Hold(true);
     run::StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
+    summary_.Hold(false);
     running_ = false;
 }
 
@@ -348,6 +371,7 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_OPTIONS: OptionsCommand(); return true;
     case ID_VIEW_FILTER: FilterCommand(); return true;
     case ID_VIEW_CLEAR_FILTER: ApplyFilter(views::FilterFields(), views::EventFilter()); return true;
+    case ID_VIEW_SUMMARY: SummaryCommand(); return true;
     case ID_QUICK_START: app::RunQuickStart(*this); return true;
     case ID_APP_ABOUT: app::AboutDialog().Run(Handle()); return true;
     // The document commands: the program has no document, and both lists stay as they are.

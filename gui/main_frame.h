@@ -13,6 +13,7 @@
 
 #include "gui/computer_tree.h"
 #include "gui/event_list.h"
+#include "gui/summary_window.h"
 #include "rules/quick_start.h"
 #include "rules/run_state.h"
 #include "rules/toolbar_dock.h"
@@ -29,6 +30,7 @@ class MainFrame final : public ui::Window,
                         private computers::ComputerTreeHost,
                         private views::EventListHost,
                         private app::QuickStartHost,
+                        private views::SummaryHost,
                         private ui::DockHost {
 public:
     MainFrame(app::AppSettings& settings, app::RunState& state)
@@ -36,6 +38,7 @@ public:
           state_(state),
           tree_(*this, settings),
           events_(*this, settings),
+          summary_(*this, events_.Table(), events_.Shown(), settings.SummaryWindow),
           dockBar_(*this),
           floating_(*this) {}
 
@@ -83,6 +86,8 @@ private:
     void RowAdded() override { state_.ResultsSaved = 0; }
     void ShownCountChanged() override;
 
+    // SummaryHost: the list shows the rows of the group chosen in the summary.
+    void ShowGroup(const views::SummaryRow& group) override;
     // QuickStartHost: the wizard's pages, the add dialog, the start command.
     app::PageResult ShowPage(app::QuickStartPage page) override;
     void AddComputers() override { RunAddComputerDialog(); }
@@ -129,6 +134,7 @@ private:
     bool MayClose();
     void OptionsCommand();
     void FilterCommand();
+    void SummaryCommand();
     void NextPane();
     void ComposeComputerList();
 
@@ -138,6 +144,7 @@ private:
     ui::Splitter splitter_;
     computers::ComputerTree tree_;
     views::EventList events_;
+    views::SummaryWindow summary_;
     ui::DockBar dockBar_;
     ui::FloatingWindow floating_;
     ui::Toolbar toolbar_;

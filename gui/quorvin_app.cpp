@@ -148,9 +148,11 @@ void QuorvinApp::ExitInstance() {
     SaveSettings(*localMachine_, settings_, messages, now, settingsKey_);
     SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilterUnusable_ ? nullptr : &storedFilter_, messages,
                    settingsKey_);
+    SaveSummarySize(*localMachine_, settings_.SummaryWindow, storedSummarySize_, messages, settingsKey_);
 }
 
 void QuorvinApp::LoadStoredFilter() {
+    storedSummarySize_ = settings_.SummaryWindow = LoadSummarySize(*localMachine_, settingsKey_);
     if (const auto error = LoadViewFilter(*localMachine_, storedFilter_, settingsKey_)) {
         storedFilterUnusable_ = true;
         ui::ShowMessage(frame_->Handle(), StoredFilterMessage(*error));

@@ -69,6 +69,8 @@ private:
     std::string unreadableList_;
     // The filter as stored at start-up: a filter left as it was is not written again.
     views::FilterFields storedFilter_;
+    // The summary window's size as read at start-up.
+    SummarySize storedSummarySize_;
     // The stored filter was no filter: the exit writes the filter over it.
     bool storedFilterUnusable_ = false;
     std::unique_ptr<network::SimulatedNetwork> simulated_;

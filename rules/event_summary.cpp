@@ -304,6 +304,20 @@ void SortSummary(std::vector<SummaryRow>& rows, SummaryColumn column, bool desce
     });
 }
 
+std::uint64_t AxisStep(std::uint64_t tallest, int most) {
+    const auto steps = static_cast<std::uint64_t>(std::max(most, 1));
+    for (std::uint64_t power = 1;; power *= 10)
+        for (const std::uint64_t factor : {1, 2, 5})
+            if (factor * power * steps >= tallest || power > tallest) return factor * power;
+}
+
+std::size_t LabelEvery(std::size_t bars, int width, int labelWidth) {
+    if (bars == 0 || width <= 0) return 1;
+    const double slot = static_cast<double>(width) / static_cast<double>(bars);
+    const auto every = static_cast<std::size_t>(static_cast<double>(std::max(labelWidth, 1)) / slot) + 1;
+    return std::min(every, bars);
+}
+
 FilterFields GroupFilter(const SummaryRow& row) {
     FilterFields fields;
     fields.types = row.type;

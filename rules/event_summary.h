@@ -104,6 +104,13 @@ private:
 // counts as numbers), descending when asked; ties in the summary's order.
 void SortSummary(std::vector<SummaryRow>& rows, SummaryColumn column, bool descending);
 
+// The step between the chart's value lines: 1, 2 or 5 times a power of
+// ten, the smallest that needs at most `most` steps to reach `tallest`.
+std::uint64_t AxisStep(std::uint64_t tallest, int most);
+// Every how many bars a time label fits: labels `labelWidth` wide under
+// `bars` bars spread over `width` pixels.
+std::size_t LabelEvery(std::size_t bars, int width, int labelWidth);
+
 // The filter fields that show exactly the rows of `row`'s group.
 FilterFields GroupFilter(const SummaryRow& row);
 

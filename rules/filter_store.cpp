@@ -72,4 +72,27 @@ void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fiel
         WriteRegistryValue(root, key, stored.name, regtype::kSz, 0, fields.*stored.text, messages);
 }
 
+SummarySize LoadSummarySize(platform::RegistryKey& root, const std::string& key) {
+    std::string width, height;
+    if (ReadRegistryValue(root, key, "SummaryWidth", regtype::kDword, width) != 1 ||
+        ReadRegistryValue(root, key, "SummaryHeight", regtype::kDword, height) != 1)
+        return {};
+    const auto side = [](const std::string& text) {
+        const bool number = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+        const int value = number ? std::stoi(text) : 0;
+        return value >= kLeastSummarySide && value <= kMostSummarySide ? value : 0;
+    };
+    const SummarySize size{side(width), side(height)};
+    return size.width && size.height ? size : SummarySize{};
+}
+
+void SaveSummarySize(platform::RegistryKey& root, const SummarySize& size, const SummarySize& loaded,
+                     RegistryMessages& messages, const std::string& key) {
+    if (size == loaded || !size.width || !size.height) return;
+    WriteRegistryValue(root, key, "SummaryWidth", regtype::kDword, static_cast<std::uint32_t>(size.width), {},
+                       messages);
+    WriteRegistryValue(root, key, "SummaryHeight", regtype::kDword, static_cast<std::uint32_t>(size.height), {},
+                       messages);
+}
+
 }  // namespace quorvin::app

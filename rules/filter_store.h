@@ -28,4 +28,13 @@ void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fiel
                     const views::FilterFields* loaded, RegistryMessages& messages,
                     const std::string& key = kSettingsKey);
 
+// The summary window's size as the user left it, in pixels, in two values
+// of its own (SummaryWidth, SummaryHeight as REG_DWORD); {0, 0} when they
+// are not stored or not from kLeastSummarySide to kMostSummarySide.
+constexpr int kLeastSummarySide = 200, kMostSummarySide = 16384;
+SummarySize LoadSummarySize(platform::RegistryKey& root, const std::string& key = kSettingsKey);
+// Writes `size` when it differs from `loaded`.
+void SaveSummarySize(platform::RegistryKey& root, const SummarySize& size, const SummarySize& loaded,
+                     RegistryMessages& messages, const std::string& key = kSettingsKey);
+
 }  // namespace quorvin::app

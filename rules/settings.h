@@ -11,6 +11,12 @@
 
 namespace quorvin::app {
 
+// A window's size in pixels; {0, 0}: its first size.
+struct SummarySize {
+    int width = 0, height = 0;
+    bool operator==(const SummarySize& o) const { return width == o.width && height == o.height; }
+};
+
 // The job and the alternate account (Filter_*, EnableStartDate,
 // EnableEndDate, StartTime, EndTime, AnotherLoginName, Username, Password)
 // are the fields of the engine's run options; the rest are the windows'.
@@ -31,6 +37,9 @@ struct AppSettings : engine::RunOptions {
     // The event list's filter as last set; kept in values of its own
     // (LoadViewFilter, SaveViewFilter), not among the record's 26.
     views::FilterFields ViewFilter;
+    // The summary window's size as last left; kept in values of its own
+    // (LoadSummarySize, SaveSummarySize).
+    SummarySize SummaryWindow;
 };
 
 }  // namespace quorvin::app

@@ -427,9 +427,9 @@ void App::InsertRow(const Row& row) const {
         setText(index, static_cast<int>(column) + 1, row.cells[column]);
 }
 
-int App::RowCount() const { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+int App::RowCount(HWND other) const { return static_cast<int>(SendMessageW(other ? other : list, LVM_GETITEMCOUNT, 0, 0)); }
 
-std::string App::Cell(int row, int column) const {
+std::string App::Cell(int row, int column, HWND other) const {
     RemoteMemory memory(program_.ProcessHandle(), sizeof(LVITEMW) + 16384);
     LVITEMW item{};
     item.iSubItem = column;
@@ -437,20 +437,21 @@ std::string App::Cell(int row, int column) const {
     item.cchTextMax = 8000;
     memory.Write(0, &item, sizeof item);
     const auto n = static_cast<std::size_t>(
-        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(memory.Address())));
+        SendMessageW(other ? other : list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(memory.Address())));
     std::wstring text(n, L'\0');
     memory.Read(sizeof(LVITEMW), text.data(), n * sizeof(wchar_t));
     return Narrow(text);
 }
 
-std::string App::ColumnTitle(int column) const {
+std::string App::ColumnTitle(int column, HWND other) const {
     RemoteMemory memory(program_.ProcessHandle(), sizeof(LVCOLUMNW) + 1024);
     LVCOLUMNW query{};
     query.mask = LVCF_TEXT;
     query.pszText = memory.At<wchar_t>(sizeof(LVCOLUMNW));
     query.cchTextMax = 500;
     memory.Write(0, &query, sizeof query);
-    if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(memory.Address()))) return "<none>";
+    if (!SendMessageW(other ? other : list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(memory.Address())))
+        return "<none>";
     wchar_t text[501] = {};
     memory.Read(sizeof(LVCOLUMNW), text, 1000);
     return Narrow(text);
@@ -467,12 +468,13 @@ int App::StringWidth(const std::string& text) const {
     return static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(memory.Address())));
 }
 
-bool App::RowRect(int row, RECT& rect) const {
+bool App::RowRect(int row, RECT& rect, HWND other) const {
     RemoteMemory memory(program_.ProcessHandle(), sizeof(RECT));
     RECT in{};
     in.left = LVIR_BOUNDS;
     memory.Write(0, &in, sizeof in);
-    if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(memory.Address()))) return false;
+    if (!SendMessageW(other ? other : list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(memory.Address())))
+        return false;
     return memory.Read(0, &rect, sizeof rect);
 }
 
@@ -480,13 +482,14 @@ int App::SelectedRow() const {
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void App::ClickList(POINT at, bool doubleClick) const {
+void App::ClickList(POINT at, bool doubleClick, HWND other) const {
     const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(list, WM_LBUTTONUP, 0, where);
+    HWND target = other ? other : list;
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(target, WM_LBUTTONUP, 0, where);
     if (doubleClick) {
-        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
-        PostMessageW(list, WM_LBUTTONUP, 0, where);
+        PostMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+        PostMessageW(target, WM_LBUTTONUP, 0, where);
     }
     Settle();
 }
@@ -497,8 +500,8 @@ void App::ClickRow(int row) const {
     ClickList({rect.left + 60, (rect.top + rect.bottom) / 2});
 }
 
-void App::ClickHeader(int column) const {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+void App::ClickHeader(int column, HWND other) const {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(other ? other : list, LVM_GETHEADER, 0, 0));
     RemoteMemory memory(program_.ProcessHandle(), sizeof(RECT));
     if (!SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(memory.Address()))) return;
     RECT rect{};

@@ -140,16 +140,17 @@ public:
     };
     // Appends a row with the messages a collection run sends.
     void InsertRow(const Row& row) const;
-    int RowCount() const;
-    std::string Cell(int row, int column) const;
-    std::string ColumnTitle(int column) const;
+    // The event list's, or those of `other` (another list view of the program).
+    int RowCount(HWND other = nullptr) const;
+    std::string Cell(int row, int column, HWND other = nullptr) const;
+    std::string ColumnTitle(int column, HWND other = nullptr) const;
     int ColumnWidth(int column) const;
     int StringWidth(const std::string& text) const;
-    bool RowRect(int row, RECT& rect) const;
+    bool RowRect(int row, RECT& rect, HWND other = nullptr) const;
     int SelectedRow() const;
     void ClickRow(int row) const;
-    void ClickList(POINT client, bool doubleClick = false) const;
-    void ClickHeader(int column) const;
+    void ClickList(POINT client, bool doubleClick = false, HWND other = nullptr) const;
+    void ClickHeader(int column, HWND other = nullptr) const;
     // A character typed into `window`, as the keyboard and the IME hand it over (WM_CHAR).
     void Type(HWND window, wchar_t character) const;
     // LVM_FINDITEMW with `flags` (LVFI_*) and `text`, from the row after `after` (-1: the top).

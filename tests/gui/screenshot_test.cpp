@@ -213,5 +213,14 @@ TEST(Screenshot, EveryDialog) {
     ASSERT_TRUE(app.WaitForNoDialog());
     app.Settle();
     HoldForPicture(folder, L"filtered-list", app.frame);
+
+    // The summary of every event, the first group chosen.
+    app.Command(ID_VIEW_CLEAR_FILTER);
+    app.KeyWithModifier(app.list, VK_CONTROL, 'G');
+    HWND summary = nullptr;
+    for (int i = 0; i < 100 && !summary; ++i, Sleep(50)) summary = FindWindowW(L"QuorvinSummary", nullptr);
+    ASSERT_NE(summary, nullptr);
+    app.Settle();
+    HoldForPicture(folder, L"summary-window", summary);
     EXPECT_EQ(app.Close(), 0);
 }

@@ -39,10 +39,10 @@ TEST(Startup, FirstStartShowsTheEmptyListAndTheLayout) {
     EXPECT_EQ(app.ColumnWidth(1), 50);
     EXPECT_EQ(app.RowCount(), 0);
 
-    // Toolbar: eight buttons and four separators in the documented order, then the filter.
-    const int buttons[] = {32771, 32776, 32773, 0, 32786, 0, 32777, 32781, 0, 32780, 0, 57665, 0, 32795};
-    ASSERT_EQ(SendMessageW(app.toolbar, TB_BUTTONCOUNT, 0, 0), 14);
-    for (int i = 0; i < 14; ++i) {
+    // Toolbar: eight buttons and four separators in the documented order, then the filter and the summary.
+    const int buttons[] = {32771, 32776, 32773, 0, 32786, 0, 32777, 32781, 0, 32780, 0, 57665, 0, 32795, 32797};
+    ASSERT_EQ(SendMessageW(app.toolbar, TB_BUTTONCOUNT, 0, 0), 15);
+    for (int i = 0; i < 15; ++i) {
         const int id = buttons[i];
         if (id == 0) continue;
         EXPECT_EQ(SendMessageW(app.toolbar, TB_COMMANDTOINDEX, id, 0), i) << id;

@@ -384,9 +384,23 @@ def button_filter():
     return c
 
 
+def button_summary():
+    """A bar chart, its bars stacked in the colours of the event icons."""
+    c = Canvas(46, 30, GREY)
+    c.fill(8, 3, 8, 26, BLACK)
+    c.fill(8, 26, 38, 26, BLACK)
+    for x, parts in ((11, (4, 3, 6)), (18, (2, 6, 10)), (25, (7, 4, 3)), (32, (1, 2, 4))):
+        y = 25
+        for colour, height in zip((RED, YELLOW, BLUE), parts):
+            c.fill(x, y - height + 1, x + 4, y, colour)
+            y -= height
+        c.box(x, y + 1, x + 4, 25, BLACK)
+    return c
+
+
 def toolbar():
     buttons = [button_add_computer(), button_delete_computer(), button_start(), button_quick_start(),
-               button_save(), button_options(), button_help(), button_exit(), button_filter()]
+               button_save(), button_options(), button_help(), button_exit(), button_filter(), button_summary()]
     c = Canvas(46 * len(buttons), 30, GREY)
     for i, b in enumerate(buttons):
         c.paste(b, 46 * i, 0)

@@ -127,6 +127,16 @@ TEST(EventSummary, ChartBarsAreHoursUpToSevenDaysThenDays) {
     EXPECT_EQ(chart.BarStart(0), "1601/01/01");
 }
 
+TEST(EventSummary, AxisStepsAndLabels) {
+    EXPECT_EQ(AxisStep(0, 5), 1u);
+    EXPECT_EQ(AxisStep(5, 5), 1u);
+    EXPECT_EQ(AxisStep(9, 5), 2u);
+    EXPECT_EQ(AxisStep(23, 5), 5u);
+    EXPECT_EQ(AxisStep(48000, 5), 10000u);
+    EXPECT_EQ(LabelEvery(144, 720, 60), 13u);  // 5 pixels a bar: a label every 13 bars
+    EXPECT_EQ(LabelEvery(3, 720, 60), 1u);
+}
+
 TEST(EventSummary, JsonLineNamesTheEventsKeys) {
     EventRow row = Row(16, "Security", "DC01", "Security", 529, "2026/12/01 10:00:00  ");
     auto facts = std::make_shared<quorvin::engine::EventFacts>();

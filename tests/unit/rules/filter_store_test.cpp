@@ -73,3 +73,18 @@ TEST(FilterStore, StoredValuesThatAreNoFilterSayWhichAndShowEverything) {
         EXPECT_EQ(message.caption, "注意");
     }
 }
+
+TEST(FilterStore, TheSummarySizeIsWrittenWhenChangedAndReadWhenSensible) {
+    FakeHive hive;
+    FakeKey root{hive, ""};
+    RecordedMessages messages;
+    const SummarySize none = LoadSummarySize(root);
+    EXPECT_EQ(none, SummarySize());
+    SaveSummarySize(root, none, none, messages);
+    EXPECT_TRUE(hive.written.empty());
+    SaveSummarySize(root, {900, 650}, none, messages);
+    EXPECT_EQ(LoadSummarySize(root), (SummarySize{900, 650}));
+    SaveSummarySize(root, {900, 20}, none, messages);
+    EXPECT_EQ(LoadSummarySize(root), SummarySize());
+    EXPECT_TRUE(messages.captions.empty());
+}
