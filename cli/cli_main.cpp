@@ -550,6 +550,33 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
     return !failed;
 }
 
+// The services of the machine a run reaches the computers from: the
+// network's with --network, else the system's (Windows only).
+struct Machine {
+    std::unique_ptr<network::SimulatedNetwork> simulated;
+#ifdef _WIN32
+    win32::Win32Platform real;
+#endif
+    // Null on Linux without a network.
+    std::unique_ptr<platform::Platform> services;
+
+    bool Open(const CliOptions& o, std::string& error) {
+        if (!o.network.empty()) {
+            simulated = network::SimulatedNetwork::Open(o.network, error);
+            if (!simulated) {
+                error = "the network " + o.network.u8string() + ": " + error;
+                return false;
+            }
+            services = std::make_unique<platform::Platform>(simulated->Services());
+        } else {
+#ifdef _WIN32
+            services = std::make_unique<platform::Platform>(real.Get());
+#endif
+        }
+        return true;
+    }
+};
+
 // A run over saved event log files (--file): the rows and the report as a
 // run over computers writes them; 0, or the exit code.
 int ReadFiles(const CliOptions& o, app::AppSettings& settings) {
@@ -557,6 +584,8 @@ int ReadFiles(const CliOptions& o, app::AppSettings& settings) {
     for (const std::filesystem::path& file : o.files) names.push_back(text::Utf8ToCp932(file.u8string()));
     run::CollectionState none;
     std::string error;
+    Machine machine;
+    if (!machine.Open(o, error)) return Fail(error);
     RunLock eventsLock;
     if (o.append)
         if (const int code = Lock(eventsLock, o.csv, false, o.csv.u8string())) return code;
@@ -571,7 +600,8 @@ int ReadFiles(const CliOptions& o, app::AppSettings& settings) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     const engine::RunOptions options = run::RunOptionsFrom(settings);
-    engine::FileRunEnvironment environment{options, outputs.Report(), stopRequested, view, o.jsonLines};
+    engine::FileRunEnvironment environment{options, outputs.Report(), stopRequested, view, o.jsonLines,
+                                           machine.services.get()};
     engine::ReadLogFiles(environment, names, [&](std::size_t index, std::vector<std::uint8_t>& bytes, std::string& reason) {
         return ReadWholeFile(o.files[index], bytes, reason);
     });
@@ -610,27 +640,16 @@ int Main(int argc, char** argv) {
         if (!ReadStateFile(o.state, state, error)) return Fail(error);
     }
 
-    std::unique_ptr<network::SimulatedNetwork> simulated;
-#ifdef _WIN32
-    win32::Win32Platform real;
-#endif
-    std::unique_ptr<platform::Platform> services;
-    if (!o.network.empty()) {
-        simulated = network::SimulatedNetwork::Open(o.network, error);
-        if (!simulated) return Fail("the network " + o.network.u8string() + ": " + error);
-        services = std::make_unique<platform::Platform>(simulated->Services());
-    } else {
-#ifdef _WIN32
-        services = std::make_unique<platform::Platform>(real.Get());
-#endif
-    }
+    Machine machine;
+    if (!machine.Open(o, error)) return Fail(error);
+    platform::Platform& services = *machine.services;
 
     // Two runs never add to one file: a failing one would cut the other's events off.
     if (o.append)
         if (const int code = Lock(eventsLock, o.csv, false, o.csv.u8string())) return code;
     RunOutputs outputs(o);
     if (!outputs.Open(state, error)) return Fail(error, kOutputFailed);
-    Collect(o, settings, list, *services, state, outputs);
+    Collect(o, settings, list, services, state, outputs);
     const int code = outputs.Finish(state);
     RunEnded();
     return code;

@@ -155,9 +155,10 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
         end.bookmark = NextBookmark(bookmark, reached, newestHandedOn_);
         return kLogRead;
     };
-    computer_ = "\\\\" + computerName;
+    computer_ = computerName.empty() ? std::string() : "\\\\" + computerName;
     name_ = computerName;
     log_ = logName;
+    anyLog_ = logName.empty();
     systemDirectory_ = env_.platform.system.SystemDirectory();
     if (systemDirectory_.size() > kSystemDirectoryMax) systemDirectory_.resize(kSystemDirectoryMax);
 
@@ -266,7 +267,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
                 env_.stopRequested = 0;
                 return kLogStopped;
             }
-            if (!ParseLogRecord(buffer.data() + offset, left, record, env_.eventFacts)) {
+            if (!ParseLogRecord(buffer.data() + offset, left, record, env_.eventFacts || name_.empty())) {
                 report_.ReadFailed(computer_, log_, lastSource, platform::error::kEventLogFileCorrupt);
                 return kLogFailed;
             }
@@ -356,9 +357,12 @@ bool Collector::Reopen(std::unique_ptr<platform::EventLog>& eventLog, const std:
 void Collector::PrepareRegistry() {
     const platform::Error connectError = env_.platform.registry.ConnectLocalMachine(computer_, registry_);
     if (connectError != platform::error::kSuccess || !registry_) {
-        report_.RegistryConnectFailed(computer_, log_, connectError);
         registry_.reset();
-        env_.platform.registry.ConnectLocalMachine("", registry_);
+        // This machine's own registry has none to stand in for it.
+        if (!computer_.empty()) {
+            report_.RegistryConnectFailed(computer_, log_, connectError);
+            env_.platform.registry.ConnectLocalMachine("", registry_);
+        }
     }
 
     systemRoot_.clear();
@@ -393,8 +397,10 @@ void Collector::TraceInsert(const char* which, const std::string& source) {
 }
 
 void Collector::AppendRow(const LogRecord& record, std::string message, const std::string& timeText) {
+    // A saved file's rows name the computer that wrote each record.
+    const std::string computer = name_.empty() ? "\\\\" + record.computerName : computer_;
     EventRow row =
-        MakeEventRow(record.eventType, computer_, record.source, std::move(message), log_, timeText, record.eventId);
+        MakeEventRow(record.eventType, computer, record.source, std::move(message), log_, timeText, record.eventId);
     if (!newestHandedOn_) newestHandedOn_ = LogBookmark{record.recordNumber, record.timeWritten};
     if (env_.eventFacts) {
         auto facts = std::make_shared<EventFacts>();

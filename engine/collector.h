@@ -84,7 +84,11 @@ public:
 
     // Reads one log of one computer newest first, keeps the records of the
     // date window and of `typeMask`, and appends a row for each; `end` tells
-    // how the read ended and the bookmark it leaves.
+    // how the read ended and the bookmark it leaves. An empty
+    // `computerName` is this machine reading a saved file: each row names
+    // the computer its record names, and with an empty `logName` each
+    // record's source is looked up under the System, Application and
+    // Security logs in turn (LogOfSource).
     int GetLog(const std::string& computerName, const std::string& logName, std::uint32_t typeMask, LogEnd& end);
 
     std::uint32_t EventCount() const { return eventCount_; }
@@ -129,6 +133,9 @@ private:
                 std::uint32_t lastRecord, int& reopens);
     void PrepareRegistry();
     void ResolveEventMessage(const LogRecord& record, const std::string& timeText);
+    // The first classic log whose registry has `source`; "application"
+    // when none has it, as the service files a source of no log there.
+    std::string LogOfSource(const std::string& source);
     // The message files of a manifest-based provider, whose source key names
     // its ProviderGuid instead of an EventMessageFile: the MessageFileName
     // of its registration on the same computer. False when there is none.
@@ -166,6 +173,8 @@ private:
     std::string computer_;  // "\\NAME"
     std::string name_;      // NAME
     std::string log_;
+    // The log is not known: each record's source tells it.
+    bool anyLog_ = false;
     std::string systemDirectory_;
     std::string systemRoot_;
     std::unique_ptr<platform::RegistryKey> registry_;

@@ -4,9 +4,11 @@
 
 #include "core/cp932.h"
 #include "core/local_time.h"
+#include "engine/collector.h"
 #include "engine/day_cache.h"
 #include "engine/report.h"
 #include "engine/event_row.h"
+#include "engine/saved_log.h"
 #include "engine/xml_event.h"
 #include "formats/evtx/evtx.h"
 
@@ -38,8 +40,12 @@ public:
         report_.RunStarted();
     }
 
+    // A row of file `name` into the view, counted, and the progress text names it.
+    void ShowRow(const std::string& name, const EventRow& row);
+
 private:
     bool ReadEvtx(std::size_t index, const std::string& name, const std::vector<std::uint8_t>& bytes);
+    bool ReadEvt(const std::string& name, const std::vector<std::uint8_t>& bytes);
     // Whether the run keeps an event of `type` created at `time`.
     bool Kept(std::uint16_t type, std::int64_t time);
     void Position(std::size_t index, std::uint64_t done, std::uint64_t size) {
@@ -51,9 +57,38 @@ private:
     Report report_;
     const std::size_t files_;
     std::uint32_t count_ = 0;
+    // The rows of the file being read.
+    std::uint32_t kept_ = 0;
     DayCache days_;
     std::string progressText_;
 };
+
+// The view the Collector reads an .evt file into: its rows go to the run
+// as the rows of the file; positions and texts are the run's own.
+class FileRowsView final : public CollectionView {
+public:
+    FileRowsView(FileRun& run, const std::string& name) : run_(run), name_(name) {}
+    bool FirstComputer(std::string&) override { return false; }
+    bool NextComputer(std::string&) override { return false; }
+    int TreeItemCount() override { return 1; }
+    void ClearRows() override {}
+    void AppendRow(const EventRow& row) override { run_.ShowRow(name_, row); }
+    void SetProgressPosition(int) override {}
+    void SetProgressText(const std::string&) override {}
+    void EndProgress() override {}
+
+private:
+    FileRun& run_;
+    const std::string& name_;
+};
+
+void FileRun::ShowRow(const std::string& name, const EventRow& row) {
+    env_.view.AppendRow(row);
+    ++count_;
+    ++kept_;
+    WriteProgressText(progressText_, name, row.columns[3], count_);
+    env_.view.SetProgressText(progressText_);
+}
 
 bool FileRun::Kept(std::uint16_t type, std::int64_t time) {
     const RunOptions& s = env_.options;
@@ -78,6 +113,8 @@ bool FileRun::ReadFile(std::size_t index, const std::string& name, const ReadWho
         report_.FileUnreadable(name, reason);
         return true;
     }
+    kept_ = 0;
+    if (LooksLikeEvtFile(bytes.data(), bytes.size())) return ReadEvt(name, bytes);
     return ReadEvtx(index, name, bytes);
 }
 
@@ -94,7 +131,6 @@ bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::ve
         return true;
     }
     evtx::Record record;
-    std::uint32_t kept = 0;
     for (std::uint32_t walked = 0; reader.Next(record); ++walked) {
         if (env_.stopRequested) return false;
         reportProblems();
@@ -104,17 +140,37 @@ bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::ve
         if (!Kept(type, time)) continue;
         std::tm local{};
         static_cast<void>(app::ToLocalCalendar(time, local));
-        EventRow row = XmlEventRow(record, TimeText(local), env_.eventFacts);
-        env_.view.AppendRow(row);
-        ++count_;
-        ++kept;
-        WriteProgressText(progressText_, name, row.columns[3], count_);
-        env_.view.SetProgressText(progressText_);
+        ShowRow(name, XmlEventRow(record, TimeText(local), env_.eventFacts));
         if (walked % 256 == 0) Position(index, record.offset, bytes.size());
     }
     reportProblems();
     env_.view.FlushRows();
-    report_.FileEnded(name, kept);
+    report_.FileEnded(name, kept_);
+    return true;
+}
+
+bool FileRun::ReadEvt(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    const evt::ParsedLog parsed = evt::ParseLogFile(bytes.data(), bytes.size());
+    if (parsed.error != platform::error::kSuccess) {
+        report_.NotALogFile(name, parsed.message);
+        return true;
+    }
+    for (const std::string& note : parsed.notes) report_.FileDamaged(name, note);
+    SavedLogService log(parsed.records);
+    NoMachine none;
+    const platform::Platform& machine = env_.machine ? *env_.machine : none.Services(log);
+    if (!env_.machine) report_.NoMessageFiles(name);
+    platform::Platform services{log, machine.registry, machine.connections, machine.messages, machine.system,
+                                machine.browse};
+    FileRowsView view(*this, name);
+    RunEnvironment environment{services, env_.options, env_.report, env_.stopRequested, view, nullptr, [] {}};
+    environment.eventFacts = env_.eventFacts;
+    Collector collector(environment);
+    LogEnd end;
+    const int result = collector.GetLog("", LogOfFileName(name), TypeMask(env_.options), end);
+    env_.view.FlushRows();
+    if (result == kLogStopped) return false;
+    report_.FileEnded(name, kept_);
     return true;
 }
 

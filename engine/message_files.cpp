@@ -111,6 +111,7 @@ std::string LastFileOfList(const std::string& list) {
 }
 
 std::string MapToShare(const std::string& computer, const std::string& name) {
+    if (computer.empty()) return name;
     std::string path = computer + "\\";
     if (!name.empty()) path += name[0];
     path += "$";

@@ -40,7 +40,8 @@ std::vector<std::string> SplitFileList(const std::string& list);
 std::string LastFileOfList(const std::string& list);
 
 // "C:\WINNT\x.dll" on "\\SV1" becomes "\\SV1\C$\WINNT\x.dll": the name's
-// first character is taken as its drive letter, the colon is dropped.
+// first character is taken as its drive letter, the colon is dropped. On
+// this machine (an empty computer) the name stays as it is.
 std::string MapToShare(const std::string& computer, const std::string& name);
 
 // The message number of a parameter string "%%1234": the text after the two

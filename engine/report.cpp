@@ -175,4 +175,8 @@ void Report::NotALogFile(const std::string& f, const std::string& reason) {
     Append("ｴﾗｰ 062:[" + f + "]:ｲﾍﾞﾝﾄﾛｸﾞﾌｧｲﾙ(.evtx または .evt)ではありません: " + reason + "\r\n");
 }
 
+void Report::NoMessageFiles(const std::string& f) {
+    Append("注意 063:[" + f + "]:このｺﾝﾋﾟｭｰﾀのﾚｼﾞｽﾄﾘとﾒｯｾｰｼﾞﾌｧｲﾙがないため、ｲﾍﾞﾝﾄの説明は表示されません。\r\n");
+}
+
 }  // namespace quorvin::engine

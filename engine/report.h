@@ -75,6 +75,9 @@ public:
     void FileUnreadable(const std::string& f, const std::string& reason);
     // 062: the file is no event log file of either kind.
     void NotALogFile(const std::string& f, const std::string& reason);
+    // 063: this machine has no registry or message files to give the
+    // file's records their texts (a description not found stands in).
+    void NoMessageFiles(const std::string& f);
 
 private:
     void Append(const std::string& line) { text_ += line; }

@@ -40,6 +40,7 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
         TraceInsert(trace, source);
     };
 
+    if (anyLog_) log_ = LogOfSource(source);
     categoryText_.clear();
     if (record.eventCategory != 0) CategoryStep(record);
     table_.Fill(record.strings);
@@ -104,6 +105,16 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
 
     if (!rowMade) makeRow(FallbackText(record, table), "InsertEventMessage3");
     TraceLine("Point 5\n");
+}
+
+std::string Collector::LogOfSource(const std::string& source) {
+    static const char* const kLogs[] = {"system", "application", "security"};
+    for (const char* log : kLogs) {
+        std::unique_ptr<platform::RegistryKey> key;
+        if (registry_ && registry_->OpenKey(SourceKeyPath(log, source), key) == platform::error::kSuccess && key)
+            return log;
+    }
+    return "application";
 }
 
 bool Collector::PublisherMessageFile(platform::RegistryKey& sourceKey, std::string& files) {

@@ -9,33 +9,12 @@
 #include "formats/messages/format_message.h"
 #include "formats/messages/message_table.h"
 #include "formats/registry/reg_file.h"
+#include "services/records_log.h"
 #include "services/simulated/hive_key.h"
 
 namespace quorvin::network::backend {
 
 // ---- Event logs -------------------------------------------------------------
-
-namespace {
-
-class FileLog final : public platform::EventLog {
-public:
-    explicit FileLog(evt::BackwardReader reader) : reader_(std::move(reader)) {}
-    platform::Error Read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& bytesRead,
-                         std::uint32_t& bytesNeeded) override {
-        // The service refuses reads larger than the protocol allows.
-        if (size > platform::error::kLargestEventLogRead) {
-            bytesRead = 0;
-            bytesNeeded = 0;
-            return platform::error::kInvalidParameter;
-        }
-        return reader_.Read(buffer, size, bytesRead, bytesNeeded);
-    }
-
-private:
-    evt::BackwardReader reader_;
-};
-
-}  // namespace
 
 namespace {
 
@@ -151,7 +130,7 @@ platform::Error OpenLogFileStream(const std::filesystem::path& file, std::uint64
     return platform::error::kSuccess;
 }
 
-std::unique_ptr<platform::EventLog> EmptyLog() { return std::make_unique<FileLog>(evt::BackwardReader({})); }
+std::unique_ptr<platform::EventLog> EmptyLog() { return platform::LogOfRecords(evt::BackwardReader({})); }
 
 namespace {
 
@@ -230,7 +209,7 @@ platform::Error OpenChangingLogFile(const std::uint8_t* data, std::size_t size, 
     for (auto it = events.rbegin(); it != events.rend(); ++it) newestFirst.push_back(evt::ToAnsiRecord(*it));
     if (already) {
         std::reverse(newestFirst.begin(), newestFirst.end());
-        log = std::make_unique<FileLog>(evt::BackwardReader(std::move(newestFirst)));
+        log = platform::LogOfRecords(evt::BackwardReader(std::move(newestFirst)));
     } else {
         log = std::make_unique<ChangingLog>(std::move(newestFirst), change.afterRecords, std::move(changed));
     }

@@ -653,18 +653,32 @@ TEST_F(CliRun, SavedLogFilesGiveTheirRowsThroughTheRunsFilters) {
         quorvin::evtx::WriteFile(quorvin::evtx::test::SampleTemplates(), quorvin::evtx::test::SampleRecords(1, 300));
     Write("a.evtx", std::string(log.begin(), log.end()));
     const std::string file = " --file '" + (out_ / "a.evtx").string() + "'";
+    // DC01's System log saved under the old name, its texts from this machine (ADMIN-PC).
+    fs::copy_file(build_ / "demo-network" / "DC01" / "logs" / "System.evt", out_ / "SysEvent.Evt");
+    const std::string evt = " --file '" + (out_ / "SysEvent.Evt").string() + "'";
     // Errors and warnings (levels 1 to 3 of every five records) of the odd records' source, twice.
     std::size_t expected = 0;
     for (int n = 1; n <= 300; ++n) expected += n % 2 == 1 && n % 5 >= 1 && n % 5 <= 3 ? 2 : 0;
-    ASSERT_EQ(Run(file + file + " --types error,warning --sources 'Service Control Manager' --format jsonl --out " +
+    ASSERT_EQ(Run(file + evt + file + " --types error,warning --sources 'Service Control Manager' --format jsonl --out " +
                   Place("e.jsonl") + " --report " + Place("r.txt")),
               0)
         << Read("stderr");
     std::istringstream lines(Read("e.jsonl"));
-    std::size_t count = 0;
-    for (std::string line; std::getline(lines, line); ++count)
-        EXPECT_EQ(nlohmann::json::parse(line)["winlog.api"], "wineventlog") << line;
+    std::size_t count = 0, classic = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json j = nlohmann::json::parse(line);
+        if (j["winlog.api"] == "wineventlog") {
+            ++count;
+            continue;
+        }
+        ++classic;
+        EXPECT_EQ(j["winlog.api"], "eventlogging") << line;
+        EXPECT_EQ(j["host.name"], "DC01") << line;
+        EXPECT_EQ(j["winlog.channel"], "System") << line;
+        EXPECT_EQ(std::string(j["message"]).find("\xEF\xBD\xBF\xEF\xBD\xB0\xEF\xBD\xBD"), std::string::npos) << line;
+    }
     EXPECT_EQ(count, expected);
+    EXPECT_GT(classic, 0u);
     ASSERT_EQ(Run(file + " --csv " + Place("e.csv")), 0);
     const std::string csv = Read("e.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 301);

@@ -1,16 +1,22 @@
-// Saved .evtx files read as a run reads a computer's logs: the run's types
-// and window, every readable record of a damaged file, a report line for
-// each file that cannot be read, and a stop that ends the run where it is.
+// Saved .evtx and .evt files read as a run reads a computer's logs: the
+// run's types and window, every readable record of a damaged file, a report
+// line for each file that cannot be read, a stop that ends the run where it
+// is, and .evt records given their texts by this machine's message files.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <iterator>
 
 #include "core/cp932.h"
 #include "engine/file_run.h"
 #include "fake_platform.h"
 #include "rules/event_json.h"
 #include "unit/formats/evtx/sample_log.h"
+#include "support/temp_folder.h"
+#include "support/test_network.h"
 
 namespace quorvin::engine::test {
 namespace {
@@ -22,17 +28,19 @@ struct FileRunResult {
     std::string report;
 };
 
+// The files are named "f0.evtx"... unless `given` names them.
 FileRunResult ReadFiles(const std::vector<std::vector<std::uint8_t>>& files, const RunOptions& options,
-                        std::size_t stopAfter = 0) {
+                        std::size_t stopAfter = 0, std::vector<std::string> given = {},
+                        platform::Platform* machine = nullptr) {
     RecordingView view;
     std::atomic<int> stop{0};
     FileRunResult result;
     view.onRow = [&] {
         if (stopAfter != 0 && view.rows.size() == stopAfter) stop = 1;
     };
-    FileRunEnvironment environment{options, result.report, stop, view, true};
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < files.size(); ++i) names.push_back("f" + std::to_string(i) + ".evtx");
+    FileRunEnvironment environment{options, result.report, stop, view, true, machine};
+    std::vector<std::string> names = std::move(given);
+    for (std::size_t i = names.size(); i < files.size(); ++i) names.push_back("f" + std::to_string(i) + ".evtx");
     ReadLogFiles(environment, names, [&](std::size_t i, std::vector<std::uint8_t>& bytes, std::string& reason) {
         if (files[i].empty()) reason = "no such file";
         bytes = files[i];
@@ -108,6 +116,57 @@ TEST(FileRun, AStopEndsTheRunAtTheNextRecord) {
     EXPECT_EQ(Count(run.report, "確認:(f0.evtx)ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。"), 1u) << run.report;
     EXPECT_EQ(Count(run.report, "ﾄｰﾀﾙ"), 0u);
     EXPECT_EQ(Count(run.report, "f1.evtx"), 0u);
+}
+
+TEST(FileRun, EvtRecordsTakeTheirTextsFromThisMachineUnderTheLogTheNameOrTheSourceTells) {
+    // HOME plays this machine; the records were written on OLDSV.
+    const std::string description =
+        "now 2003-06-17 10:00\nlocal HOME\ncomputer HOME\n  systemroot C:\\WINDOWS\n"
+        "  file C:\\WINDOWS\\System32\\msgtest_ansi32.dll msgtest_ansi32.dll\n"
+        "  source System SysSvc message=%SystemRoot%\\System32\\msgtest_ansi32.dll\n"
+        "  source Application AppSvc message=%SystemRoot%\\System32\\msgtest_ansi32.dll\n"
+        "  source Security AppSvc message=C:\\gone.dll\n"
+        "  source Security SecSvc message=%SystemRoot%\\System32\\msgtest_ansi32.dll\n"
+        "computer OLDSV\n  log System\n"
+        "    event -4h error SysSvc 1 \"一\"\n    event -3h warning AppSvc 1 \"二\"\n"
+        "    event -2h success SecSvc 1 \"三\"\n    event -1h information Nobody 7 \"四\"\n";
+    network::test::TempFolder temp;
+    std::string error;
+    const auto network = network::test::BuildTestNetwork(temp, description, error);
+    ASSERT_TRUE(network) << error;
+    std::ifstream in(temp.Path() / "net" / "OLDSV" / "logs" / "System.evt", std::ios::binary);
+    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    platform::Platform machine = network->Services();
+    const FileRunResult run =
+        ReadFiles({file, file}, EveryRecord(), 0, {"C:\\old\\SYSEVENT.EVT", "saved.evt"}, &machine);
+    ASSERT_EQ(run.rows.size(), 8u) << run.report;
+    const std::string text = "ANSI の日本語ソ表 ";
+    const auto column = [&](std::size_t row, std::size_t c) { return run.rows[row].columns[c]; };
+    // Newest first, as a log is read; the file's name makes every source a System one.
+    EXPECT_EQ(column(3, 7).rfind(text + "一", 0), 0u) << column(3, 7);
+    EXPECT_EQ(column(3, 4), "OLDSV");
+    for (std::size_t row = 0; row < 3; ++row) {
+        EXPECT_EQ(column(row, 3), "ｼｽﾃﾑ");
+        EXPECT_EQ(column(row, 7).rfind("ｿｰｽ (", 0), 0u) << column(row, 7);
+    }
+    // A name of no log: each source under the first of System, Application, Security that has it.
+    EXPECT_EQ(column(4, 3), "ｱﾌﾟﾘｹｰｼｮﾝ");
+    EXPECT_EQ(column(4, 7).rfind("ｿｰｽ (Nobody) 内のｲﾍﾞﾝﾄ ID (7)", 0), 0u) << column(4, 7);
+    EXPECT_EQ(column(5, 3), "ｾｷｭﾘﾃｨ");
+    EXPECT_EQ(column(5, 7).rfind(text + "三", 0), 0u) << column(5, 7);
+    EXPECT_EQ(column(6, 3), "ｱﾌﾟﾘｹｰｼｮﾝ");
+    EXPECT_EQ(column(6, 7).rfind(text + "二", 0), 0u) << column(6, 7);
+    EXPECT_EQ(column(7, 3), "ｼｽﾃﾑ");
+    EXPECT_EQ(column(7, 0 + 1), "エラー");
+    EXPECT_EQ(run.rows[7].facts->computerName, "OLDSV");
+    EXPECT_EQ(run.rows[7].facts->xml, nullptr);
+    EXPECT_EQ(Count(run.report, "063"), 0u) << run.report;
+
+    // Without a machine: the texts not found, and one line for the file that says why.
+    const FileRunResult bare = ReadFiles({file}, EveryRecord(), 0, {"saved.evt"});
+    ASSERT_EQ(bare.rows.size(), 4u);
+    for (const EventRow& row : bare.rows) EXPECT_EQ(row.columns[7].rfind("ｿｰｽ (", 0), 0u) << row.columns[7];
+    EXPECT_EQ(Count(bare.report, "注意 063:[saved.evt]"), 1u) << bare.report;
 }
 
 }  // namespace
