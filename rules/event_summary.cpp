@@ -1,6 +1,7 @@
 #include "rules/event_summary.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/cp932.h"
 #include "rules/event_json.h"
@@ -79,10 +80,56 @@ bool BeforeInSummary(const SummaryRow& a, const SummaryRow& b) {
     return false;
 }
 
+// A time text of the list's form as the number YYYYMMDDhhmmss, and its
+// hour when it is a date; false for a text of another form.
+bool StampOf(std::string_view text, std::int64_t& stamp) {
+    if (text.size() != 21 || text[4] != '/' || text[7] != '/' || text[10] != ' ' || text[13] != ':' ||
+        text[16] != ':' || text[19] != ' ' || text[20] != ' ')
+        return false;
+    stamp = 0;
+    for (const std::size_t at : {0, 5, 8, 11, 14, 17}) {
+        unsigned part = 0;
+        if (!Digits(text, at, at == 0 ? 4 : 2, part)) return false;
+        stamp = stamp * (at == 0 ? 1 : 100) + part;
+    }
+    return true;
+}
+
+std::string TextOfStamp(std::int64_t stamp) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld/%02lld/%02lld %02lld:%02lld:%02lld  ",
+                  static_cast<long long>(stamp / 10000000000), static_cast<long long>(stamp / 100000000 % 100),
+                  static_cast<long long>(stamp / 1000000 % 100), static_cast<long long>(stamp / 10000 % 100),
+                  static_cast<long long>(stamp / 100 % 100), static_cast<long long>(stamp % 100));
+    return text;
+}
+
+void WidenTimes(SummaryRow& into, std::int64_t firstStamp, std::int64_t lastStamp) {
+    if (firstStamp >= 0 && (into.firstStamp < 0 || firstStamp < into.firstStamp)) into.firstStamp = firstStamp;
+    if (lastStamp > into.lastStamp) into.lastStamp = lastStamp;
+}
+
+void WidenOtherTimes(SummaryRow& into, const std::string& first, const std::string& last) {
+    if (!into.otherTimes || first < into.first) into.first = first;
+    if (!into.otherTimes || last > into.last) into.last = last;
+    into.otherTimes = true;
+}
+
+// The group's first and last texts from what counting kept.
+SummaryRow Finished(const SummaryRow& group) {
+    SummaryRow row = group;
+    if (group.firstStamp >= 0) {
+        const std::string first = TextOfStamp(group.firstStamp), last = TextOfStamp(group.lastStamp);
+        row.first = group.otherTimes ? std::min(first, group.first) : first;
+        row.last = group.otherTimes ? std::max(last, group.last) : last;
+    }
+    return row;
+}
+
 void Widen(SummaryRow& into, const SummaryRow& from) {
     into.count += from.count;
-    if (from.first < into.first) into.first = from.first;
-    if (from.last > into.last) into.last = from.last;
+    WidenTimes(into, from.firstStamp, from.lastStamp);
+    if (from.otherTimes) WidenOtherTimes(into, from.first, from.last);
     if (!from.haveSeconds) return;
     into.firstSeconds = into.haveSeconds ? std::min(into.firstSeconds, from.firstSeconds) : from.firstSeconds;
     into.lastSeconds = into.haveSeconds ? std::max(into.lastSeconds, from.lastSeconds) : from.lastSeconds;
@@ -156,7 +203,6 @@ SummaryRow& EventSummary::GroupOf(const engine::EventRow& row) {
     group.source = c[5];
     group.eventId = c[6];
     group.type = type;
-    group.first = group.last = c[2];
     return group;
 }
 
@@ -170,8 +216,11 @@ void EventSummary::Add(const engine::EventRow& row) {
     SummaryRow& group = GroupOf(row);
     const std::string& time = row.columns[2];
     ++group.count;
-    if (time < group.first) group.first = time;
-    if (time > group.last) group.last = time;
+    std::int64_t stamp = 0;
+    if (StampOf(time, stamp))
+        WidenTimes(group, stamp, stamp);
+    else
+        WidenOtherTimes(group, time, time);
     if (row.facts) {
         const std::int64_t seconds = row.facts->timeGenerated;
         group.firstSeconds = group.haveSeconds ? std::min(group.firstSeconds, seconds) : seconds;
@@ -245,13 +294,17 @@ void EventSummary::Clear() {
 }
 
 std::vector<SummaryRow> EventSummary::Rows() const {
-    std::vector<const SummaryRow*> order;
-    order.reserve(rows_.size());
-    for (const SummaryRow& row : rows_) order.push_back(&row);
+    std::vector<SummaryRow> finished;
+    finished.reserve(rows_.size());
+    for (const SummaryRow& row : rows_) finished.push_back(Finished(row));
+    // Ordered by place, then moved: a row is a handful of strings.
+    std::vector<SummaryRow*> order;
+    order.reserve(finished.size());
+    for (SummaryRow& row : finished) order.push_back(&row);
     std::sort(order.begin(), order.end(), [](const SummaryRow* a, const SummaryRow* b) { return BeforeInSummary(*a, *b); });
     std::vector<SummaryRow> rows;
     rows.reserve(order.size());
-    for (const SummaryRow* row : order) rows.push_back(*row);
+    for (SummaryRow* row : order) rows.push_back(std::move(*row));
     return rows;
 }
 

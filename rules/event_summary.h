@@ -30,6 +30,11 @@ struct SummaryRow {
     std::uint64_t count = 0;
     // The earliest and the latest time text of its rows, as the list shows them.
     std::string first, last;
+    // While counting, texts of the list's form ("YYYY/MM/DD hh:mm:ss  ")
+    // are kept as the number YYYYMMDDhhmmss (-1: none yet), in the same
+    // order; `first` and `last` hold only texts of other forms until Rows().
+    std::int64_t firstStamp = -1, lastStamp = -1;
+    bool otherTimes = false;
     // The same as seconds since 1970 UTC, when the rows carried their facts.
     bool haveSeconds = false;
     std::int64_t firstSeconds = 0, lastSeconds = 0;

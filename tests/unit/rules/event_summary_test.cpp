@@ -110,6 +110,10 @@ TEST(EventSummary, ChartBarsAreHoursUpToSevenDaysThenDays) {
     EXPECT_EQ(chart.Tallest(), 2u);
     EXPECT_EQ(chart.BarStart(0), "2026/12/31 22:00");
     EXPECT_EQ(chart.BarStart(2), "2027/01/01 00:00");
+    // A text of another form (another program's row) still counts as a time text.
+    const SummaryRow errors = hours.Rows()[0];
+    EXPECT_EQ(errors.count, 2u);
+    EXPECT_EQ(errors.first + "|" + errors.last, "2026/12/31 22:10:00  |no time");
 
     // Seven days and more: one bar a day, from midnight.
     hours.Add(Row(4, "System", "PC01", "s", 1, "2027/01/07 23:00:00  "));
