@@ -1,6 +1,9 @@
 #include "rules/event_json.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -74,75 +77,174 @@ std::string IsoUtcTime(std::int64_t seconds) {
 namespace {
 
 // Names of the keywords every provider shares (the high byte of the mask).
-void AddKeywords(const std::string& mask, nlohmann::ordered_json& j) {
+std::vector<const char*> KeywordNames(const std::string& mask) {
     static const std::pair<std::uint64_t, const char*> kNames[] = {
         {0x0001000000000000ull, "Response Time"}, {0x0002000000000000ull, "WDI Context"},
         {0x0004000000000000ull, "WDI Diag"},      {0x0008000000000000ull, "SQM"},
         {0x0010000000000000ull, "Audit Failure"}, {0x0020000000000000ull, "Audit Success"},
         {0x0040000000000000ull, "Correlation Hint"}, {0x0080000000000000ull, "Classic"}};
+    std::vector<const char*> names;
     std::uint64_t bits = 0;
     try {
         bits = std::stoull(mask, nullptr, 0);
     } catch (const std::exception&) {
-        return;
+        return names;
     }
-    nlohmann::ordered_json names = nlohmann::ordered_json::array();
     for (const auto& [bit, name] : kNames)
         if (bits & bit) names.push_back(name);
-    if (!names.empty()) j["winlog.keywords"] = names;
+    return names;
 }
 
-// A number of the record as a JSON number when it is one.
-void AddNumber(const char* key, const std::string& text, nlohmann::ordered_json& j) {
-    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return;
-    j[key] = std::stoull(text);
+// Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF).
+bool WellFormedUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        const auto second = static_cast<unsigned char>(s[i + 1]);
+        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (second < low || second > high) return false;
+        for (std::size_t k = 2; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
 }
 
-void AddText(const char* key, const std::string& text, nlohmann::ordered_json& j) {
-    if (!text.empty()) j[key] = text;
+// A JSON object written as it goes, byte for byte as nlohmann's dump
+// writes it (no blanks, UTF-8 kept, ill-formed UTF-8 replaced); the keys
+// are the caller's and never repeat.
+class JsonLine {
+public:
+    void Text(std::string_view key, std::string_view value) {
+        Key(key);
+        String(value);
+    }
+    void TextIfAny(std::string_view key, const std::string& value) {
+        if (!value.empty()) Text(key, value);
+    }
+    void Number(std::string_view key, std::uint64_t value) {
+        Key(key);
+        char digits[24];
+        out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    // A number of the record as a JSON number when it is one.
+    void NumberIfOne(std::string_view key, const std::string& text) {
+        if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return;
+        Number(key, std::stoull(text));
+    }
+    template <typename Texts>
+    void List(std::string_view key, const Texts& values) {
+        Key(key);
+        out_ += '[';
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) out_ += ',';
+            String(values[i]);
+        }
+        out_ += ']';
+    }
+    std::string End() {
+        out_ += "}\n";
+        return std::move(out_);
+    }
+
+private:
+    void Key(std::string_view key) {
+        out_ += out_.empty() ? '{' : ',';
+        String(key);
+        out_ += ':';
+    }
+    void String(std::string_view s);
+
+    std::string out_;
+};
+
+void JsonLine::String(std::string_view s) {
+    if (!WellFormedUtf8(s)) {
+        out_ += nlohmann::json(std::string(s)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        return;
+    }
+    out_ += '"';
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c != '"' && c != '\\') {
+            out_ += ch;
+            continue;
+        }
+        static const char kHex[] = "0123456789abcdef";
+        switch (c) {
+            case '"': out_ += "\\\""; break;
+            case '\\': out_ += "\\\\"; break;
+            case '\b': out_ += "\\b"; break;
+            case '\f': out_ += "\\f"; break;
+            case '\n': out_ += "\\n"; break;
+            case '\r': out_ += "\\r"; break;
+            case '\t': out_ += "\\t"; break;
+            default: out_ += {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+        }
+    }
+    out_ += '"';
+}
+
+// The event's data items by name, in the order each name first comes: a
+// name repeated (an array's values) has all its values.
+std::vector<std::pair<std::string_view, std::vector<std::string_view>>> DataByName(const engine::XmlFacts& x) {
+    std::vector<std::pair<std::string_view, std::vector<std::string_view>>> items;
+    for (const auto& [name, value] : x.data) {
+        auto it = std::find_if(items.begin(), items.end(), [&](const auto& item) { return item.first == name; });
+        if (it == items.end()) it = items.insert(items.end(), {name, {}});
+        it->second.push_back(value);
+    }
+    return items;
 }
 
 // An event of the XML event log: its own UTF-8 texts, never through CP932.
 std::string XmlEventJsonLine(const engine::EventFacts& f, const engine::XmlFacts& x, const std::string& agentVersion) {
-    nlohmann::ordered_json j;
-    j["@timestamp"] = x.timeCreated;
-    j["event.created"] = x.timeCreated;
-    j["event.code"] = std::to_string(x.eventId & 0xFFFFu);
-    j["event.kind"] = "event";
-    j["event.provider"] = x.provider;
-    if (f.eventType == 8) j["event.outcome"] = "success";
-    if (f.eventType == 16) j["event.outcome"] = "failure";
-    j["log.level"] = Level(f.eventType);
-    j["message"] = x.message;
-    j["host.name"] = x.computer;
-    j["winlog.channel"] = x.channel;
-    j["winlog.computer_name"] = x.computer;
-    j["winlog.provider_name"] = x.provider;
-    AddText("winlog.provider_guid", x.providerGuid, j);
-    j["winlog.event_id"] = x.eventId & 0xFFFFu;
-    j["winlog.record_id"] = x.recordId;
-    j["winlog.api"] = "wineventlog";
-    AddNumber("winlog.version", x.version, j);
-    AddNumber("winlog.opcode", x.opcode, j);
-    AddKeywords(x.keywords, j);
-    AddNumber("winlog.process.pid", x.processId, j);
-    AddNumber("winlog.process.thread.id", x.threadId, j);
-    AddText("winlog.activity_id", x.activityId, j);
-    AddText("winlog.related_activity_id", x.relatedActivityId, j);
-    for (const auto& [name, value] : x.data) {
-        // An item repeated (an array's values) becomes a list of its values.
-        nlohmann::ordered_json& slot = j["winlog.event_data." + name];
-        if (slot.is_null())
-            slot = value;
-        else if (slot.is_array())
-            slot.push_back(value);
+    JsonLine j;
+    j.Text("@timestamp", x.timeCreated);
+    j.Text("event.created", x.timeCreated);
+    j.Text("event.code", std::to_string(x.eventId & 0xFFFFu));
+    j.Text("event.kind", "event");
+    j.Text("event.provider", x.provider);
+    if (f.eventType == 8) j.Text("event.outcome", "success");
+    if (f.eventType == 16) j.Text("event.outcome", "failure");
+    j.Text("log.level", Level(f.eventType));
+    j.Text("message", x.message);
+    j.Text("host.name", x.computer);
+    j.Text("winlog.channel", x.channel);
+    j.Text("winlog.computer_name", x.computer);
+    j.Text("winlog.provider_name", x.provider);
+    j.TextIfAny("winlog.provider_guid", x.providerGuid);
+    j.Number("winlog.event_id", x.eventId & 0xFFFFu);
+    j.Number("winlog.record_id", x.recordId);
+    j.Text("winlog.api", "wineventlog");
+    j.NumberIfOne("winlog.version", x.version);
+    j.NumberIfOne("winlog.opcode", x.opcode);
+    if (const std::vector<const char*> names = KeywordNames(x.keywords); !names.empty())
+        j.List("winlog.keywords", names);
+    j.NumberIfOne("winlog.process.pid", x.processId);
+    j.NumberIfOne("winlog.process.thread.id", x.threadId);
+    j.TextIfAny("winlog.activity_id", x.activityId);
+    j.TextIfAny("winlog.related_activity_id", x.relatedActivityId);
+    std::string key = "winlog.event_data.";
+    for (const auto& [name, values] : DataByName(x)) {
+        key.resize(18);
+        key += name;
+        if (values.size() == 1)
+            j.Text(key, values[0]);
         else
-            slot = nlohmann::ordered_json::array({slot, value});
+            j.List(key, values);
     }
-    AddText("winlog.user.identifier", x.userSid, j);
-    j["agent.name"] = "quorvin-cli";
-    j["agent.version"] = agentVersion;
-    return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    j.TextIfAny("winlog.user.identifier", x.userSid);
+    j.Text("agent.name", "quorvin-cli");
+    j.Text("agent.version", agentVersion);
+    return j.End();
 }
 
 }  // namespace
