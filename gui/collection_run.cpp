@@ -2,7 +2,9 @@
 
 #include "gui/event_list.h"
 
+#include "core/cp932.h"
 #include "engine/collector.h"
+#include "engine/file_run.h"
 #include "engine/trace_file.h"
 #include "gui/progress_dialog.h"
 #include "gui/resources/resource.h"
@@ -10,12 +12,16 @@
 #include "gui/start_dialog.h"
 #include "rules/job.h"
 #include "rules/run_options.h"
+#include "ui/file_dialog.h"
+#include "ui/file_io.h"
 #include "ui/list_view.h"
 #include "ui/message_box.h"
 #include "ui/thread_wait.h"
 #include "ui/tree_view.h"
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace quorvin::run {
 
@@ -93,33 +99,21 @@ private:
     HTREEITEM current_ = nullptr;
 };
 
-// The worker: what its thread needs, made on the user-interface thread
-// before the thread runs. The trace file is the worker's and is closed by
-// its thread when the run ends.
+// The worker: the run it carries out on its thread, given the view of the
+// windows, and the progress dialog it reports to.
 struct Worker {
     RunWindows windows;
-    engine::RunOptions options;
-    app::RunState& state;
-    platform::Platform network;
-    std::unique_ptr<TraceFile> trace;
+    std::function<int(engine::CollectionView&)> run;
     // Set before the thread is resumed: the progress dialog, or null when
     // the dialog could not be shown and the thread is to end at once.
     HWND progress = nullptr;
-    // Computers collected at the same time (settings ParallelComputers).
-    int parallel = 1;
 };
 
 DWORD WINAPI WorkerThread(void* parameter) {
     Worker& worker = *static_cast<Worker*>(parameter);
     if (!worker.progress) return 0;
     WindowView view(worker.windows, worker.progress);
-    engine::RunEnvironment environment{worker.network, worker.options, worker.state.RunReport,
-                                       worker.state.StopRequested, view, worker.trace.get(), nullptr};
-    environment.finalPause = [] { SleepEx(1000, FALSE); };
-    environment.parallel = worker.parallel;
-    const int result = engine::Collector(std::move(environment)).Run();
-    worker.trace.reset();
-    return static_cast<DWORD>(result);
+    return static_cast<DWORD>(worker.run(view));
 }
 
 app::UserMessage ApplicationMessage(const char* text) {
@@ -151,17 +145,13 @@ app::UserMessage NoWorkerMessage() {
             app::MessageButtons::Ok};
 }
 
-void StartCollection(const RunWindows& windows, app::AppSettings& settings, app::RunState& state,
-                     const platform::Platform& network) {
-    if (ui::TreeView(windows.tree).Count() <= 1) {
-        ui::ShowMessage(windows.frame, NoComputerMessage());
-        return;
-    }
-    state.RunReport.clear();
-    if (!JobAccepted(StartDialog(settings).Run(windows.frame))) return;
+namespace {
 
-    Worker worker{windows, run::RunOptionsFrom(settings), state, network, OpenTrace(windows.frame, settings), nullptr};
-    worker.parallel = settings.ParallelComputers;
+// Runs `run` on a worker thread at above-normal priority behind the modal
+// progress dialog, then shows the result dialog with RunReport and clears
+// StopRequested. Returns when the worker has ended.
+void RunBehindProgress(const RunWindows& windows, app::RunState& state, std::function<int(engine::CollectionView&)> run) {
+    Worker worker{windows, std::move(run), nullptr};
     HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &worker, CREATE_SUSPENDED, nullptr);
     if (!thread) {
         ui::ShowMessage(windows.frame, NoWorkerMessage());
@@ -195,6 +185,76 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
 
     ResultDialog(state.RunReport).Run(windows.frame);
     state.StopRequested = 0;
+}
+
+// Reads a whole file for a run; false with the system's text for the failure.
+bool ReadWholeFile(const std::wstring& path, const platform::Platform& network, std::vector<std::uint8_t>& bytes,
+                   std::string& reason) {
+    ui::FileReader file;
+    if (const platform::Error error = file.Open(path); error != platform::error::kSuccess) {
+        reason = network.messages.SystemErrorText(error);
+        return false;
+    }
+    bytes.clear();
+    char buffer[1 << 16];
+    for (long long n = 0; (n = file.Read(buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            reason = network.messages.SystemErrorText(GetLastError());
+            return false;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void StartCollection(const RunWindows& windows, app::AppSettings& settings, app::RunState& state,
+                     const platform::Platform& network) {
+    if (ui::TreeView(windows.tree).Count() <= 1) {
+        ui::ShowMessage(windows.frame, NoComputerMessage());
+        return;
+    }
+    state.RunReport.clear();
+    if (!JobAccepted(StartDialog(settings).Run(windows.frame))) return;
+
+    const engine::RunOptions options = run::RunOptionsFrom(settings);
+    std::unique_ptr<TraceFile> trace = OpenTrace(windows.frame, settings);
+    const int parallel = settings.ParallelComputers;
+    RunBehindProgress(windows, state, [&](engine::CollectionView& view) {
+        platform::Platform services = network;
+        engine::RunEnvironment environment{services, options, state.RunReport, state.StopRequested, view,
+                                           trace.get(), nullptr};
+        environment.finalPause = [] { SleepEx(1000, FALSE); };
+        environment.parallel = parallel;
+        const int result = engine::Collector(std::move(environment)).Run();
+        // The trace file is the worker's: closed by its thread when the run ends.
+        trace.reset();
+        return result;
+    });
+}
+
+void OpenLogFiles(const RunWindows& windows, app::RunState& state, const platform::Platform& network) {
+    ui::FileDialogRequest request;
+    request.filter = "ｲﾍﾞﾝﾄ ﾛｸﾞ ﾌｧｲﾙ (*.evtx;*.evt)|*.evtx;*.evt|すべてのﾌｧｲﾙ (*.*)|*.*||";
+    const std::vector<std::wstring> paths = ui::AskFileNames(windows.frame, request);
+    if (paths.empty()) return;
+    state.RunReport.clear();
+    std::vector<std::string> names;
+    for (const std::wstring& path : paths) names.push_back(text::FromUtf16(std::u16string(path.begin(), path.end())));
+    // A file is read whole: every event, whatever its type and day (the filter narrows the list).
+    engine::RunOptions options;
+    options.Filter_Information = options.Filter_Warning = options.Filter_Error = 1;
+    options.Filter_Securityok = options.Filter_Securityng = 1;
+    options.EnableStartDate = options.EnableEndDate = 1;
+    RunBehindProgress(windows, state, [&](engine::CollectionView& view) {
+        platform::Platform machine = network;
+        engine::FileRunEnvironment environment{options, state.RunReport, state.StopRequested, view, false, &machine};
+        return engine::ReadLogFiles(environment, names,
+                                    [&](std::size_t index, std::vector<std::uint8_t>& bytes, std::string& reason) {
+                                        return ReadWholeFile(paths[index], network, bytes, reason);
+                                    });
+    });
 }
 
 }  // namespace quorvin::run

@@ -25,6 +25,12 @@ struct RunWindows {
 void StartCollection(const RunWindows& windows, app::AppSettings& settings, app::RunState& state,
                      const platform::Platform& network);
 
+// The open command: saved event log files chosen in the open dialog are
+// read into the list as a run fills it (progress with stop, the report in
+// the result dialog), every event of every file. The texts of .evt records
+// and of the system's errors come from `network` (this machine).
+void OpenLogFiles(const RunWindows& windows, app::RunState& state, const platform::Platform& network);
+
 // "ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。"
 app::UserMessage NoComputerMessage();
 // The worker thread could not be made: nothing was started.

@@ -331,6 +331,15 @@ void MainFrame::StartCollectionCommand() {
     running_ = false;
 }
 
+void MainFrame::OpenLogFilesCommand() {
+    if (running_ || !network_) return;
+    running_ = true;
+    summary_.Hold(true);
+    run::OpenLogFiles({Handle(), tree_.Handle(), events_.Handle()}, state_, network_());
+    summary_.Hold(false);
+    running_ = false;
+}
+
 bool MainFrame::MayClose() {
     if (!AskToSaveResults(state_.ResultsSaved, events_.TotalCount())) return true;
     switch (ui::ShowMessage(Handle(), SaveResultsQuestion())) {
@@ -368,6 +377,7 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_NEXT_PANE:
     case ID_PREV_PANE: NextPane(); return true;
     case ID_START_COLLECTION: StartCollectionCommand(); return true;
+    case ID_OPEN_LOG_FILES: OpenLogFilesCommand(); return true;
     case ID_OPTIONS: OptionsCommand(); return true;
     case ID_VIEW_FILTER: FilterCommand(); return true;
     case ID_VIEW_CLEAR_FILTER: ApplyFilter(views::FilterFields(), views::EventFilter()); return true;

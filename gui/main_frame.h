@@ -128,6 +128,8 @@ private:
     void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
+    // Saved event log files into the list, as a run fills it.
+    void OpenLogFilesCommand();
     // Every way of closing (the exit command, the close box, Alt+F4, the
     // system menu) asks "結果を保存しますか。" while rows exist that were not
     // exported; false when the answer was Cancel.

@@ -9,12 +9,16 @@
 
 namespace quorvin::ui {
 
-std::wstring AskFileName(HWND owner, const FileDialogRequest& request) {
+namespace {
+
+// Runs the dialog with a path buffer of `size` characters: the buffer as
+// the dialog filled it, or empty when the user cancelled.
+std::vector<wchar_t> Ask(HWND owner, const FileDialogRequest& request, DWORD flags, std::size_t size) {
     // The filter holds NULs: convert it piece by piece.
     const std::string filter = app::DialogFilter(request.filter);
     const std::wstring wideFilter = win32::Wide(std::string_view(filter.data(), filter.size()));
     const std::wstring extension = win32::Wide(request.defaultExtension);
-    std::vector<wchar_t> path(4096, L'\0');
+    std::vector<wchar_t> path(size, L'\0');
     const std::wstring initial = win32::Wide(request.initialName);
     initial.copy(path.data(), std::min(initial.size(), path.size() - 1));
 
@@ -26,11 +30,35 @@ std::wstring AskFileName(HWND owner, const FileDialogRequest& request) {
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
     ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | flags;
     if (request.save) ofn.Flags |= OFN_OVERWRITEPROMPT;
     const BOOL chosen = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!chosen) return {};
-    return std::wstring(path.data());
+    return path;
+}
+
+}  // namespace
+
+std::wstring AskFileName(HWND owner, const FileDialogRequest& request) {
+    const std::vector<wchar_t> path = Ask(owner, request, 0, 4096);
+    return path.empty() ? std::wstring() : std::wstring(path.data());
+}
+
+std::vector<std::wstring> AskFileNames(HWND owner, const FileDialogRequest& request) {
+    // Several files come as the folder, then each name, each ended by a
+    // NUL, with a second NUL after the last; one file as its full path.
+    const std::vector<wchar_t> buffer = Ask(owner, request, OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST, 65536);
+    std::vector<std::wstring> parts;
+    for (std::size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
+        parts.emplace_back(buffer.data() + at);
+        at += parts.back().size() + 1;
+    }
+    if (parts.size() <= 1) return parts;
+    std::wstring folder = parts.front();
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    std::vector<std::wstring> paths;
+    for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + parts[i]);
+    return paths;
 }
 
 }  // namespace quorvin::ui

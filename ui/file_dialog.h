@@ -1,6 +1,9 @@
 #pragma once
 // The standard open and save file dialogs.
 
+#include <string>
+#include <vector>
+
 #include "ui/window.h"
 
 namespace quorvin::ui {
@@ -19,5 +22,9 @@ struct FileDialogRequest {
 // The chosen full path (UTF-16: a path needs no CP932 round trip to be
 // opened), or empty when the user cancelled.
 std::wstring AskFileName(HWND owner, const FileDialogRequest& request);
+
+// The open dialog with more than one file to choose: the chosen full paths
+// in the order the dialog gives them, or none when the user cancelled.
+std::vector<std::wstring> AskFileNames(HWND owner, const FileDialogRequest& request);
 
 }  // namespace quorvin::ui

@@ -109,6 +109,7 @@
 #define ID_VIEW_FILTER 32795
 #define ID_VIEW_CLEAR_FILTER 32796
 #define ID_VIEW_SUMMARY 32797
+#define ID_OPEN_LOG_FILES 32798
 
 // The framework's command and string numbers that the program keeps.
 #define ID_FILE_NEW 57600
