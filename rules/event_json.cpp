@@ -196,10 +196,11 @@ void JsonLine::String(std::string_view s) {
 // name repeated (an array's values) has all its values.
 std::vector<std::pair<std::string_view, std::vector<std::string_view>>> DataByName(const engine::XmlFacts& x) {
     std::vector<std::pair<std::string_view, std::vector<std::string_view>>> items;
-    for (const auto& [name, value] : x.data) {
-        auto it = std::find_if(items.begin(), items.end(), [&](const auto& item) { return item.first == name; });
+    for (const auto& item : x.data) {
+        const std::string_view name = item.first;
+        auto it = std::find_if(items.begin(), items.end(), [name](const auto& known) { return known.first == name; });
         if (it == items.end()) it = items.insert(items.end(), {name, {}});
-        it->second.push_back(value);
+        it->second.push_back(item.second);
     }
     return items;
 }
