@@ -88,6 +88,8 @@ TEST(Frame, MenuItemsShowTheirPromptWhileHighlighted) {
     PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 1);
     EXPECT_TRUE(WaitForStatus(app, 0, "イベントログを取得するコンピュータをリストに追加"));
     PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_TRUE(WaitForStatus(app, 0, "保存されたイベントログ ファイル(.evtx、.evt)を開いて一覧に表示"));
+    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 1);
     EXPECT_TRUE(WaitForStatus(app, 0, "収集したイベントログﾞをテキストファイルへ保存"));
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 1);
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 1);
