@@ -20,7 +20,8 @@ namespace {
 class FileRun {
 public:
     FileRun(FileRunEnvironment& env, std::size_t files)
-        : env_(env), report_(env.report, [](std::uint32_t) { return std::string(); }), files_(files == 0 ? 1 : files) {}
+        : env_(env), report_(env.report, [](std::uint32_t) { return std::string(); }), files_(files == 0 ? 1 : files),
+          endDay_(app::LocalMidnight(env.options.EndTime)) {}
 
     // False when a stop ended the file.
     bool ReadFile(std::size_t index, const std::string& name, const ReadWholeFile& read);
@@ -56,6 +57,8 @@ private:
     FileRunEnvironment& env_;
     Report report_;
     const std::size_t files_;
+    // The last day of the window, compared day with day (worked out once, not per record).
+    const std::int64_t endDay_;
     std::uint32_t count_ = 0;
     // The rows of the file being read.
     std::uint32_t kept_ = 0;
@@ -95,7 +98,7 @@ bool FileRun::Kept(std::uint16_t type, std::int64_t time) {
     if ((type & TypeMask(s)) == 0) return false;
     const std::int64_t day = days_.MidnightOf(time);
     if (s.EnableStartDate == 0 && day < s.StartTime) return false;
-    return !(s.EnableEndDate == 0 && day > app::LocalMidnight(s.EndTime));
+    return !(s.EnableEndDate == 0 && day > endDay_);
 }
 
 bool FileRun::ReadFile(std::size_t index, const std::string& name, const ReadWholeFile& read) {
