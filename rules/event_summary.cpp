@@ -95,12 +95,19 @@ bool StampOf(std::string_view text, std::int64_t& stamp) {
     return true;
 }
 
+// "YYYY/MM/DD hh:mm:ss  " of a stamp of StampOf; written by hand, as
+// every group needs two.
 std::string TextOfStamp(std::int64_t stamp) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04lld/%02lld/%02lld %02lld:%02lld:%02lld  ",
-                  static_cast<long long>(stamp / 10000000000), static_cast<long long>(stamp / 100000000 % 100),
-                  static_cast<long long>(stamp / 1000000 % 100), static_cast<long long>(stamp / 10000 % 100),
-                  static_cast<long long>(stamp / 100 % 100), static_cast<long long>(stamp % 100));
+    std::string text = "0000/00/00 00:00:00  ";
+    const auto put = [&](std::size_t end, std::size_t digits, std::int64_t value) {
+        for (std::size_t i = 0; i < digits; ++i, value /= 10) text[end - i - 1] = static_cast<char>('0' + value % 10);
+    };
+    put(4, 4, stamp / 10000000000);
+    put(7, 2, stamp / 100000000 % 100);
+    put(10, 2, stamp / 1000000 % 100);
+    put(13, 2, stamp / 10000 % 100);
+    put(16, 2, stamp / 100 % 100);
+    put(19, 2, stamp % 100);
     return text;
 }
 
@@ -158,44 +165,64 @@ std::string SummaryText(const SummaryRow& row, SummaryColumn column) {
     return {};
 }
 
-bool HourOfTimeText(std::string_view text, std::int64_t& hour) {
-    unsigned year = 0, month = 0, day = 0, h = 0;
-    if (text.size() < 13 || text[4] != '/' || text[7] != '/' || text[10] != ' ' || !Digits(text, 0, 4, year) ||
-        !Digits(text, 5, 2, month) || !Digits(text, 8, 2, day) || !Digits(text, 11, 2, h))
-        return false;
+namespace {
+
+bool HourOfDate(unsigned year, unsigned month, unsigned day, unsigned h, std::int64_t& hour) {
     if (month < 1 || month > 12 || day < 1 || day > 31 || h > 23) return false;
     hour = DaysFromCivil(year, month, day) * 24 + h;
     return true;
 }
 
+// HourOfTimeText of the text a stamp of StampOf was read from.
+bool HourOfStamp(std::int64_t stamp, std::int64_t& hour) {
+    return HourOfDate(static_cast<unsigned>(stamp / 10000000000), static_cast<unsigned>(stamp / 100000000 % 100),
+                      static_cast<unsigned>(stamp / 1000000 % 100), static_cast<unsigned>(stamp / 10000 % 100), hour);
+}
+
+}  // namespace
+
+bool HourOfTimeText(std::string_view text, std::int64_t& hour) {
+    unsigned year = 0, month = 0, day = 0, h = 0;
+    if (text.size() < 13 || text[4] != '/' || text[7] != '/' || text[10] != ' ' || !Digits(text, 0, 4, year) ||
+        !Digits(text, 5, 2, month) || !Digits(text, 8, 2, day) || !Digits(text, 11, 2, h))
+        return false;
+    return HourOfDate(year, month, day, h, hour);
+}
+
 // `text` onto `key` as MbsICmpKey writes it, without a string of its own.
 void AppendFolded(std::string& key, const std::string& text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (text::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-            key += c;
-            key += text[++i];
-        } else {
-            key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
+    const std::size_t start = key.size();
+    key += text;
+    for (std::size_t i = start; i < key.size(); ++i) {
+        const auto c = static_cast<unsigned char>(key[i]);
+        if (c >= 'A' && c <= 'Z')
+            key[i] = static_cast<char>(c - 'A' + 'a');
+        else if (c >= 0x80 && text::IsLeadByte(c))
+            ++i;  // its trail byte is no letter
     }
 }
 
-SummaryRow& EventSummary::GroupOf(const engine::EventRow& row) {
+// The key a row is grouped by: computer and source folded as the filter
+// compares them, log, type and event ID as they are.
+void GroupKey(const engine::EventRow& row, unsigned type, std::string& key) {
     const auto& c = row.columns;
-    const unsigned type = TypeOfImage(row.image);
-    key_.clear();
-    AppendFolded(key_, c[4]);
-    key_ += '\0';
-    key_ += c[3];
-    key_ += '\0';
-    key_ += static_cast<char>('0' + type % 64);
-    AppendFolded(key_, c[5]);
-    key_ += '\0';
-    key_ += c[6];
+    key.clear();
+    AppendFolded(key, c[4]);
+    key += '\0';
+    key += c[3];
+    key += '\0';
+    key += static_cast<char>('0' + type % 64);
+    AppendFolded(key, c[5]);
+    key += '\0';
+    key += c[6];
+}
+
+SummaryRow& EventSummary::GroupOf(const engine::EventRow& row, unsigned type, std::string_view key,
+                                  std::size_t hash) {
     bool added = false;
-    const std::size_t place = FindOrAdd(key_, added);
+    const std::size_t place = FindOrAdd(key, hash, added);
     if (!added) return rows_[place];
+    const auto& c = row.columns;
     SummaryRow& group = rows_.emplace_back();
     group.computer = c[4];
     group.log = c[3];
@@ -213,11 +240,17 @@ TypeCounts& EventSummary::HourOf(std::int64_t hour) {
 }
 
 void EventSummary::Add(const engine::EventRow& row) {
-    SummaryRow& group = GroupOf(row);
+    const unsigned type = TypeOfImage(row.image);
+    GroupKey(row, type, key_);
+    Count(row, GroupOf(row, type, key_, std::hash<std::string_view>()(key_)));
+}
+
+void EventSummary::Count(const engine::EventRow& row, SummaryRow& group) {
     const std::string& time = row.columns[2];
     ++group.count;
-    std::int64_t stamp = 0;
-    if (StampOf(time, stamp))
+    std::int64_t stamp = 0, hour = 0;
+    const bool listTime = StampOf(time, stamp);
+    if (listTime)
         WidenTimes(group, stamp, stamp);
     else
         WidenOtherTimes(group, time, time);
@@ -228,13 +261,11 @@ void EventSummary::Add(const engine::EventRow& row) {
         group.haveSeconds = true;
     }
     ++events_;
-    std::int64_t hour = 0;
-    if (HourOfTimeText(time, hour)) ++HourOf(hour)[TypeSlot(group.type)];
+    if (listTime ? HourOfStamp(stamp, hour) : HourOfTimeText(time, hour)) ++HourOf(hour)[TypeSlot(group.type)];
 }
 
-std::size_t EventSummary::FindOrAdd(std::string_view key, bool& added) {
+std::size_t EventSummary::FindOrAdd(std::string_view key, std::size_t hash, bool& added) {
     if ((rows_.size() + 1) * 2 > slots_.size()) Grow();
-    const std::size_t hash = std::hash<std::string_view>()(key);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         Slot& slot = slots_[at];
@@ -272,7 +303,8 @@ std::string_view EventSummary::KeyOf(std::size_t group) const {
 void EventSummary::Merge(const EventSummary& other) {
     for (std::size_t group = 0; group < other.rows_.size(); ++group) {
         bool added = false;
-        const std::size_t place = FindOrAdd(other.KeyOf(group), added);
+        const std::string_view key = other.KeyOf(group);
+        const std::size_t place = FindOrAdd(key, std::hash<std::string_view>()(key), added);
         if (added)
             rows_.push_back(other.rows_[group]);
         else
@@ -293,18 +325,55 @@ void EventSummary::Clear() {
     events_ = 0;
 }
 
+namespace {
+
+// For each group, the place of its text of `column` among the groups'
+// distinct texts in the column's order (texts that compare equal share
+// one): the order of thousands of groups then costs one comparison of
+// each distinct text instead of several of each group.
+std::vector<std::uint32_t> RanksOf(const std::vector<SummaryRow>& groups, SummaryColumn column) {
+    std::unordered_map<std::string, std::uint32_t> distinct;
+    std::vector<std::uint32_t> ranks(groups.size());
+    std::vector<const SummaryRow*> firsts;
+    for (std::size_t group = 0; group < groups.size(); ++group) {
+        const auto [at, added] = distinct.try_emplace(SummaryText(groups[group], column),
+                                                      static_cast<std::uint32_t>(firsts.size()));
+        if (added) firsts.push_back(&groups[group]);
+        ranks[group] = at->second;
+    }
+    std::vector<std::uint32_t> order(firsts.size());
+    for (std::size_t text = 0; text < order.size(); ++text) order[text] = static_cast<std::uint32_t>(text);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return Compare(*firsts[x], *firsts[y], column) < 0; });
+    std::vector<std::uint32_t> rankOfText(order.size());
+    std::uint32_t rank = 0;
+    for (std::size_t place = 0; place < order.size(); ++place) {
+        if (place > 0 && Compare(*firsts[order[place - 1]], *firsts[order[place]], column) < 0) ++rank;
+        rankOfText[order[place]] = rank;
+    }
+    for (std::uint32_t& text : ranks) text = rankOfText[text];
+    return ranks;
+}
+
+}  // namespace
+
 std::vector<SummaryRow> EventSummary::Rows() const {
-    std::vector<SummaryRow> finished;
-    finished.reserve(rows_.size());
-    for (const SummaryRow& row : rows_) finished.push_back(Finished(row));
-    // Ordered by place, then moved: a row is a handful of strings.
-    std::vector<SummaryRow*> order;
-    order.reserve(finished.size());
-    for (SummaryRow& row : finished) order.push_back(&row);
-    std::sort(order.begin(), order.end(), [](const SummaryRow* a, const SummaryRow* b) { return BeforeInSummary(*a, *b); });
+    constexpr int kRanked = static_cast<int>(SummaryColumn::kEventId) + 1;
+    std::array<std::vector<std::uint32_t>, kRanked> ranks;
+    for (int column = 0; column < kRanked; ++column) ranks[column] = RanksOf(rows_, static_cast<SummaryColumn>(column));
+    std::vector<std::uint32_t> order(rows_.size());
+    for (std::size_t group = 0; group < order.size(); ++group) order[group] = static_cast<std::uint32_t>(group);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+        const SummaryRow &a = rows_[x], &b = rows_[y];
+        if (a.count != b.count) return a.count > b.count;
+        for (const auto& rank : ranks)
+            if (rank[x] != rank[y]) return rank[x] < rank[y];
+        // Only groups whose texts the grouping folds apart get here.
+        return BeforeInSummary(Finished(a), Finished(b));
+    });
     std::vector<SummaryRow> rows;
     rows.reserve(order.size());
-    for (SummaryRow* row : order) rows.push_back(std::move(*row));
+    for (const std::uint32_t group : order) rows.push_back(Finished(rows_[group]));
     return rows;
 }
 

@@ -82,10 +82,11 @@ public:
     SummaryChart Chart() const;
 
 private:
-    SummaryRow& GroupOf(const engine::EventRow& row);
+    SummaryRow& GroupOf(const engine::EventRow& row, unsigned type, std::string_view key, std::size_t hash);
+    void Count(const engine::EventRow& row, SummaryRow& group);
     TypeCounts& HourOf(std::int64_t hour);
     // The group of `key`, a new one (`added`, its row still to be made) when there is none.
-    std::size_t FindOrAdd(std::string_view key, bool& added);
+    std::size_t FindOrAdd(std::string_view key, std::size_t hash, bool& added);
     void Grow();
     std::string_view KeyOf(std::size_t group) const;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -73,6 +74,20 @@ TEST(EventSummary, EachGroupsFilterShowsExactlyItsRows) {
     a.Merge(b);
     EXPECT_EQ(SummaryCsv(a.Rows()), SummaryCsv(groups));
     EXPECT_EQ(a.Chart().bars, summary.Chart().bars);
+
+    // The order ranks texts before sorting: it is the plain sort by the
+    // summary's own rule, with logs that differ only in case and IDs that
+    // are no numbers among groups of equal counts.
+    for (int i = 0; i < 90; ++i) {
+        EventRow row = Row(1 << (i % 3), i % 2 ? "Foo" : "FOO", i % 4 ? "dc01" : "FS01", "Disk", 7, "2026/12/01 10:00:00  ");
+        row.columns[6] = i % 5 ? std::to_string(i % 3 + 5) : "x" + std::to_string(i % 2);
+        summary.Add(row);
+    }
+    const std::vector<SummaryRow> ranked = summary.Rows();
+    std::vector<SummaryRow> plain = ranked;
+    std::reverse(plain.begin(), plain.end());
+    SortSummary(plain, SummaryColumn::kCount, true);
+    EXPECT_EQ(SummaryCsv(plain), SummaryCsv(ranked));
 }
 
 TEST(EventSummary, OrderAndCsvFile) {
