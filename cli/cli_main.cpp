@@ -42,6 +42,13 @@ namespace {
 
 constexpr int kBadUse = 2;
 constexpr int kOutputFailed = 1;
+constexpr int kSomethingFailed = 3;
+
+// The exit code of a run that wrote its outputs with `code`: with --strict,
+// a run in which `failedLogs` logs or files could not be read is not a success.
+int RunExitCode(const CliOptions& o, int code, int failedLogs) {
+    return code == 0 && o.strict && failedLogs > 0 ? kSomethingFailed : code;
+}
 
 int Fail(const std::string& utf8, int code = kBadUse) {
     WriteUtf8(stderr, "quorvin-cli: " + utf8 + "\n");
@@ -200,6 +207,27 @@ bool TakeAlternateAccount(CliOptions& o, std::string& error) {
     return false;
 }
 
+std::string DayText(const Date& d) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
+// What the start dialog's refusal means on the command line: the option and its form.
+std::string JobProblemText(run::JobProblem problem, const CliOptions& o) {
+    switch (problem) {
+        case run::JobProblem::kNoLog: return ValueError("--logs", "no log chosen");
+        case run::JobProblem::kNoEventType:
+            return ValueError("--types", "no type of the System or Application log (error, warning, information)");
+        case run::JobProblem::kNoAuditType:
+            return ValueError("--types", "no type of the Security log (success, failure)");
+        case run::JobProblem::kEndBeforeStart:
+            return ValueError("--to", "'" + DayText(*o.to) + "' is before --from '" + DayText(*o.from) + "'");
+        case run::JobProblem::kEndAfterToday: break;
+    }
+    return ValueError("--to", "'" + DayText(*o.to) + "' is after today");
+}
+
 // The job of the options through the start dialog's checks, and the
 // alternate account; 0, or the exit code after its message.
 int TakeJob(CliOptions& o, app::AppSettings& settings) {
@@ -223,10 +251,11 @@ int TakeJob(CliOptions& o, app::AppSettings& settings) {
     choice.EnableEndDate = o.to ? 0 : 1;
     choice.StartTime = o.from ? MidnightOf(*o.from) : now;
     choice.EndTime = o.to ? MidnightOf(*o.to) : now;
-    if (const auto refusal = run::AcceptJob(choice, now, settings)) {
-        WriteText(stderr, refusal->text + "\n");
-        return kBadUse;
+    if (const auto problem = run::FindJobProblem(choice, now)) {
+        WriteText(stderr, run::JobProblemMessage(*problem).text + "\n");
+        return Fail(JobProblemText(*problem, o));
     }
+    if (run::AcceptJob(choice, now, settings)) return Fail("the job was refused");
     if (!o.user && o.credential.empty()) return 0;
     KeepOutOfCoreDumps();
     std::string error;
@@ -298,7 +327,7 @@ int Lock(RunLock& lock, const std::filesystem::path& file, bool describe, const 
 int TakeComputers(const CliOptions& o, const app::AppSettings& settings, computers::ComputerList& list) {
     if (o.computerList.empty()) {
         for (const std::string& name : o.computers) {
-            if (name.size() > computers::kMaxNameBytes) return Fail("--computers: a name longer than 32 bytes");
+            if (name.size() > computers::kMaxNameBytes) return Fail(ValueError("--computers", "a name longer than 32 bytes"));
             if (computers::ListIsFull(list.TreeItemCount(), settings.MaxComputer)) {
                 WriteText(stderr, computers::ListFullMessage().text + "\n");
                 return kBadUse;
@@ -486,8 +515,8 @@ int RunOutputs::WriteSummary() {
 }
 
 // The run itself, over `services`, into `outputs`; the bookmarks of `state`
-// followed and moved on.
-void Collect(const CliOptions& o, app::AppSettings& settings, const computers::ComputerList& list,
+// followed and moved on. Returns the number of logs that could not be read.
+int Collect(const CliOptions& o, app::AppSettings& settings, const computers::ComputerList& list,
              platform::Platform& services, run::CollectionState& state, RunOutputs& outputs) {
     ConsoleView view(
         list.Names(), outputs.Progress(), [&](const engine::EventRow& row) { outputs.WriteEvent(row); },
@@ -525,6 +554,7 @@ void Collect(const CliOptions& o, app::AppSettings& settings, const computers::C
     engine::Collector collector(std::move(environment));
     collector.Run();
     WipeBytes(options.Password, sizeof options.Password);
+    return view.FailedLogs();
 }
 
 // Reads a whole file for the run; false with the system's reason (CP932).
@@ -607,7 +637,7 @@ int ReadFiles(const CliOptions& o, app::AppSettings& settings) {
     });
     const int code = outputs.Finish(none);
     RunEnded();
-    return code;
+    return RunExitCode(o, code, view.FailedLogs());
 }
 
 int Main(int argc, char** argv) {
@@ -649,10 +679,10 @@ int Main(int argc, char** argv) {
         if (const int code = Lock(eventsLock, o.csv, false, o.csv.u8string())) return code;
     RunOutputs outputs(o);
     if (!outputs.Open(state, error)) return Fail(error, kOutputFailed);
-    Collect(o, settings, list, services, state, outputs);
+    const int failedLogs = Collect(o, settings, list, services, state, outputs);
     const int code = outputs.Finish(state);
     RunEnded();
-    return code;
+    return RunExitCode(o, code, failedLogs);
 }
 
 // Main, with every exception that would end the program turned into a

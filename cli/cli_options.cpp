@@ -40,7 +40,7 @@ std::string ParseLogs(const std::string& value, CliOptions& o) {
         if (name == "system") o.system = true;
         else if (name == "security") o.security = true;
         else if (name == "application") o.application = true;
-        else return "unknown log '" + name + "' (system, security, application)";
+        else return "unknown log '" + name + "'";
     }
     return {};
 }
@@ -53,10 +53,56 @@ std::string ParseTypes(const std::string& value, CliOptions& o) {
         else if (name == "information") o.information = true;
         else if (name == "success") o.success = true;
         else if (name == "failure") o.failure = true;
-        else return "unknown event type '" + name + "' (error, warning, information, success, failure)";
+        else return "unknown event type '" + name + "'";
     }
     return {};
 }
+
+// The options that take a value, with the form of the value as --help shows it.
+struct ValueForm {
+    const char* option;
+    const char* form;
+};
+constexpr ValueForm kValueForms[] = {
+    {"--network", "DIR"},
+    {"--computers", "NAME[,NAME...]"},
+    {"--computer-list", "FILE"},
+    {"--file", "FILE"},
+    {"--logs", "system,security,application (one or more, separated by commas)"},
+    {"--types", "error,warning,information,success,failure (one or more, separated by commas)"},
+    {"--from", "YYYY-MM-DD"},
+    {"--to", "YYYY-MM-DD"},
+    {"--user", "NAME (at most 30 bytes in CP932)"},
+    {"--password", "- (a line of standard input) or PASSWORD (at most 30 bytes in CP932)"},
+    {"--credential", "NAME"},
+    {"--csv", "FILE"},
+    {"--report", "FILE"},
+    {"--trace", "FILE"},
+    {"--parallel", "N (1 to 64)"},
+    {"--event-ids", "LIST (IDs and ranges from 0 to 65535: 529,675 or 7-11,-9)"},
+    {"--sources", "NAME[,NAME...]"},
+    {"--text", "TEXT (characters CP932 has)"},
+    {"--format", "csv|jsonl"},
+    {"--out", "FILE"},
+    {"--state", "FILE"},
+    {"--summary", "FILE|- (- for standard output)"},
+};
+
+const char* FormOf(const std::string& option) {
+    for (const ValueForm& v : kValueForms)
+        if (option == v.option) return v.form;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string ValueError(const std::string& option, const std::string& problem) {
+    const std::string named = problem.rfind(option, 0) == 0 ? problem : option + ": " + problem;
+    const char* form = FormOf(option);
+    return form ? named + "; give " + option + " " + form : named;
+}
+
+namespace {
 
 // A filter switch's text as CP932; false when it holds a character CP932 cannot.
 bool FilterText(const std::string& option, const std::string& utf8, std::string& cp932, std::string& error) {
@@ -77,7 +123,7 @@ std::string ParseFilter(const views::FilterFields& fields, views::EventFilter& f
     const char* name = error.field == views::FilterField::kEventIds ? "--event-ids"
                        : error.field == views::FilterField::kSources ? "--sources"
                                                                       : "--text";
-    return views::FilterErrorText(error, name);
+    return ValueError(name, views::FilterErrorText(error, name));
 }
 
 std::filesystem::path PathOf(const std::string& utf8) {
@@ -97,7 +143,7 @@ const char* UsageText() {
            "                   [--csv FILE] [--report FILE] [--trace FILE]\n"
            "                   [--parallel N] [--event-ids LIST] [--sources NAME[,NAME...]] [--text TEXT]\n"
            "                   [--format csv|jsonl] [--out FILE] [--append] [--state FILE]\n"
-           "                   [--summary FILE|-]\n"
+           "                   [--summary FILE|-] [--strict]\n"
            "       quorvin-cli --help | --version\n";
 }
 
@@ -137,16 +183,20 @@ std::string HelpText() {
            "  --event-ids LIST       only these event IDs: 529,675 or 7-11,-9 (default: every ID)\n"
            "  --sources A,B          only the events of these sources (default: every source)\n"
            "  --text TEXT            only the events whose message holds TEXT (default: every message)\n"
+           "  --strict               exit code 3 when a computer or a log failed (see below)\n"
            "\nExit codes:\n"
            "  0  the run completed or was stopped with Ctrl+C, and every output was written\n"
            "  1  an output could not be written (the old file stays), or an unexpected error\n"
            "  2  a bad command line, a refused job, no password, an unreadable list or network;\n"
            "     nothing was written\n"
+           "  3  (only with --strict) every output was written, but a log of a computer (one that\n"
+           "     cannot be reached fails all its logs) or a saved file could not be read: the\n"
+           "     report has its failure line\n"
            "\nExamples:\n"
            "  quorvin-cli --computers DC01,FS01 --logs system --from 2026-12-01 --csv events.csv\n"
            "  quorvin-cli --computer-list computers.txt --credential quorvin --format jsonl\n"
            "      --out events.jsonl --append --state state.json --report last-report.txt\n"
-           "\nThe manual: docs/cli.md.\n";
+           "\nThe manual: help\\cli.html beside quorvin-cli.exe in the package.\n";
 }
 
 namespace {
@@ -189,7 +239,7 @@ bool TakeCollectionOption(const std::string& option, const std::string& value, C
     } else if (option == "--from" || option == "--to") {
         Date date;
         if (!ParseDate(value, date))
-            error = option + ": '" + value + "' is no date of the form YYYY-MM-DD";
+            error = "'" + value + "' is no day";
         else
             (option == "--from" ? o.from : o.to) = date;
     } else if (option == "--parallel") {
@@ -197,7 +247,7 @@ bool TakeCollectionOption(const std::string& option, const std::string& value, C
             !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
         const int n = digits ? std::stoi(value) : 0;
         if (n < 1 || n > engine::kMostParallel)
-            error = "--parallel: '" + value + "' is no number from 1 to " + std::to_string(engine::kMostParallel);
+            error = "'" + value + "' is no number from 1 to " + std::to_string(engine::kMostParallel);
         else
             o.parallel = n;
     } else {
@@ -237,7 +287,7 @@ void TakeOutputOption(const std::string& option, const std::string& value, CliOp
         else if (value == "csv")
             o.jsonLines = false;
         else
-            error = "--format: '" + value + "' is neither csv nor jsonl";
+            error = "'" + value + "' is neither csv nor jsonl";
     } else if (option == "--state") {
         o.state = PathOf(value);
     } else if (option == "--report") {
@@ -286,10 +336,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CliOptions& o = result.options;
     o.parallel = engine::kDefaultParallel;
     Reading reading;
-    static const char* const kWithValue[] = {"--network", "--computers", "--computer-list", "--logs", "--types",
-                                             "--from", "--to", "--user", "--password", "--credential", "--csv",
-                                             "--report", "--trace", "--parallel", "--event-ids", "--sources",
-                                             "--text", "--format", "--out", "--state", "--summary", "--file"};
 
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string option = arguments[i];
@@ -302,18 +348,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             (option == "--version" ? result.version : result.help) = true;
             return result;
         }
-        if (option == "--append" && !inlineValue) {
-            o.append = true;
+        if ((option == "--append" || option == "--strict") && !inlineValue) {
+            (option == "--append" ? o.append : o.strict) = true;
             continue;
         }
-        bool known = false;
-        for (const char* name : kWithValue) known = known || option == name;
-        if (!known) {
+        if (!FormOf(option)) {
             result.error = "unknown option '" + option + "'";
             return result;
         }
         if (!inlineValue && i + 1 == arguments.size()) {
-            result.error = option + " needs a value";
+            result.error = ValueError(option, option + " needs a value");
             return result;
         }
         const std::string value = inlineValue ? *inlineValue : arguments[++i];
@@ -323,7 +367,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         else if (!TakeCollectionOption(option, value, o, reading, error) && !TakeAccountOption(option, value, o, error))
             TakeOutputOption(option, value, o, reading, error);
         if (!error.empty()) {
-            result.error = error;
+            result.error = ValueError(option, error);
             return result;
         }
     }

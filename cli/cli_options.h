@@ -33,6 +33,9 @@ struct CliOptions {
     // `csv` (--csv or --out), added to its end with `append`.
     bool jsonLines = false;
     bool append = false;
+    // A run in which a computer's log or a saved file could not be read ends
+    // with exit code 3 (--strict), for a scheduled task to tell it from success.
+    bool strict = false;
     // The summary of the events written (--summary), in the format of the
     // events; "-" for standard output.
     std::filesystem::path summary;
@@ -55,6 +58,10 @@ struct ParsedCommandLine {
 // Parses the arguments after the program name, given in UTF-8. Texts that
 // enter the collection (names, account) become CP932; paths stay paths.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The refusal of an option's value (UTF-8): `problem` with the option named
+// first (unless it is already) and the form the option takes last.
+std::string ValueError(const std::string& option, const std::string& problem);
 
 // The usage text (UTF-8).
 const char* UsageText();

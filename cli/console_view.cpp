@@ -43,6 +43,9 @@ void ConsoleView::SetProgressText(const std::string& text) {
 void ConsoleView::EndProgress() {
     step_();
     if (!progress_) return;
+    // The run's positions leave room for the step after the last log: a
+    // run that went to its end is all done.
+    if (!StopWasRequested()) position_ = 1000;
     Draw();
     std::fputs("\n", stderr);
 }

@@ -36,8 +36,11 @@ public:
     }
     void LogEnded(const std::string& computer, const std::string& log, const engine::LogEnd& end) override {
         step_();
+        if (end.failed) ++failedLogs_;
         if (logEnded_) logEnded_(computer, log, end);
     }
+    // The logs and files that could not be read, as the report's failure lines count them.
+    int FailedLogs() const { return failedLogs_; }
     // Who wants to know where each log's read begins and ends.
     void OnLogs(std::function<void(const std::string&, const std::string&)> started,
                 std::function<void(const std::string&, const std::string&, const engine::LogEnd&)> ended) {
@@ -46,6 +49,8 @@ public:
     }
     void SetProgressPosition(int position) override;
     void SetProgressText(const std::string& text) override;
+    // The run's end: a completed run's bar drawn full, a stopped run's left
+    // where it stopped, and the line ended.
     void EndProgress() override;
 
 private:
@@ -62,6 +67,7 @@ private:
     int position_ = 0;
     std::string text_;
     unsigned textsSinceDraw_ = 0;
+    int failedLogs_ = 0;
 };
 
 }  // namespace quorvin::cli

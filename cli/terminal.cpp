@@ -24,6 +24,7 @@ namespace quorvin::cli {
 
 namespace {
 std::atomic<int>* g_stopFlag = nullptr;  // the flag Ctrl+C sets; set once before the run
+std::atomic<bool> g_stopRequested{false};  // any stop request since; the run takes the flag back
 
 // The stream that shows the prompt: the terminal the user looks at.
 std::FILE* PromptStream() { return IsTerminal(stderr) ? stderr : IsTerminal(stdout) ? stdout : nullptr; }
@@ -115,6 +116,7 @@ HANDLE g_runEnded = nullptr;  // set by RunEnded
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (!g_stopFlag) return FALSE;
+    g_stopRequested.store(true);
     g_stopFlag->store(1);
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) return TRUE;
     // Close, log-off, shutdown: the system ends the process when this
@@ -152,6 +154,8 @@ void StopOnInterrupt(std::atomic<int>& flag) {
     if (!SetConsoleCtrlHandler(OnConsoleControl, TRUE))
         WriteUtf8(stderr, "quorvin-cli: Ctrl+C cannot stop this run (no console handler)\n");
 }
+
+bool StopWasRequested() { return g_stopRequested.load(); }
 
 void RunEnded() {
     if (g_runEnded) static_cast<void>(SetEvent(g_runEnded));
@@ -282,6 +286,7 @@ bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
 namespace {
 void OnInterrupt(int) {
+    g_stopRequested.store(true);
     if (g_stopFlag) g_stopFlag->store(1);
 }
 }  // namespace
@@ -295,6 +300,8 @@ void StopOnInterrupt(std::atomic<int>& flag) {
 }
 
 void RunEnded() {}
+
+bool StopWasRequested() { return g_stopRequested.load(); }
 
 namespace {
 

@@ -47,5 +47,7 @@ void KeepOutOfCoreDumps();
 // until RunEnded says the outputs are finished.
 void StopOnInterrupt(std::atomic<int>& flag);
 void RunEnded();
+// Whether a stop request came since StopOnInterrupt, taken back or not.
+bool StopWasRequested();
 
 }  // namespace quorvin::cli

@@ -77,6 +77,9 @@ struct LogEnd {
     bool complete = false;
     // The bookmark to keep for the log after a complete read; nothing: none.
     std::optional<LogBookmark> bookmark;
+    // The log could not be read: the report has its failure line ("失敗:"
+    // for a computer's log, 061 or 062 for a saved file).
+    bool failed = false;
 };
 
 class CollectionView {
@@ -97,7 +100,8 @@ public:
     virtual void FlushRows() {}
     // The read of log `log` ("system", ...) of computer `computer` begins,
     // and has ended (after FlushRows). A stopped read may end without the
-    // second call.
+    // second call; a saved file that cannot be read ends with the second
+    // call alone (`log` empty, `end.failed`).
     virtual void LogStarted(const std::string& /*computer*/, const std::string& /*log*/) {}
     virtual void LogEnded(const std::string& /*computer*/, const std::string& /*log*/, const LogEnd& /*end*/) {}
 

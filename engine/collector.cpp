@@ -124,7 +124,8 @@ bool Collector::ReadLogStep(const std::string& name, const char* logName, LogKin
     LogEnd end;
     const int result = GetLog(name, logName, typeMask, end);
     env_.view.FlushRows();
-    if (result == kLogFailed)
+    end.failed = result == kLogFailed;
+    if (end.failed)
         report_.LogFailed(name, kind);
     else
         report_.LogEnded(name, kind);

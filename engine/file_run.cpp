@@ -41,6 +41,13 @@ public:
         report_.RunStarted();
     }
 
+    // The file `name` gave no events: its end to the view, as a failed log's.
+    void Failed(const std::string& name) {
+        LogEnd end;
+        end.failed = true;
+        env_.view.LogEnded(name, "", end);
+    }
+
     // A row of file `name` into the view, counted, and the progress text names it.
     void ShowRow(const std::string& name, const EventRow& row);
 
@@ -114,6 +121,7 @@ bool FileRun::ReadFile(std::size_t index, const std::string& name, const ReadWho
     }
     if (!done) {
         report_.FileUnreadable(name, reason);
+        Failed(name);
         return true;
     }
     kept_ = 0;
@@ -131,6 +139,7 @@ bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::ve
     if (!reader.Valid()) {
         const auto& found = reader.Problems();
         report_.NotALogFile(name, found.empty() ? std::string() : found.front().what);
+        Failed(name);
         return true;
     }
     evtx::Record record;
@@ -156,6 +165,7 @@ bool FileRun::ReadEvt(const std::string& name, const std::vector<std::uint8_t>& 
     const evt::ParsedLog parsed = evt::ParseLogFile(bytes.data(), bytes.size());
     if (parsed.error != platform::error::kSuccess) {
         report_.NotALogFile(name, parsed.message);
+        Failed(name);
         return true;
     }
     for (const std::string& note : parsed.notes) report_.FileDamaged(name, note);

@@ -33,18 +33,31 @@ JobChoice ChoiceFromSettings(const app::AppSettings& s) {
     return c;
 }
 
-std::optional<app::UserMessage> CheckJob(const JobChoice& c, std::int64_t now) {
-    if (!c.Filter_Application && !c.Filter_Security && !c.Filter_System)
-        return Refusal("ｱﾌﾟﾘｹｰｼｮﾝ、ｾｷｭﾘﾃｨ、ｼｽﾃﾑの中から一つ以上選択してください。");
+std::optional<JobProblem> FindJobProblem(const JobChoice& c, std::int64_t now) {
+    if (!c.Filter_Application && !c.Filter_Security && !c.Filter_System) return JobProblem::kNoLog;
     if ((c.Filter_System || c.Filter_Application) && !c.Filter_Error && !c.Filter_Information && !c.Filter_Warning)
-        return Refusal("情報、警告、ｴﾗｰの中から一つ以上選択してください。");
-    if (c.Filter_Security && !c.Filter_Securityok && !c.Filter_Securityng)
-        return Refusal("成功の監査、失敗の監査の中から一つ以上選択してください。");
+        return JobProblem::kNoEventType;
+    if (c.Filter_Security && !c.Filter_Securityok && !c.Filter_Securityng) return JobProblem::kNoAuditType;
     // The pickers carry a time of day; comparing the full values amounts to
     // comparing the dates, since both carry the same one.
-    if (c.StartTime > c.EndTime && !c.EnableStartDate && !c.EnableEndDate)
-        return Refusal("終了日が開始日より前の日付に設定されています。");
-    if (c.EndTime > now && !c.EnableEndDate) return Refusal("終了日が本日より後の日付に設定されています。");
+    if (c.StartTime > c.EndTime && !c.EnableStartDate && !c.EnableEndDate) return JobProblem::kEndBeforeStart;
+    if (c.EndTime > now && !c.EnableEndDate) return JobProblem::kEndAfterToday;
+    return std::nullopt;
+}
+
+app::UserMessage JobProblemMessage(JobProblem problem) {
+    switch (problem) {
+        case JobProblem::kNoLog: return Refusal("ｱﾌﾟﾘｹｰｼｮﾝ、ｾｷｭﾘﾃｨ、ｼｽﾃﾑの中から一つ以上選択してください。");
+        case JobProblem::kNoEventType: return Refusal("情報、警告、ｴﾗｰの中から一つ以上選択してください。");
+        case JobProblem::kNoAuditType: return Refusal("成功の監査、失敗の監査の中から一つ以上選択してください。");
+        case JobProblem::kEndBeforeStart: return Refusal("終了日が開始日より前の日付に設定されています。");
+        case JobProblem::kEndAfterToday: break;
+    }
+    return Refusal("終了日が本日より後の日付に設定されています。");
+}
+
+std::optional<app::UserMessage> CheckJob(const JobChoice& c, std::int64_t now) {
+    if (const auto problem = FindJobProblem(c, now)) return JobProblemMessage(*problem);
     return std::nullopt;
 }
 

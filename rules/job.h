@@ -36,9 +36,17 @@ JobChoice ChoiceFromSettings(const app::AppSettings& settings);
 inline bool StartPickerEnabled(const JobChoice& choice) { return choice.EnableStartDate == 0; }
 inline bool EndPickerEnabled(const JobChoice& choice) { return choice.EnableEndDate == 0; }
 
-// The first of the five checks that refuses `choice` at time `now`, as the
-// message to show (caption "注意", exclamation icon, OK); none when all pass.
-// A box counts as checked when non-zero.
+// The five checks, in their order: no log, no type for the System or
+// Application log, no audit type for the Security log, an end day before
+// the start day, an end day after today.
+enum class JobProblem { kNoLog, kNoEventType, kNoAuditType, kEndBeforeStart, kEndAfterToday };
+
+// The first of the five checks that refuses `choice` at time `now`; none
+// when all pass. A box counts as checked when non-zero.
+std::optional<JobProblem> FindJobProblem(const JobChoice& choice, std::int64_t now);
+// The message the dialog shows for `problem` (caption "注意", exclamation icon, OK).
+app::UserMessage JobProblemMessage(JobProblem problem);
+// The first refusal as its message; none when all pass.
 std::optional<app::UserMessage> CheckJob(const JobChoice& choice, std::int64_t now);
 
 // "開始": when no check refuses, stores the choice into the job fields of

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <tuple>
+
 using quorvin::cli::ParseCommandLine;
 
 namespace {
@@ -70,4 +74,53 @@ TEST(CliOptions, BadCommandLinesSayWhatIsWrong) {
 #ifndef _WIN32
     EXPECT_FALSE(ParseCommandLine({"--computers", "a"}).error.empty());  // no real network here
 #endif
+}
+
+// Every option of the usage text that takes a value, given a value it
+// refuses and given none: the message starts with the option and ends with
+// the form it takes.
+TEST(CliOptions, ValueErrorsNameTheOptionAndTheFormItTakes) {
+    const std::string emoji = "\xF0\x9F\x98\x80";  // no CP932 form
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"--network", "", "DIR"},
+        {"--computers", "a,,b", "NAME[,NAME...]"},
+        {"--computer-list", "", "FILE"},
+        {"--file", "", "FILE"},
+        {"--logs", "system,kernel", "system,security,application"},
+        {"--types", "info", "error,warning,information,success,failure"},
+        {"--from", "2023-02-29", "YYYY-MM-DD"},
+        {"--to", "2027/01/01", "YYYY-MM-DD"},
+        {"--user", std::string(31, 'u'), "at most 30 bytes"},
+        {"--password", std::string(31, 'p'), "at most 30 bytes"},
+        {"--credential", "", "NAME"},
+        {"--csv", "", "FILE"},
+        {"--report", "", "FILE"},
+        {"--trace", "", "FILE"},
+        {"--parallel", "65", "N (1 to 64)"},
+        {"--event-ids", "7-", "7-11,-9"},
+        {"--sources", emoji, "NAME[,NAME...]"},
+        {"--text", emoji, "CP932"},
+        {"--format", "xml", "csv|jsonl"},
+        {"--out", "", "FILE"},
+        {"--state", "", "FILE"},
+        {"--summary", "", "FILE|-"},
+    };
+    std::set<std::string> tried;
+    for (const auto& [option, value, form] : cases) {
+        tried.insert(option);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--computers", "a", option, value}, std::vector<std::string>{"--computers", "a", option}}) {
+            const std::string error = Parse(args).error;
+            EXPECT_TRUE(error.rfind(option + ":", 0) == 0 || error.rfind(option + " ", 0) == 0) << error;
+            EXPECT_NE(error.find("; give " + option + " "), std::string::npos) << error;
+            EXPECT_NE(error.find(form), std::string::npos) << error;
+        }
+    }
+    // No option of the usage text is left out.
+    const std::string usage = quorvin::cli::UsageText();
+    const std::regex withValue(R"((--[a-z-]+) [^|\s\]])");
+    std::set<std::string> listed;
+    for (auto it = std::sregex_iterator(usage.begin(), usage.end(), withValue); it != std::sregex_iterator(); ++it)
+        listed.insert((*it)[1].str());
+    EXPECT_EQ(listed, tried);
 }

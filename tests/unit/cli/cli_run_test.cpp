@@ -248,6 +248,7 @@ TEST_F(CliRun, RefusedJobsAndBadOptionsWriteNothing) {
     EXPECT_EQ(Run("--computers PC01 --logs system --types success" + files), 2);  // no type for the System log
     EXPECT_EQ(Run("--computers PC01 --from 2099-01-02 --to 2099-01-01" + files), 2);
     EXPECT_EQ(Run("--computers PC01 --to 2999-01-01" + files), 2);  // after today
+    EXPECT_NE(Read("stderr").find("--to: '2999-01-01' is after today; give --to YYYY-MM-DD"), std::string::npos);
     EXPECT_EQ(Run("--computers PC01 --logs kernel" + files), 2);
     EXPECT_EQ(Run("--computers PC01 --event-ids 529,7-" + files), 2);
     EXPECT_NE(Read("stderr").find("--event-ids: '7-' has no end"), std::string::npos);
@@ -515,8 +516,8 @@ TEST_F(CliRun, HelpAndVersion) {
     const std::string help = Read("stdout");
     for (const char* part : {"collects the event logs", "--logs LIST", "(default: all three)", "(default: all)",
                              "(default: from the oldest to the newest record)", "(default 16)", "--password -",
-                             "--credential NAME", "Exit codes:", "\n  0  ", "\n  1  ", "\n  2  ", "--state state.json",
-                             "docs/cli.md"})
+                             "--credential NAME", "Exit codes:", "\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ",
+                             "--strict", "--state state.json", "help\\cli.html"})
         EXPECT_NE(help.find(part), std::string::npos) << part;
     // The version of the project, and nothing else.
     std::ifstream cmake(fs::path(std::getenv("QUORVIN_SOURCE_DIR") ? std::getenv("QUORVIN_SOURCE_DIR") : ".") /
@@ -589,8 +590,9 @@ void ReadUntil(int master, std::string& shown, const std::string& until) {
 }
 
 // quorvin-cli with `arguments` on a pseudo-terminal: `keys` typed at its
-// password prompt, or `signal` sent to it there.
-PromptRun RunAtPrompt(const std::vector<std::string>& arguments, const std::string& keys, int signal = 0) {
+// password prompt, or `signal` sent to it there; with no `prompt`, run to its end.
+PromptRun RunOnTerminal(const std::vector<std::string>& arguments, const std::string& prompt,
+                        const std::string& keys = "", int signal = 0) {
     PromptRun run;
     int master = -1;
     const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
@@ -602,7 +604,7 @@ PromptRun RunAtPrompt(const std::vector<std::string>& arguments, const std::stri
         _exit(127);
     }
     if (child < 0) return run;
-    ReadUntil(master, run.shown, "password of Administrator: ");
+    ReadUntil(master, run.shown, prompt);
     termios mode{};
     if (tcgetattr(master, &mode) == 0) run.echoWhileAsked = (mode.c_lflag & ECHO) != 0;
     std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
@@ -631,7 +633,8 @@ TEST_F(CliRun, PasswordPromptOnATerminalShowsNothingAndGivesTheTerminalBack) {
                                                 "--logs", "security", "--user", "Administrator",
                                                 "--csv", (out_ / "e.csv").string(), "--report",
                                                 (out_ / "r.txt").string()};
-    PromptRun run = RunAtPrompt(arguments, "P@sx\x7Fsw0rd\r");
+    const std::string prompt = "password of Administrator: ";
+    PromptRun run = RunOnTerminal(arguments, prompt, "P@sx\x7Fsw0rd\r");
     EXPECT_EQ(run.exitCode, 0) << run.shown;
     EXPECT_FALSE(run.echoWhileAsked);
     EXPECT_TRUE(run.echoAfter);
@@ -641,11 +644,46 @@ TEST_F(CliRun, PasswordPromptOnATerminalShowsNothingAndGivesTheTerminalBack) {
 
     // Ctrl+C at the prompt, or a signal, ends it with the terminal as it was.
     for (const auto& [keys, signal] : {std::pair<std::string, int>{"P@s\x03", 0}, {"", SIGINT}, {"", SIGTERM}}) {
-        run = RunAtPrompt(arguments, keys, signal);
+        run = RunOnTerminal(arguments, prompt, keys, signal);
         EXPECT_EQ(run.exitCode, 2) << run.shown;
         EXPECT_NE(run.shown.find("no password given"), std::string::npos) << run.shown;
         EXPECT_TRUE(run.echoAfter);
     }
+}
+
+// The progress line on a terminal ends full when the run has ended, for
+// one computer, and for four one after another or at once.
+TEST_F(CliRun, ProgressLineEndsFullWhenTheRunEnds) {
+    for (const auto& [computers, parallel] : {std::pair<std::string, std::string>{"PC01", "16"},
+                                              {"DC01,FS01,PC01,PC02", "1"}, {"DC01,FS01,PC01,PC02", "16"}}) {
+        const PromptRun run = RunOnTerminal({(build_ / "bin" / "quorvin-cli").string(), "--network",
+                                             (build_ / "demo-network").string(), "--computers", computers,
+                                             "--parallel", parallel, "--csv", (out_ / "e.csv").string(),
+                                             "--report", (out_ / "r.txt").string()},
+                                            "");
+        ASSERT_EQ(run.exitCode, 0) << run.shown;
+        const std::size_t last = run.shown.rfind("\r[");
+        ASSERT_NE(last, std::string::npos) << run.shown;
+        EXPECT_EQ(run.shown.substr(last, 24), "\r[" + std::string(20, '#') + "] ") << computers << "\n" << run.shown;
+    }
+}
+
+// --strict: a computer that cannot be reached, or a saved file that is no
+// log, makes the run's exit code 3; a run that read everything is 0, as is
+// the same failing run without --strict.
+TEST_F(CliRun, StrictRunsWithAFailedLogExitWithThree) {
+    const std::string files = " --logs system --csv '" + (out_ / "e.csv").string() + "' --report '" +
+                              (out_ / "r.txt").string() + "'";
+    EXPECT_EQ(Run("--computers PC01,PC03 --strict" + files), 3);  // PC03 is switched off
+    EXPECT_NE(Read("r.txt").find("失敗:(PC03)"), std::string::npos);
+    EXPECT_NE(Read("e.csv").find(",PC01,"), std::string::npos);  // the outputs are written all the same
+    EXPECT_EQ(Run("--computers PC01,PC03" + files), 0);
+    EXPECT_EQ(Run("--computers PC01,FS01 --strict" + files), 0);
+    Write("junk.evtx", "no log");
+    fs::copy_file(build_ / "demo-network" / "DC01" / "logs" / "System.evt", out_ / "SysEvent.Evt");
+    const std::string evt = " --csv '" + (out_ / "f.csv").string() + "' --file '" + (out_ / "SysEvent.Evt").string() + "'";
+    EXPECT_EQ(Run(evt + " --file '" + (out_ / "junk.evtx").string() + "' --strict"), 3);
+    EXPECT_EQ(Run(evt + " --strict"), 0);
 }
 
 TEST_F(CliRun, SavedLogFilesGiveTheirRowsThroughTheRunsFilters) {
