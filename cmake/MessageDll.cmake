@@ -3,7 +3,8 @@
 # build (native, windows, fuzz).
 #
 #   quorvin_message_dll(NAME <name> MC <file.mc> OUTPUT_DIR <dir>
-#                       [FILE <file name>] [TARGET <target>] [MACHINE x86_64|i686] [ANSI])
+#                       [FILE <file name>] [TARGET <target>] [MACHINE x86_64|i686] [ANSI]
+#                       [MANIFEST <file.bin>])
 #
 # makes <dir>/<name>.dll, or <dir>/<file name> (PE32+ for x86_64, the
 # default; PE32 for i686), and the target message_dll_<name>, or <target>,
@@ -19,6 +20,10 @@
 # Each language the .mc declares (LanguageNames=(Japanese=0x411:MSG00411))
 # becomes one language of the message table; without a declaration the
 # language is English (0x409).
+#
+# MANIFEST puts the bytes of a provider manifest into the module as the
+# resource "1 WEVT_TEMPLATE", as the message compiler's .rc line does for
+# a manifest-based provider.
 
 # Script mode: copies QUORVIN_CRLF_IN to QUORVIN_CRLF_OUT with CRLF line ends.
 if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_CRLF_IN)
@@ -29,8 +34,14 @@ if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_CRLF_IN)
   return()
 endif()
 
+# Script mode: adds the manifest QUORVIN_RC_MANIFEST to the .rc QUORVIN_RC.
+if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_RC_MANIFEST)
+  file(APPEND ${QUORVIN_RC} "1 WEVT_TEMPLATE \"${QUORVIN_RC_MANIFEST}\"\n")
+  return()
+endif()
+
 function(quorvin_message_dll)
-  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;FILE;TARGET;MACHINE" "" ${ARGN})
+  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;FILE;TARGET;MACHINE;MANIFEST" "" ${ARGN})
   if(NOT M_NAME OR NOT M_MC OR NOT M_OUTPUT_DIR)
     message(FATAL_ERROR "quorvin_message_dll needs NAME, MC and OUTPUT_DIR")
   endif()
@@ -63,6 +74,13 @@ function(quorvin_message_dll)
   set(work ${CMAKE_CURRENT_BINARY_DIR}/${M_TARGET})
   set(dll ${M_OUTPUT_DIR}/${M_FILE})
   file(MAKE_DIRECTORY ${work})
+  set(manifest_step)
+  set(manifest_file)
+  if(M_MANIFEST)
+    get_filename_component(manifest_file ${M_MANIFEST} ABSOLUTE)
+    set(manifest_step COMMAND ${CMAKE_COMMAND} -DQUORVIN_RC=${work}/${mc_base}.rc
+        -DQUORVIN_RC_MANIFEST=${manifest_file} -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE})
+  endif()
 
   add_custom_command(
     OUTPUT ${dll}
@@ -70,10 +88,11 @@ function(quorvin_message_dll)
     COMMAND ${CMAKE_COMMAND} -DQUORVIN_CRLF_IN=${mc} -DQUORVIN_CRLF_OUT=${work}/${mc_base}.mc
             -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
     COMMAND ${windmc} -C 65001 ${entries} -h ${work} -r ${work} ${work}/${mc_base}.mc
+    ${manifest_step}
     COMMAND ${windres} -I ${work} -i ${work}/${mc_base}.rc -O coff -o ${work}/${mc_base}.res.o
     COMMAND ${gcc} -shared -nostdlib -nostartfiles -Wl,-e,0 -Wl,--no-insert-timestamp
             ${work}/${mc_base}.res.o -o ${dll}
-    DEPENDS ${mc}
+    DEPENDS ${mc} ${manifest_file}
     WORKING_DIRECTORY ${work}
     COMMENT "Message module ${M_FILE} from ${M_MC}"
     VERBATIM)

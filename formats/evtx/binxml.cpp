@@ -32,14 +32,15 @@ constexpr std::uint8_t kOpen = 1, kAttribute = 2, kContent = 3, kEnd = 4, kText 
                        kSubstitution = 8, kTemplate = 9;
 }
 
-constexpr std::uint32_t kChunk = static_cast<std::uint32_t>(kChunkSize);
 // A template definition: next definition, GUID, data size, then its data.
 constexpr std::uint32_t kDefinitionHeader = 24;
 
 }  // namespace
 
-void BinXml::Reset(const std::uint8_t* chunk) {
-    chunk_ = chunk;
+void BinXml::Reset(const std::uint8_t* base, std::uint32_t size, NameStyle names) {
+    chunk_ = base;
+    size_ = size;
+    names_ = names;
     definitions_.clear();
     definitionSteps_.clear();
     if (scratch_.empty()) {
@@ -53,18 +54,31 @@ bool BinXml::Fail(const std::string& what) {
     return false;
 }
 
+// `offset`: where the name's fields begin (the next name's offset in a
+// chunk, the hash in place).
 NameView BinXml::Name(std::uint32_t offset) const {
+    if (names_ == NameStyle::kInline) return NameView{chunk_ + offset + 4, LoadU16(chunk_ + offset + 2)};
     return NameView{chunk_ + offset + 8, LoadU16(chunk_ + offset + 6)};
 }
 
-// A name: next name (4), hash (2), length in units (2), the units and a NUL.
+// A name in a chunk: its offset; where it is stored: next name (4), hash
+// (2), length in units (2), the units and a NUL. In place: hash, length,
+// units, NUL.
 bool BinXml::ParseName(std::uint32_t& pos, std::uint32_t end, std::uint32_t& name) {
+    if (names_ == NameStyle::kInline) {
+        if (!Fits(pos, 4, end)) return Fail("name at " + Hex(pos) + " runs past the end");
+        const std::uint32_t size = 4 + 2u * LoadU16(chunk_ + pos + 2) + 2;
+        if (!Fits(pos, size, end)) return Fail("name at " + Hex(pos) + " runs past the end");
+        name = pos;
+        pos += size;
+        return true;
+    }
     if (!Fits(pos, 4, end)) return Fail("name offset at " + Hex(pos) + " runs past the end");
     name = LoadU32(chunk_ + pos);
     pos += 4;
-    if (!Fits(name, 8, kChunk)) return Fail("name at " + Hex(name) + " lies outside the chunk");
+    if (!Fits(name, 8, size_)) return Fail("name at " + Hex(name) + " lies outside the chunk");
     const std::uint32_t size = 8 + 2u * LoadU16(chunk_ + name + 6) + 2;
-    if (!Fits(name, size, kChunk)) return Fail("name at " + Hex(name) + " runs past the chunk");
+    if (!Fits(name, size, size_)) return Fail("name at " + Hex(name) + " runs past the chunk");
     if (name == pos) {
         if (!Fits(pos, size, end)) return Fail("name at " + Hex(pos) + " runs past the end");
         pos += size;
@@ -201,12 +215,12 @@ const BinXml::Parsed* BinXml::Definition(std::uint32_t offset) {
     auto found = definitions_.find(offset);
     if (found != definitions_.end()) return &found->second;
     Parsed& parsed = definitions_[offset];
-    if (!Fits(offset, kDefinitionHeader, kChunk)) {
+    if (!Fits(offset, kDefinitionHeader, size_)) {
         Fail("template definition at " + Hex(offset) + " lies outside the chunk");
         return &parsed;
     }
     const std::uint32_t size = LoadU32(chunk_ + offset + 20);
-    if (!Fits(offset + kDefinitionHeader, size, kChunk)) {
+    if (!Fits(offset + kDefinitionHeader, size, size_)) {
         Fail("template definition at " + Hex(offset) + " of " + Hex(size) + " bytes runs past the chunk");
         return &parsed;
     }
@@ -282,7 +296,7 @@ bool BinXml::Walk(std::uint32_t begin, std::uint32_t end, XmlSink& sink, std::st
     steps_ = 0;
     std::vector<Step>& steps = scratch_[0];
     steps.clear();
-    if (end > kChunk || !Parse(begin, end, steps)) return false;
+    if (end > size_ || !Parse(begin, end, steps)) return false;
     return Run(steps, 0, steps.size(), {}, 0);
 }
 

@@ -3,6 +3,10 @@
 // with a template instance's values. Template definitions are parsed once
 // per chunk, the first time a record uses them, and kept for the records
 // after it. Every offset is relative to the chunk and checked against it.
+//
+// The templates of a provider's manifest (formats/wevt) hold the same
+// binary XML with its names written in place: the walk takes the manifest
+// as its bytes and reads names that way.
 
 #include <cstddef>
 #include <cstdint>
@@ -55,10 +59,17 @@ public:
     virtual void Value(ValueView value, bool optional) = 0;
 };
 
+// How names are stored: in a chunk, as an offset to a name kept once per
+// chunk (next name, hash, length, units, NUL); in a manifest's template,
+// in place (hash, length, units, NUL).
+enum class NameStyle : std::uint8_t { kChunk, kInline };
+
 class BinXml {
 public:
     // `chunk`: the chunk's kChunkSize bytes.
-    void Reset(const std::uint8_t* chunk);
+    void Reset(const std::uint8_t* chunk) { Reset(chunk, static_cast<std::uint32_t>(kChunkSize), NameStyle::kChunk); }
+    // `size` bytes at `base`, to which every offset is relative.
+    void Reset(const std::uint8_t* base, std::uint32_t size, NameStyle names);
     // Walks the binary XML from `begin` to `end` (chunk offsets). False,
     // with `error`, when it is malformed; the sink has then had what came
     // before the fault.
@@ -100,6 +111,8 @@ private:
     bool Fail(const std::string& what);
 
     const std::uint8_t* chunk_ = nullptr;
+    std::uint32_t size_ = 0;
+    NameStyle names_ = NameStyle::kChunk;
     std::unordered_map<std::uint32_t, Parsed> definitions_;
     std::vector<Step> definitionSteps_;          // of every definition parsed in this chunk
     std::vector<std::vector<Step>> scratch_;     // one list for each nesting level

@@ -221,4 +221,8 @@ std::vector<std::uint8_t> WriteFile(const std::vector<Template>& templates, cons
 void SealChunk(std::uint8_t* chunk);
 void SealFileHeader(std::uint8_t* header);
 
+// The binary XML fragment of the element `root` with its names stored in
+// place (no offsets): a template of a provider's manifest (formats/wevt).
+std::vector<std::uint8_t> WriteInlineXml(const Node& root);
+
 }  // namespace quorvin::evtx

@@ -38,6 +38,17 @@ class ChunkWriter {
 public:
     explicit ChunkWriter(const std::vector<Template>& templates) : templates_(templates) { Clear(); }
 
+    // A fragment of `root` alone with its names in place, as a manifest's
+    // template stores it.
+    std::vector<std::uint8_t> InlineFragment(const Node& root) {
+        inlineNames_ = true;
+        out_.clear();
+        U32(0x0001010F);
+        Element(root);
+        U8(0x00);
+        return std::move(out_);
+    }
+
     // False, and the chunk as it was, when the record does not fit.
     bool Add(const WrittenRecord& record) {
         const State before = state_;
@@ -120,6 +131,12 @@ private:
 
     // A name's offset, and the name itself the first time the chunk uses it.
     void Name(const std::u16string& name) {
+        if (inlineNames_) {
+            U16(NameHash(name));
+            U16(static_cast<std::uint16_t>(name.size()));
+            Units(name);
+            return U16(0);
+        }
         const auto found = state_.names.find(name);
         if (found != state_.names.end()) return U32(found->second);
         const std::uint32_t at = Pos() + 4;
@@ -231,6 +248,7 @@ private:
     const std::vector<Template>& templates_;
     std::vector<std::uint8_t> out_;
     State state_;
+    bool inlineNames_ = false;
 };
 
 }  // namespace
@@ -243,6 +261,11 @@ void SealChunk(std::uint8_t* chunk) {
 }
 
 void SealFileHeader(std::uint8_t* header) { StoreU32(header + 124, Crc32(header, 120)); }
+
+std::vector<std::uint8_t> WriteInlineXml(const Node& root) {
+    const std::vector<Template> none;
+    return ChunkWriter(none).InlineFragment(root);
+}
 
 std::vector<std::uint8_t> WriteFile(const std::vector<Template>& templates, const std::vector<WrittenRecord>& records,
                                     const WriteOptions& options) {

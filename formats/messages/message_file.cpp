@@ -12,64 +12,84 @@ namespace {
 
 constexpr std::uint16_t kMuiName = 1;
 
-// The entry of the resource type named "MUI" among the named entries.
-const ResourceEntry* FindMuiType(ImageReader& image, const ResourceDirectory& types) {
+// A resource of a type known by name ("MUI", "WEVT_TEMPLATE").
+struct NamedResource {
+    const char* type;
+    std::uint16_t name;  // the resource's number; 0 takes the first entry, whatever its name
+    std::size_t largest;  // a larger one is taken for damaged
+};
+
+// The entry of the resource type named `name` among the named entries.
+const ResourceEntry* FindNamedType(ImageReader& image, const ResourceDirectory& types, const char* name) {
     for (std::size_t i = 0; i < types.namedCount && i < types.entries.size(); ++i)
-        if (image.NameIs(types.entries[i], "MUI")) return &types.entries[i];
+        if (image.NameIs(types.entries[i], name)) return &types.entries[i];
     return nullptr;
 }
 
-// The data entry of the first language of the MUI resource named 1, at its
-// offset from the root: false, with `problem`, when the resource is damaged.
-bool FindMuiData(ImageReader& image, const ResourceEntry& type, std::uint32_t& entry, std::string& problem) {
+// The data entry of the first language of the resource, at its offset from
+// the root: false, with `problem`, when the resource is damaged.
+bool FindNamedData(ImageReader& image, const ResourceEntry& type, const NamedResource& what, std::uint32_t& entry,
+                   std::string& problem) {
     ResourceDirectory names, languages;
     if (!type.IsDirectory()) {
-        problem = "the MUI resource type leads to no directory";
+        problem = std::string("the ") + what.type + " resource type leads to no directory";
         return false;
     }
     if (!image.ReadDirectory(type.Offset(), names, problem)) return false;
-    const ResourceEntry* name = FindById(names, kMuiName, true);
+    const ResourceEntry* name = nullptr;
+    if (what.name != 0) {
+        name = FindById(names, what.name, true);
+    } else if (!names.entries.empty() && names.entries.front().IsDirectory()) {
+        name = &names.entries.front();
+    }
     if (name == nullptr) {
-        problem = "the MUI resources have none named 1";
+        problem = std::string("the ") + what.type + " resources have none named " + std::to_string(what.name);
         return false;
     }
     if (!image.ReadDirectory(name->Offset(), languages, problem)) return false;
     const auto language = std::find_if(languages.entries.begin(), languages.entries.end(),
                                        [](const ResourceEntry& e) { return !e.IsDirectory(); });
     if (language == languages.entries.end()) {
-        problem = "the MUI resource named 1 has no language";
+        problem = std::string("the ") + what.type + " resource named " + std::to_string(what.name) + " has no language";
         return false;
     }
     entry = language->Offset();
     return true;
 }
 
-// The bytes of the MUI resource: false when there is none (`problem` empty)
+// The bytes of the resource: false when there is none (`problem` empty)
 // or it is damaged.
-bool ReadMuiBytes(ImageReader& image, std::vector<std::uint8_t>& out, std::string& problem) {
+bool ReadNamedResource(ImageReader& image, const NamedResource& what, std::vector<std::uint8_t>& out,
+                       std::string& problem) {
     ResourceDirectory types;
     // A resource directory that cannot be walked is the table's problem already.
     if (image.FindResources(problem) != platform::error::kSuccess || !image.ReadDirectory(0, types, problem)) {
         problem.clear();
         return false;
     }
-    const ResourceEntry* type = FindMuiType(image, types);
+    const ResourceEntry* type = FindNamedType(image, types, what.type);
     std::uint32_t entry = 0, rva = 0, size = 0;
     std::uint64_t offset = 0;
-    if (type == nullptr || !FindMuiData(image, *type, entry, problem)) return false;
+    if (type == nullptr || !FindNamedData(image, *type, what, entry, problem)) return false;
     if (!image.ReadDataEntry(entry, rva, size)) {
-        problem = "the resource data entry at " + Hex(entry) + " of the MUI resource lies past the end of the file";
+        problem = "the resource data entry at " + Hex(entry) + " of the " + what.type +
+                  " resource lies past the end of the file";
         return false;
     }
-    if (size > mui::kLargest) {
-        problem = "the MUI resource of " + std::to_string(size) + " bytes is larger than any real one";
+    if (size > what.largest) {
+        problem = std::string("the ") + what.type + " resource of " + std::to_string(size) + " bytes is larger than any real one";
         return false;
     }
     if (!image.Locate(rva, size, offset) || !image.Append(offset, size, out)) {
-        problem = "the MUI resource (RVA " + Hex(rva) + ", " + std::to_string(size) + " bytes) lies outside the file";
+        problem = std::string("the ") + what.type + " resource (RVA " + Hex(rva) + ", " + std::to_string(size) +
+                  " bytes) lies outside the file";
         return false;
     }
     return true;
+}
+
+bool ReadMuiBytes(ImageReader& image, std::vector<std::uint8_t>& out, std::string& problem) {
+    return ReadNamedResource(image, {"MUI", kMuiName, mui::kLargest}, out, problem);
 }
 
 void ReadMui(ImageReader& image, MessageFile& file) {
@@ -119,6 +139,26 @@ platform::Error ReadMessageFile(ByteSource& source, MessageFile& file, std::stri
     }
     if (problem) problem->clear();
     return platform::error::kSuccess;
+}
+
+platform::Error ReadManifestResource(ByteSource& source, std::vector<std::uint8_t>& bytes, std::string* problem) {
+    bytes.clear();
+    ImageReader image(source);
+    std::string why;
+    platform::Error result = platform::error::kSuccess;
+    if (!image.ReadHeaders(why)) {
+        result = platform::error::kBadExeFormat;
+    } else if (!ReadNamedResource(image, {"WEVT_TEMPLATE", 0, kLargestManifestResource}, bytes, why)) {
+        result = why.empty() ? platform::error::kResourceTypeNotFound : platform::error::kInvalidData;
+        if (why.empty()) why = "the file has no WEVT_TEMPLATE resource";
+    }
+    if (image.Failed()) {
+        why = image.Failure();
+        result = image.Error();
+    }
+    if (result != platform::error::kSuccess) bytes.clear();
+    if (problem) *problem = result == platform::error::kSuccess ? std::string() : why;
+    return result;
 }
 
 bool BelongsTo(const MuiConfig& neutral, const MuiConfig& languageFile) {

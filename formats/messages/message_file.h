@@ -92,6 +92,19 @@ struct MessageFile {
 // resource is no failure (table.Problem(), muiProblem).
 platform::Error ReadMessageFile(ByteSource& source, MessageFile& file, std::string* problem = nullptr);
 
+// The largest provider manifest a file's resource is taken for.
+constexpr std::size_t kLargestManifestResource = 64u << 20;
+
+// The provider manifest of the PE file in `source`: the resource of the type
+// named "WEVT_TEMPLATE" (its first name, its first language), read as
+// ReadMessageFile reads, never the whole file. 0 and its bytes; 1813
+// (ERROR_RESOURCE_TYPE_NOT_FOUND) when the file has none; 193 when it is no PE
+// image; 13 when the resource is damaged (larger than
+// kLargestManifestResource, outside the file); or the source's read error.
+// `problem` says what and where.
+platform::Error ReadManifestResource(ByteSource& source, std::vector<std::uint8_t>& bytes,
+                                     std::string* problem = nullptr);
+
 // The MUI resource in `data`: false, with `problem` saying what and where,
 // when it is damaged (and `config` is then left empty).
 bool ParseMui(const std::uint8_t* data, std::size_t size, MuiConfig& config, std::string& problem);
