@@ -225,7 +225,10 @@ std::string JobProblemText(run::JobProblem problem, const CliOptions& o) {
             return ValueError("--to", "'" + DayText(*o.to) + "' is before --from '" + DayText(*o.from) + "'");
         case run::JobProblem::kEndAfterToday: break;
     }
-    return ValueError("--to", "'" + DayText(*o.to) + "' is after today");
+    const std::time_t now = std::time(nullptr);
+    const std::tm* today = std::localtime(&now);
+    const std::string last = today ? " (" + DayText({today->tm_year + 1900, today->tm_mon + 1, today->tm_mday}) + ")" : "";
+    return ValueError("--to", "'" + DayText(*o.to) + "' is after today" + last);
 }
 
 // The job of the options through the start dialog's checks, and the
