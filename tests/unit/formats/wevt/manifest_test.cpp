@@ -98,7 +98,9 @@ TEST(WevtManifest, DamageAtEveryFieldIsReported) {
         for (std::uint32_t delta : {1u, 4u, 0xFFFFFFFFu, 0x80000000u}) {
             std::vector<std::uint8_t> damaged = bytes;
             for (std::size_t i = 0; i < f.size; ++i) damaged[f.offset + i] ^= static_cast<std::uint8_t>(delta >> (8 * i));
-            if (!ReadManifest(damaged.data(), damaged.size(), read, problem)) EXPECT_FALSE(problem.empty()) << f.what;
+            if (!ReadManifest(damaged.data(), damaged.size(), read, problem)) {
+                EXPECT_FALSE(problem.empty()) << f.what;
+            }
         }
     }
     for (std::size_t size = 0; size < bytes.size(); ++size) {
@@ -107,7 +109,9 @@ TEST(WevtManifest, DamageAtEveryFieldIsReported) {
         EXPECT_FALSE(problem.empty());
         // The same cut with a header that agrees: the fault is found further in.
         if (size >= 8) quorvin::bytes::StoreU32(cut.data() + 4, static_cast<std::uint32_t>(size));
-        if (!ReadManifest(cut.data(), cut.size(), read, problem)) EXPECT_FALSE(problem.empty()) << size;
+        if (!ReadManifest(cut.data(), cut.size(), read, problem)) {
+            EXPECT_FALSE(problem.empty()) << size;
+        }
     }
     EXPECT_FALSE(ReadManifest(nullptr, 0, read, problem));
     EXPECT_EQ(problem, "the manifest (4 bytes) runs past the end of the manifest (0 bytes) at 0x0");
