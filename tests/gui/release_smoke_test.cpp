@@ -36,14 +36,18 @@ TEST(ReleaseSmoke, StartsCollectsFromTheDemoNetworkAndExits) {
     EXPECT_EQ(app.Process().WaitForExit(), 0);
 }
 
-// What the help command starts (the tests' record of it), once.
-std::string HelpCommandRecord(const std::wstring& arguments = L"") {
+// What the help command starts (the tests' record of it), once; given by
+// F1 in the event list instead of the menu with `byKey`.
+std::string HelpCommandRecord(const std::wstring& arguments = L"", bool byKey = false) {
     TempFile log(L"help-log.txt");
     ScopedEnvironment seam(L"QUORVIN_HELP_LOG", log.Path());
     App app(arguments);
     std::string why, text;
     if (!app.Ready(why)) return "<" + why + ">";
-    app.Command(ID_HELP_CONTENTS);
+    if (byKey)
+        app.Key(app.list, VK_F1);
+    else
+        app.Command(ID_HELP_CONTENTS);
     if (!log.Read(text)) text = "<nothing started>";
     // Nothing waits for the viewer or the browser, and nothing is shown.
     if (!app.Dialogs().empty()) text += "<a dialog>";
@@ -61,6 +65,7 @@ TEST(ReleaseSmoke, HelpOpensTheGuideBesideTheProgramOrTheCompiledHelpWhereItWork
     const std::string program = Narrow(ProgramPath());
     const std::string folder = program.substr(0, program.rfind('\\') + 1);
     EXPECT_EQ(record, "open " + folder + "help\\index.html\r\n");
+    EXPECT_EQ(HelpCommandRecord(L"", true), record);
 
     const fs::path help = fs::path(ProgramPath()).parent_path() / "help";
     std::ifstream page(help / "index.html", std::ios::binary);
@@ -73,6 +78,11 @@ TEST(ReleaseSmoke, HelpOpensTheGuideBesideTheProgramOrTheCompiledHelpWhereItWork
     for (auto it = std::sregex_iterator(html.begin(), html.end(), source); it != std::sregex_iterator(); ++it, ++pictures)
         EXPECT_TRUE(fs::is_regular_file(help / (*it)[1].str())) << (*it)[1].str();
     EXPECT_GT(pictures, 3);
+    // The console collector's manual, which its --help names, beside the guide.
+    std::ifstream manual(help / "cli.html", std::ios::binary);
+    const std::string cli((std::istreambuf_iterator<char>(manual)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(cli.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(cli.find("--strict"), std::string::npos);
 
     // A copy of the program beside a compiled help file starts the viewer on it.
     quorvin::network::test::TempFolder copy;
