@@ -4,6 +4,7 @@
 #include "gui/resources/resource.h"
 #include "rules/event_list_rules.h"
 #include "rules/sort.h"
+#include "ui/clipboard.h"
 
 #include <algorithm>
 #include <climits>
@@ -26,7 +27,7 @@ const std::pair<int, COLORREF> kImages[] = {
 bool EventList::Create(HWND parent, int id) {
     // The view frees the images itself: the control must not.
     HWND list = ui::ListView::Create(
-        parent, id, LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+        parent, id, LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
         WS_EX_CLIENTEDGE);
     if (!list) return false;
     if (!Attach(list)) {
@@ -78,11 +79,39 @@ void EventList::CountChanged(bool keepView) {
     ShowPosition();
 }
 
-void EventList::ShowPosition() const { host_.ShowPosition(PositionText(List().FirstSelected(), RowCount())); }
+void EventList::ShowPosition() const { host_.ShowPosition(PositionText(CurrentRow(), RowCount())); }
+
+int EventList::CurrentRow() const {
+    const int focused = List().NextItem(-1, LVNI_FOCUSED | LVNI_SELECTED);
+    return focused >= 0 ? focused : List().FirstSelected();
+}
 
 void EventList::OpenDetail(int row) {
     currentEvent_ = row;
+    detailOpen_ = true;
     EventDetailDialog(Handle(), shown_, currentEvent_).Run(GetAncestor(Handle(), GA_ROOT));
+    detailOpen_ = false;
+}
+
+std::vector<std::size_t> EventList::SelectedTableRows() const {
+    std::vector<std::size_t> rows;
+    rows.reserve(static_cast<std::size_t>(std::max(List().SelectedCount(), 0)));
+    for (int row = List().NextItem(-1, LVNI_SELECTED); row >= 0; row = List().NextItem(row, LVNI_SELECTED))
+        rows.push_back(TableIndex(row));
+    return rows;
+}
+
+bool EventList::CopySelection() const {
+    std::vector<std::size_t> rows;
+    for (int row = List().NextItem(-1, LVNI_SELECTED); row >= 0; row = List().NextItem(row, LVNI_SELECTED))
+        rows.push_back(static_cast<std::size_t>(row));
+    if (rows.empty()) return false;
+    return ui::PutTextOnClipboard(Handle(), CopiedRowsText(Titles(), shown_, rows));
+}
+
+void EventList::SelectAll() const {
+    // A list that refuses keeps its selection; the user sees it.
+    if (RowCount() > 0) static_cast<void>(List().SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED));
 }
 
 void EventList::FillDisplayInfo(LVITEMW& item) const {
@@ -133,6 +162,7 @@ LRESULT EventList::InsertItem(const LVITEMW& item, std::string text) {
     if (item.mask & LVIF_IMAGE) row.image = item.iImage;
     if (item.mask & LVIF_TEXT) row.columns[0] = std::move(text);
     const std::size_t index = table_.Insert(TableIndex(item.iItem), std::move(row));
+    Unsorted();
     const bool atEnd = index + 1 == table_.Count();
     shown_.RowInserted(index);
     CountChanged(atEnd);
@@ -146,7 +176,10 @@ LRESULT EventList::SetItem(int row, const LVITEMW& item, std::string text, bool 
     // The row stays shown until the filter looks at the rows again.
     const std::size_t index = TableIndex(row);
     bool set = true;
-    if (textOnly || (item.mask & LVIF_TEXT)) set = table_.SetText(index, item.iSubItem, std::move(text));
+    if (textOnly || (item.mask & LVIF_TEXT)) {
+        set = table_.SetText(index, item.iSubItem, std::move(text));
+        if (item.iSubItem == sort_.column) Unsorted();
+    }
     if (!textOnly && (item.mask & LVIF_IMAGE) && item.iSubItem == 0) set = table_.SetImage(index, item.iImage) && set;
     if (!textOnly && (item.mask & LVIF_STATE))
         set = Default(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != FALSE && set;
@@ -164,7 +197,7 @@ bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
         // The selection moved: by the user, a sort or the detail dialog's steps.
-        ShowPosition();
+        if (!movingSelection_) ShowPosition();
         result = 0;
         return true;
     case LVN_GETDISPINFOW:
@@ -183,25 +216,41 @@ bool EventList::OnNotify(NMHDR& header, LRESULT& result) {
 }
 
 void EventList::SortByColumn(int column) {
-    // The selected and the focused row stay with their events, as in a list that moves its rows.
-    const int selected = List().FirstSelected();
-    const int focused = static_cast<int>(Default(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    const std::size_t selectedRow = TableIndex(selected), focusedRow = TableIndex(focused);
-    const std::vector<std::size_t> newPlace = table_.SortByColumn(column);
+    // The selected and the focused rows stay with their events, as in a list that moves its rows.
+    const std::vector<std::size_t> selected = SelectedTableRows();
+    const bool allSelected = !selected.empty() && selected.size() == shown_.Count();
+    const std::size_t focused = TableIndex(List().NextItem(-1, LVNI_FOCUSED));
+    sort_ = NextSortState(sort_, column);
+    const std::vector<std::size_t> newPlace = table_.SortByColumn(column, sort_.reversed);
     shown_.Rebuild();
-    const auto moved = [&](std::size_t row) { return row < newPlace.size() ? shown_.ShownIndexOf(newPlace[row]) : -1; };
-    const auto setState = [&](int row, UINT state, UINT mask) {
-        LVITEMW item{};
-        item.state = state;
-        item.stateMask = mask;
-        static_cast<void>(Default(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-    };
-    if (selected >= 0 || focused >= 0) setState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    if (moved(focusedRow) >= 0) setState(moved(focusedRow), LVIS_FOCUSED, LVIS_FOCUSED);
-    if (moved(selectedRow) >= 0) setState(moved(selectedRow), LVIS_SELECTED, LVIS_SELECTED);
+    MoveSelection(selected, focused, newPlace, allSelected);
+    // A header that shows no arrow leaves the order as sorted.
+    static_cast<void>(List().ShowSortArrow(column, SortsDescending(sort_)));
     CountChanged(false);
     // Rows shown only until this look (edited or inserted by another program) may have gone.
     host_.ShownCountChanged();
+}
+
+void EventList::MoveSelection(const std::vector<std::size_t>& selected, std::size_t focused,
+                              const std::vector<std::size_t>& newPlace, bool allSelected) {
+    const auto moved = [&](std::size_t row) { return row < newPlace.size() ? shown_.ShownIndexOf(newPlace[row]) : -1; };
+    // One position text after the whole move, not one for each row.
+    movingSelection_ = true;
+    static_cast<void>(List().SetItemState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED));
+    if (moved(focused) >= 0) static_cast<void>(List().SetItemState(moved(focused), LVIS_FOCUSED, LVIS_FOCUSED));
+    if (allSelected) {
+        static_cast<void>(List().SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED));
+    } else {
+        for (const std::size_t row : selected)
+            if (moved(row) >= 0) static_cast<void>(List().SetItemState(moved(row), LVIS_SELECTED, LVIS_SELECTED));
+    }
+    movingSelection_ = false;
+}
+
+void EventList::Unsorted() {
+    if (sort_.column < 0) return;
+    sort_ = SortState();
+    static_cast<void>(List().ShowSortArrow(-1, false));
 }
 
 std::size_t EventList::TableIndex(int row) const {
@@ -240,10 +289,10 @@ LRESULT EventList::OnInput(UINT message, WPARAM wParam, LPARAM lParam) {
         return Default(message, wParam, lParam);
     }
     if (message == WM_LBUTTONDOWN) host_.ListActivated();
-    // Enter opens the selected row as a double-click opens the row it hits.
+    // Enter opens the current row as a double-click opens the row it hits.
     if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-        const int selected = List().FirstSelected();
-        if (selected >= 0) OpenDetail(selected);
+        const int current = CurrentRow();
+        if (current >= 0) OpenDetail(current);
         return 0;
     }
     // Also where the selection stays: a click beside the rows of an empty list.
@@ -256,6 +305,7 @@ LRESULT EventList::OnAppendRows(std::vector<engine::EventRow>& rows) {
     if (rows.empty()) return 0;
     table_.Append(rows);
     shown_.RowsAppended();
+    Unsorted();
     CountChanged(true);
     host_.RowAdded();
     host_.ShownCountChanged();
@@ -298,6 +348,7 @@ LRESULT EventList::OnRowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     default: {  // LVM_DELETEALLITEMS
         table_.Clear();
+        Unsorted();
         shown_.Rebuild();
         const LRESULT result = Default(message, wParam, lParam);
         host_.ShownCountChanged();
@@ -321,6 +372,15 @@ LRESULT EventList::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
     case WM_CHAR:
         return OnInput(message, wParam, lParam);
+    case LVM_SETITEMSTATE:
+        // The detail dialog's steps select their row: the others go, as in
+        // the list of one selected row the dialog steps through.
+        if (detailOpen_ && static_cast<int>(wParam) >= 0 && lParam) {
+            const auto& item = *reinterpret_cast<const LVITEMW*>(lParam);
+            if (item.stateMask & item.state & LVIS_SELECTED)
+                static_cast<void>(List().SetItemState(-1, 0, LVIS_SELECTED));
+        }
+        break;
     case kAppendRows:
         return OnAppendRows(*reinterpret_cast<std::vector<engine::EventRow>*>(lParam));
     case LVM_INSERTITEMA:

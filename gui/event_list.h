@@ -7,9 +7,11 @@
 // LVM_SETITEMTEXT, LVM_SETITEM, LVM_DELETEITEM, LVM_DELETEALLITEMS) change
 // the table, so the list answers them as a list that stores its rows does,
 // and searches by text (typing in the list, LVM_FINDITEM) look in the table.
-// Sorting by a column, the message tooltip, the position text of the
-// status bar (the selected row and the row count) and the detail dialog
-// (double-click or Enter) are its own. Windows build only.
+// Sorting by a column (a second click turns the order round; the header's
+// arrow shows it), the message tooltip, the position text of the status
+// bar (the current row and the row count), the detail dialog (double-click
+// or Enter), copying the selected rows and selecting all are its own.
+// Several rows can be selected. Windows build only.
 
 #include "ui/image_list.h"
 #include "ui/list_view.h"
@@ -21,6 +23,7 @@
 #include "rules/shown_rows.h"
 #include "rules/export.h"
 #include "rules/settings.h"
+#include "rules/sort.h"
 
 #include <vector>
 
@@ -71,6 +74,15 @@ public:
     run::ExportRow Titles() const;
     // The row the last double-click hit (-1 for none).
     int CurrentEventIndex() const { return currentEvent_; }
+    // The row Enter opens and the position text tells: the focused row
+    // while it is selected, else the first selected row; -1 for none.
+    int CurrentRow() const;
+    // Ctrl+C: the selected rows, in the list's order, under a line of the
+    // column titles, on the clipboard as tab-separated text; false when
+    // none is selected or the clipboard refused.
+    bool CopySelection() const;
+    // Ctrl+A: every shown row becomes selected.
+    void SelectAll() const;
 
     // A notification of the list control (column clicks); false when not ours.
     bool OnNotify(NMHDR& header, LRESULT& result);
@@ -84,6 +96,15 @@ protected:
 private:
     ui::ListView List() const { return ui::ListView(Handle()); }
     void SortByColumn(int column);
+    // The selected shown rows and the focused one (-1: none) moved to
+    // where `newPlace` (a table index's new index) put their events.
+    void MoveSelection(const std::vector<std::size_t>& selected, std::size_t focused,
+                       const std::vector<std::size_t>& newPlace, bool allSelected);
+    // Rows came or went or changed: the list is no longer in a sorted
+    // order, and the header shows no arrow.
+    void Unsorted();
+    // The table indexes of the selected rows, in the list's order.
+    std::vector<std::size_t> SelectedTableRows() const;
     // "row/count" of the selected row into the status bar; called whenever
     // the selection or the row count may have changed, so it never goes stale.
     void ShowPosition() const;
@@ -117,6 +138,11 @@ private:
     ui::ToolTip tooltip_;
     std::string toolText_;
     int currentEvent_ = -1;
+    SortState sort_;
+    // True while the detail dialog is open: its steps select one row alone.
+    bool detailOpen_ = false;
+    // True while a sort puts the selection back row by row.
+    bool movingSelection_ = false;
 };
 
 }  // namespace quorvin::views

@@ -382,6 +382,9 @@ bool MainFrame::OnCommand(int id, int code, HWND control) {
     case ID_VIEW_FILTER: FilterCommand(); return true;
     case ID_VIEW_CLEAR_FILTER: ApplyFilter(views::FilterFields(), views::EventFilter()); return true;
     case ID_VIEW_SUMMARY: SummaryCommand(); return true;
+    // The event list's rows, from either pane: the tree has nothing to copy.
+    case ID_EDIT_COPY: static_cast<void>(events_.CopySelection()); return true;
+    case ID_EDIT_SELECT_ALL: events_.SelectAll(); return true;
     case ID_QUICK_START: app::RunQuickStart(*this); return true;
     case ID_APP_ABOUT: app::AboutDialog().Run(Handle()); return true;
     // The document commands: the program has no document, and both lists stay as they are.

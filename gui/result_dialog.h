@@ -25,9 +25,4 @@ private:
     const std::string& report_;
 };
 
-// Puts `cp932` on the clipboard as CF_UNICODETEXT (converted from CP932),
-// CF_TEXT (the CP932 bytes) and CF_LOCALE (Japanese, naming CF_TEXT's code
-// page). False when the clipboard could not be opened or filled.
-bool PutTextOnClipboard(HWND owner, const std::string& cp932);
-
 }  // namespace quorvin::run

@@ -30,6 +30,39 @@ std::string FilterCountText(int shown, int total, bool filtered) {
     return filtered ? std::to_string(shown) + " / " + std::to_string(total) + " 件" : std::string();
 }
 
+std::string ExportDialogTitle(int shown, int total, bool filtered) {
+    return filtered ? "名前を付けて保存 (絞り込み中: " + FilterCountText(shown, total, true) + ")" : std::string();
+}
+
+namespace {
+// `text` with tabs and line breaks as blanks; the CP932 trail bytes never
+// take their values, so no double-byte character is touched.
+void AppendCell(std::string& out, std::string_view text) {
+    const std::size_t start = out.size();
+    out += text;
+    std::replace_if(
+        out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
+        [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+}
+
+template <class CellOf>
+void AppendLine(std::string& out, CellOf cell) {
+    for (int column = 1; column < kEventColumnCount; ++column) {
+        if (column > 1) out += '\t';
+        AppendCell(out, cell(column));
+    }
+    out += "\r\n";
+}
+}  // namespace
+
+std::string CopiedRowsText(const run::ExportRow& titles, const ShownRows& shown, const std::vector<std::size_t>& rows) {
+    std::string out;
+    AppendLine(out, [&](int column) -> const std::string& { return titles[static_cast<std::size_t>(column)]; });
+    for (const std::size_t row : rows)
+        AppendLine(out, [&](int column) -> const std::string& { return shown.Text(row, column); });
+    return out;
+}
+
 std::string TooltipText(std::string_view message) { return app::CutToBytes(message, kTooltipBytes); }
 
 namespace {

@@ -3,10 +3,13 @@
 // position text of the status bar, the message tooltip's text and the row
 // a search by text (typing in the list, LVM_FINDITEM) finds.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rules/event_table.h"
+#include "rules/export.h"
 #include "rules/shown_rows.h"
 
 namespace quorvin::views {
@@ -29,6 +32,19 @@ std::string PositionText(int row, int count);
 // The status bar's count while a filter is set: "N / M 件" with `shown` of
 // `total` rows; the empty text when no filter is set.
 std::string FilterCountText(int shown, int total, bool filtered);
+
+// The save dialog's title for the export while a filter is set:
+// "名前を付けて保存 (絞り込み中: N / M 件)" with `shown` of `total` rows; the
+// empty text (the system's own title) when no filter is set.
+std::string ExportDialogTitle(int shown, int total, bool filtered);
+
+// What Ctrl+C puts on the clipboard: a line of the titles of columns 1 to
+// 7 (the icon column has neither title nor text), then one line for each
+// of the shown rows `rows` in the order given, each cell whole and empty
+// cells empty, cells joined by a tab, every line ended by "\r\n". A tab,
+// CR or LF inside a text (another program's rows may hold them) becomes a
+// blank, so every row stays one line of the same number of cells.
+std::string CopiedRowsText(const run::ExportRow& titles, const ShownRows& shown, const std::vector<std::size_t>& rows);
 
 // The tooltip text of a row whose message column holds `message`.
 std::string TooltipText(std::string_view message);

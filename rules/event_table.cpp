@@ -66,11 +66,11 @@ bool EventTable::Erase(std::size_t row) {
     return true;
 }
 
-std::vector<std::size_t> EventTable::SortByColumn(int column) {
+std::vector<std::size_t> EventTable::SortByColumn(int column, bool reversed) {
     std::vector<std::string_view> keys;
     keys.reserve(rows_.size());
     for (std::size_t row = 0; row < rows_.size(); ++row) keys.push_back(Text(row, column));
-    const std::vector<std::size_t> order = SortOrderOfViews(keys, column);
+    const std::vector<std::size_t> order = SortOrderOfViews(keys, column, reversed);
     std::vector<engine::EventRow> sorted;
     sorted.reserve(rows_.size());
     std::vector<std::size_t> newPlace(rows_.size());

@@ -39,9 +39,10 @@ public:
     bool SetImage(std::size_t row, int image);
     bool Erase(std::size_t row);
 
-    // Orders the rows by `column` as a header click does (rules/sort.h).
-    // Element i of the result is the new index of the row that was at i.
-    std::vector<std::size_t> SortByColumn(int column);
+    // Orders the rows by `column` as a header click does (rules/sort.h),
+    // turned round when `reversed`. Element i of the result is the new
+    // index of the row that was at i.
+    std::vector<std::size_t> SortByColumn(int column, bool reversed = false);
 
     // The rows' texts in their order, for the export.
     std::vector<run::ExportRow> ExportRows() const;

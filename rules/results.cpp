@@ -8,7 +8,7 @@ app::UserMessage SaveResultsQuestion() {
     return {"結果を保存しますか。", "確認", app::MessageIcon::None, app::MessageButtons::YesNoCancel};
 }
 
-const char* const kExportFilter = "カンマ区切りテキスト(*.txt)|*.txt|すべてのファイル(*.*)|*.*||";
+const char* const kExportFilter = "カンマ区切りテキスト(*.txt)|*.txt|CSV (*.csv)|*.csv|すべてのファイル(*.*)|*.*||";
 const char* const kExportDefaultExtension = "txt";
 
 }  // namespace quorvin::run

@@ -12,7 +12,9 @@ bool AskToSaveResults(int resultsSaved, int rowCount);
 // "結果を保存しますか。": Yes exports and exits, No exits, Cancel stays.
 app::UserMessage SaveResultsQuestion();
 
-// The export's save dialog.
+// The export's save dialog. The file is the same whichever filter is
+// chosen; a name typed without extension gets the chosen filter's (the
+// dialog's own rule), and "txt" under "すべてのファイル".
 extern const char* const kExportFilter;
 extern const char* const kExportDefaultExtension;
 

@@ -13,11 +13,13 @@ namespace {
 
 // Runs the dialog with a path buffer of `size` characters: the buffer as
 // the dialog filled it, or empty when the user cancelled.
-std::vector<wchar_t> Ask(HWND owner, const FileDialogRequest& request, DWORD flags, std::size_t size) {
+std::vector<wchar_t> Ask(HWND owner, const FileDialogRequest& request, DWORD flags, std::size_t size,
+                         std::string_view title = {}) {
     // The filter holds NULs: convert it piece by piece.
     const std::string filter = app::DialogFilter(request.filter);
     const std::wstring wideFilter = win32::Wide(std::string_view(filter.data(), filter.size()));
     const std::wstring extension = win32::Wide(request.defaultExtension);
+    const std::wstring caption = win32::Wide(title);
     std::vector<wchar_t> path(size, L'\0');
     const std::wstring initial = win32::Wide(request.initialName);
     initial.copy(path.data(), std::min(initial.size(), path.size() - 1));
@@ -29,6 +31,8 @@ std::vector<wchar_t> Ask(HWND owner, const FileDialogRequest& request, DWORD fla
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
+    ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
+    // Also the chosen filter's extension, when it names one, for a name typed without.
     ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | flags;
     if (request.save) ofn.Flags |= OFN_OVERWRITEPROMPT;
@@ -39,8 +43,8 @@ std::vector<wchar_t> Ask(HWND owner, const FileDialogRequest& request, DWORD fla
 
 }  // namespace
 
-std::wstring AskFileName(HWND owner, const FileDialogRequest& request) {
-    const std::vector<wchar_t> path = Ask(owner, request, 0, 4096);
+std::wstring AskFileName(HWND owner, const FileDialogRequest& request, std::string_view title) {
+    const std::vector<wchar_t> path = Ask(owner, request, 0, 4096, title);
     return path.empty() ? std::wstring() : std::wstring(path.data());
 }
 

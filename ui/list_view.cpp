@@ -116,8 +116,40 @@ int ListView::HitTest(POINT client) const {
     return static_cast<int>(SendMessageW(handle_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
 }
 
-int ListView::FirstSelected() const {
-    return static_cast<int>(SendMessageW(handle_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+int ListView::FirstSelected() const { return NextItem(-1, LVNI_SELECTED); }
+
+int ListView::NextItem(int after, UINT flags) const {
+    return static_cast<int>(SendMessageW(handle_, LVM_GETNEXTITEM, static_cast<WPARAM>(after), MAKELPARAM(flags, 0)));
+}
+
+int ListView::SelectedCount() const { return static_cast<int>(SendMessageW(handle_, LVM_GETSELECTEDCOUNT, 0, 0)); }
+
+bool ListView::SetItemState(int row, UINT state, UINT mask) const {
+    LVITEMW item{};
+    item.state = state;
+    item.stateMask = mask;
+    return SendMessageW(handle_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+bool ListView::ShowSortArrow(int column, bool descending) const {
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(handle_, LVM_GETHEADER, 0, 0));
+    if (!header) return false;
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    bool shown = true;
+    for (int index = 0; index < count; ++index) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, index, reinterpret_cast<LPARAM>(&item))) {
+            shown = false;
+            continue;
+        }
+        int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (index == column) format |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+        if (format == item.fmt) continue;
+        item.fmt = format;
+        shown = SendMessageW(header, HDM_SETITEMW, index, reinterpret_cast<LPARAM>(&item)) != FALSE && shown;
+    }
+    return shown;
 }
 
 }  // namespace quorvin::ui

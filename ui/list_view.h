@@ -39,6 +39,19 @@ public:
     int HitTest(POINT client) const;
     // The first selected row, or -1.
     int FirstSelected() const;
+    // The next row after `after` (-1: from the top) with all of `flags`
+    // (LVNI_SELECTED, LVNI_FOCUSED), or -1.
+    int NextItem(int after, UINT flags) const;
+    int SelectedCount() const;
+    // Sets the bits of `mask` of row `row` (-1: every row) to those of `state`.
+    bool SetItemState(int row, UINT state, UINT mask) const;
+
+    // The header's sort arrow on `column` (none on the others): up for an
+    // ascending order, down for a descending one; `column` -1 clears every
+    // arrow. HDF_SORTUP and HDF_SORTDOWN are drawn by the common controls
+    // of version 6 (the program's manifest asks for them); version 5 keeps
+    // the bits and draws nothing. False when a column refused.
+    bool ShowSortArrow(int column, bool descending) const;
 
 private:
     HWND handle_;

@@ -482,6 +482,40 @@ int App::SelectedRow() const {
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+std::vector<int> App::SelectedRows() const {
+    std::vector<int> rows;
+    for (int row = SelectedRow(); row >= 0;
+         row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)))
+        rows.push_back(row);
+    return rows;
+}
+
+int App::SortArrow(int column) const {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RemoteMemory memory(program_.ProcessHandle(), sizeof(HDITEMW));
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    memory.Write(0, &item, sizeof item);
+    if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(memory.Address()))) return -1;
+    memory.Read(0, &item, sizeof item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+bool App::ReadClipboard(std::wstring& unicode, std::string& bytes) {
+    if (!OpenClipboard(nullptr)) return false;
+    unicode.clear();
+    bytes.clear();
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) unicode = text;
+        GlobalUnlock(data);
+    }
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* text = static_cast<const char*>(GlobalLock(data))) bytes = text;
+        GlobalUnlock(data);
+    }
+    return CloseClipboard() != FALSE;
+}
+
 void App::ClickList(POINT at, bool doubleClick, HWND other) const {
     const LPARAM where = MAKELPARAM(at.x, at.y);
     HWND target = other ? other : list;

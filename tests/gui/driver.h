@@ -148,6 +148,10 @@ public:
     int StringWidth(const std::string& text) const;
     bool RowRect(int row, RECT& rect, HWND other = nullptr) const;
     int SelectedRow() const;
+    // Every selected row, top to bottom.
+    std::vector<int> SelectedRows() const;
+    // HDF_SORTUP or HDF_SORTDOWN of the header item of `column` (HDM_GETITEM), 0 for neither.
+    int SortArrow(int column) const;
     void ClickRow(int row) const;
     void ClickList(POINT client, bool doubleClick = false, HWND other = nullptr) const;
     void ClickHeader(int column, HWND other = nullptr) const;
@@ -159,6 +163,9 @@ public:
     // The list's tooltip window and the text of its tool.
     HWND ListTooltip() const;
     std::string ListToolText() const;
+
+    // The clipboard's CF_UNICODETEXT and CF_TEXT; false when it cannot be opened.
+    static bool ReadClipboard(std::wstring& unicode, std::string& bytes);
 
     // ---- status bar
     std::string StatusText(int pane) const;

@@ -1,6 +1,6 @@
 // The event list: sorting by a column header, the position text in the
-// status bar, Enter, the message tooltip, typing to find a row, the export
-// and the close question. Rows
+// status bar, Enter, copying selected rows, the message tooltip, typing to
+// find a row, the export and the close question. Rows
 // are added with the messages a collection run sends to the list.
 
 #include "common.h"
@@ -37,7 +37,10 @@ std::vector<std::string> ColumnTexts(App& app, int column) {
 
 using Texts = std::vector<std::string>;
 
-TEST(EventList, HeaderClicksSortByTextTimeNewestFirstWithoutToggle) {
+// A header click sorts by its column (the time newest first, the event ID
+// by number), a second click turns the order round with equal keys kept in
+// their order, and the header's arrow tells the direction.
+TEST(EventList, HeaderClicksSortAndASecondClickTurnsTheOrderRound) {
     ASSERT_TRUE(FreshSettings(nullptr));
     App app;
     ASSERT_READY(app);
@@ -47,19 +50,19 @@ TEST(EventList, HeaderClicksSortByTextTimeNewestFirstWithoutToggle) {
     app.ClickHeader(2);
     EXPECT_EQ(ColumnTexts(app, 7)[0], "two, with, commas");
     EXPECT_EQ(ColumnTexts(app, 4), (Texts{"pc02", "pc01", "PC01"}));
-    // The same header again: the same order, no toggle.
+    EXPECT_EQ(app.SortArrow(2), HDF_SORTDOWN);
+    // The same header again: oldest first.
     app.ClickHeader(2);
-    EXPECT_EQ(ColumnTexts(app, 4), (Texts{"pc02", "pc01", "PC01"}));
+    EXPECT_EQ(ColumnTexts(app, 4), (Texts{"PC01", "pc01", "pc02"}));
+    EXPECT_EQ(app.SortArrow(2), HDF_SORTUP);
 
-    // The event ID compares as text: 1000 before 7.
-    app.ClickHeader(6);
-    EXPECT_EQ(ColumnTexts(app, 6), (Texts{"1000", "7", "7"}));
-
-    // Names in another case sort together.
+    // Names in another case sort together; the arrow moves to the column.
     app.ClickHeader(4);
     const Texts names = ColumnTexts(app, 4);
     EXPECT_EQ(names[2], "pc02");
     EXPECT_NE(names[0], names[1]);
+    EXPECT_EQ(app.SortArrow(4), HDF_SORTUP);
+    EXPECT_EQ(app.SortArrow(2), 0);
 
     // The icon column holds empty texts only: the order stays.
     const Texts before = ColumnTexts(app, 7);
@@ -67,6 +70,24 @@ TEST(EventList, HeaderClicksSortByTextTimeNewestFirstWithoutToggle) {
     EXPECT_EQ(ColumnTexts(app, 7), before);
     // Rows keep their images and item data through the sort.
     for (int row = 0; row < 3; ++row) EXPECT_EQ(app.Cell(row, 0), "");
+
+    // New rows end the sorted order: no arrow, and the next click starts again.
+    std::vector<App::Row> more;
+    for (const char* id : {"11724", "1517", "35", "4199", "51", "528"})
+        more.push_back({0, {"情報", "2003/01/10 00:00:00  ", "ｼｽﾃﾑ", "pc09", "src", id, std::string("m") + id}});
+    AddRows(app, more);
+    EXPECT_EQ(app.SortArrow(0), 0);
+    app.ClickHeader(6);
+    EXPECT_EQ(ColumnTexts(app, 6), (Texts{"7", "7", "35", "51", "528", "1000", "1517", "4199", "11724"}));
+    EXPECT_EQ(app.SortArrow(6), HDF_SORTUP);
+    const Texts sevens = {ColumnTexts(app, 7)[0], ColumnTexts(app, 7)[1]};
+    app.ClickHeader(6);
+    EXPECT_EQ(ColumnTexts(app, 6), (Texts{"11724", "4199", "1517", "1000", "528", "51", "35", "7", "7"}));
+    EXPECT_EQ(app.SortArrow(6), HDF_SORTDOWN);
+    EXPECT_EQ((Texts{ColumnTexts(app, 7)[7], ColumnTexts(app, 7)[8]}), sevens);
+    app.ClickHeader(6);
+    EXPECT_EQ(ColumnTexts(app, 6)[2], "35");
+    EXPECT_EQ(app.SortArrow(6), HDF_SORTUP);
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -148,6 +169,54 @@ TEST(EventList, PositionFollowsTheSelectionThroughSortsDetailStepsAndNewRows) {
     EXPECT_EQ(app.StatusText(0), "0/3");
     app.Key(app.list, VK_RETURN);
     EXPECT_TRUE(app.Dialogs().empty());
+    EXPECT_EQ(app.Close(), 0);
+}
+
+// Several rows can be selected: a sort keeps them with their events,
+// Ctrl+C puts them on the clipboard as tab-separated lines under the
+// titles, Enter opens the focused one, the detail dialog's steps select
+// their row alone and Ctrl+A selects every row.
+TEST(EventList, SelectedRowsAreCopiedWithCtrlCAndCtrlASelectsAll) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    App app;
+    ASSERT_READY(app);
+    std::vector<App::Row> rows = SampleRows();
+    rows.push_back({0, {"情報", "2003/01/13 08:00:00  ", "ｼｽﾃﾑ", "pc03", "srcC", "12", "tab\there\r\nand lines"}});
+    AddRows(app, rows);
+    app.ClickRow(1);
+    app.KeyWithModifier(app.list, VK_SHIFT, VK_DOWN);
+    app.KeyWithModifier(app.list, VK_SHIFT, VK_DOWN);
+    EXPECT_EQ(app.SelectedRows(), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(app.StatusText(0), "4/4");
+    // Newest first: pc02, pc01, PC01, pc03; the selection goes with its rows.
+    app.ClickHeader(2);
+    EXPECT_EQ(app.SelectedRows(), (std::vector<int>{0, 2, 3}));
+    EXPECT_EQ(app.StatusText(0), "4/4");
+
+    app.KeyWithModifier(app.list, VK_CONTROL, 'C');
+    std::wstring unicode;
+    std::string bytes;
+    ASSERT_TRUE(App::ReadClipboard(unicode, bytes));
+    const std::string copied = "種類\t時刻\tｲﾍﾞﾝﾄ\tｺﾝﾋﾟｭｰﾀ名\tｿｰｽ\tｲﾍﾞﾝﾄID\tﾒｯｾｰｼﾞ\r\n"
+                               "警告\t2003/01/16 09:00:00  \tｱﾌﾟﾘｹｰｼｮﾝ\tpc02\tsrcB\t1000\ttwo, with, commas\r\n"
+                               "ｴﾗｰ\t2003/01/14 23:59:59  \tｾｷｭﾘﾃｨ\tPC01\t\t7\t" + kLongMessage + "\r\n"
+                               "情報\t2003/01/13 08:00:00  \tｼｽﾃﾑ\tpc03\tsrcC\t12\ttab here  and lines\r\n";
+    EXPECT_EQ(bytes, copied);
+    EXPECT_EQ(unicode, Wide(copied));
+
+    app.Key(app.list, VK_RETURN);
+    HWND detail = app.WaitForDialog("イベントログ");
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(Narrow(WindowText(GetDlgItem(detail, IDC_DETAIL_EVENT_ID))), "12");
+    app.ClickButton(detail, IDC_DETAIL_PREVIOUS);
+    app.Settle();
+    EXPECT_EQ(app.SelectedRows(), (std::vector<int>{2}));
+    app.ClickButton(detail, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    app.KeyWithModifier(app.list, VK_CONTROL, 'A');
+    EXPECT_EQ(app.SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(app.StatusText(0), "3/4");
     EXPECT_EQ(app.Close(), 0);
 }
 
@@ -265,6 +334,8 @@ TEST(EventList, ExportWritesTheShownRowsAndMarksThemSaved) {
     const std::time_t now = std::time(nullptr);
     std::strftime(today, sizeof today, "log%y%m%d", std::localtime(&now));
     EXPECT_EQ(Narrow(app.FileDialogName(dialog)).substr(0, 9), today);
+    // Every row is written: the dialog keeps the system's title.
+    EXPECT_EQ(Narrow(WindowText(dialog)).find("絞り込み中"), std::string::npos);
     ASSERT_TRUE(app.ChooseFile(dialog, file.Path()));
     // The file exists: the dialog asks before it is replaced.
     HWND question = app.WaitForDialogOtherThan(dialog);

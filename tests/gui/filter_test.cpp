@@ -5,6 +5,7 @@
 #include "run_support.h"
 
 #include <algorithm>
+#include <dlgs.h>
 
 using namespace quorvin::gui_test;
 
@@ -118,12 +119,20 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     app.ClickButton(detail, IDOK);
     ASSERT_TRUE(app.WaitForNoDialog());
 
-    // The export writes what is shown, in the shown order.
-    TempFile file(L"quorvin-filtered.txt");
+    // The export writes what is shown, in the shown order, and its dialog
+    // says so. The CSV filter chosen, a name without extension gets ".csv".
+    TempFile file(L"quorvin-filtered.csv");
     app.Command(ID_SAVE_RESULTS);
     HWND save = app.WaitForFileDialog();
     ASSERT_NE(save, nullptr);
-    ASSERT_TRUE(app.ChooseFile(save, file.Path()));
+    EXPECT_EQ(Narrow(WindowText(save)), "名前を付けて保存 (絞り込み中: 3 / 6 件)");
+    HWND types = GetDlgItem(save, cmb1);
+    ASSERT_EQ(SendMessageW(types, CB_GETCOUNT, 0, 0), 3);
+    SendMessageW(types, CB_SETCURSEL, 1, 0);
+    // A choice with the mouse or the keys ends in both notifications.
+    for (const WORD code : {CBN_SELCHANGE, CBN_SELENDOK})
+        SendMessageW(save, WM_COMMAND, MAKEWPARAM(cmb1, code), reinterpret_cast<LPARAM>(types));
+    ASSERT_TRUE(app.ChooseFile(save, file.Path().substr(0, file.Path().size() - 4)));
     ASSERT_TRUE(app.WaitForNoDialog());
     app.Settle();
     std::string bytes;

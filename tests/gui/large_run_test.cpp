@@ -47,11 +47,12 @@ TEST(LargeRun, TwentyThousandEventsShowInOrderAndSortByAColumn) {
     for (int row : {0, 1, 4999, 10000, kEvents - 2, kEvents - 1}) ExpectRow(app, row, 1, kEvents - 1 - row);
     EXPECT_EQ(app.Cell(kEvents - 1, 0), "");
 
-    // The event ID sorts as text; equal keys cannot occur, so the order is fixed.
+    // The event ID sorts by number; equal keys cannot occur, so the order is fixed.
     app.ClickHeader(6);
-    const std::pair<int, int> sorted[] = {{0, 0}, {1, 1}, {2, 10}, {3, 100}, {4, 1000}, {5, 10000}, {6, 10001},
-                                          {kEvents - 1, 9999}};
-    for (const auto& [row, id] : sorted) ExpectRow(app, row, 1, id);
+    for (int row : {0, 1, 2, 9, 10, 9999, 10000, kEvents - 1}) ExpectRow(app, row, 1, row);
+    // Again: the largest first.
+    app.ClickHeader(6);
+    for (int row : {0, 1, 10000, kEvents - 1}) ExpectRow(app, row, 1, kEvents - 1 - row);
     // The time column: newest first again.
     app.ClickHeader(2);
     ExpectRow(app, 0, 1, kEvents - 1);

@@ -26,6 +26,29 @@ TEST(PositionText, RowNumberFromOneAndZeroForNoRow) {
     EXPECT_EQ(PositionText(2, 3), "3/3");
 }
 
+TEST(CopiedRowsText, TitlesThenTheRowsAsTabSeparatedLinesWithoutBreaksInside) {
+    EventTable table;
+    std::vector<quorvin::engine::EventRow> batch(3);
+    batch[0].columns = {"", "情報", "2003/01/15 10:00:00  ", "ｼｽﾃﾑ", "pc01", "", "7", "one,\ttab"};
+    batch[1].columns = {"", "警告", "t", "ｱﾌﾟﾘｹｰｼｮﾝ", "pc02", "src", "1000", "two\r\nlines\n"};
+    // Trail bytes that look like ASCII ("ソ" is 83 5C) stay as they are.
+    batch[2].columns = {"x", "ｴﾗｰ", "t", "ｾｷｭﾘﾃｨ", "PC01", "s", "9", "\x83\x5c\x83\x7c"};
+    table.Append(batch);
+    ShownRows shown(table);
+    const auto& titles = quorvin::run::EventColumnTitles();
+    EXPECT_EQ(CopiedRowsText(titles, shown, {2, 0}),
+              "種類\t時刻\tｲﾍﾞﾝﾄ\tｺﾝﾋﾟｭｰﾀ名\tｿｰｽ\tｲﾍﾞﾝﾄID\tﾒｯｾｰｼﾞ\r\n"
+              "ｴﾗｰ\tt\tｾｷｭﾘﾃｨ\tPC01\ts\t9\t\x83\x5c\x83\x7c\r\n"
+              "情報\t2003/01/15 10:00:00  \tｼｽﾃﾑ\tpc01\t\t7\tone, tab\r\n");
+    EXPECT_EQ(CopiedRowsText(titles, shown, {1}).substr(CopiedRowsText(titles, shown, {}).size()),
+              "警告\tt\tｱﾌﾟﾘｹｰｼｮﾝ\tpc02\tsrc\t1000\ttwo  lines \r\n");
+}
+
+TEST(ExportDialogTitle, TellsTheShownAndAllRowsOnlyWhileFiltered) {
+    EXPECT_EQ(ExportDialogTitle(2, 3, true), "名前を付けて保存 (絞り込み中: 2 / 3 件)");
+    EXPECT_EQ(ExportDialogTitle(3, 3, false), "");
+}
+
 TEST(TooltipText, AtMost255BytesOfTheMessage) {
     EXPECT_EQ(TooltipText(""), "");
     EXPECT_EQ(TooltipText("short"), "short");

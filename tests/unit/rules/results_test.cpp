@@ -17,9 +17,9 @@ TEST(ExitQuestion, AskedOnlyWhileRowsAreUnsaved) {
     EXPECT_EQ(question.buttons, app::MessageButtons::YesNoCancel);
 }
 
-TEST(ExportDialog, FilterOfTwoEntries) {
+TEST(ExportDialog, FilterOfThreeEntries) {
     using namespace std::string_literals;
     EXPECT_EQ(app::DialogFilter(run::kExportFilter),
-              "カンマ区切りテキスト(*.txt)\0*.txt\0すべてのファイル(*.*)\0*.*\0\0"s);
+              "カンマ区切りテキスト(*.txt)\0*.txt\0CSV (*.csv)\0*.csv\0すべてのファイル(*.*)\0*.*\0\0"s);
     EXPECT_STREQ(run::kExportDefaultExtension, "txt");
 }
