@@ -148,9 +148,11 @@ app::UserMessage NoWorkerMessage() {
 namespace {
 
 // Runs `run` on a worker thread at above-normal priority behind the modal
-// progress dialog, then shows the result dialog with RunReport and clears
-// StopRequested. Returns when the worker has ended.
-void RunBehindProgress(const RunWindows& windows, app::RunState& state, std::function<int(engine::CollectionView&)> run) {
+// progress dialog, then shows the result dialog with RunReport (and, for a
+// run `overComputers`, its summary per computer) and clears StopRequested.
+// Returns when the worker has ended.
+void RunBehindProgress(const RunWindows& windows, app::RunState& state, std::function<int(engine::CollectionView&)> run,
+                       bool overComputers) {
     Worker worker{windows, std::move(run), nullptr};
     HANDLE thread = CreateThread(nullptr, 0, WorkerThread, &worker, CREATE_SUSPENDED, nullptr);
     if (!thread) {
@@ -183,7 +185,9 @@ void RunBehindProgress(const RunWindows& windows, app::RunState& state, std::fun
         return;
     }
 
-    ResultDialog(state.RunReport).Run(windows.frame);
+    std::vector<ComputerOutcome> outcomes;
+    if (overComputers && windows.outcomes) outcomes = windows.outcomes(state.RunReport);
+    ResultDialog(state.RunReport, std::move(outcomes)).Run(windows.frame);
     state.StopRequested = 0;
 }
 
@@ -231,7 +235,7 @@ void StartCollection(const RunWindows& windows, app::AppSettings& settings, app:
         // The trace file is the worker's: closed by its thread when the run ends.
         trace.reset();
         return result;
-    });
+    }, true);
 }
 
 void OpenLogFiles(const RunWindows& windows, app::RunState& state, const platform::Platform& network) {
@@ -254,7 +258,7 @@ void OpenLogFiles(const RunWindows& windows, app::RunState& state, const platfor
                                     [&](std::size_t index, std::vector<std::uint8_t>& bytes, std::string& reason) {
                                         return ReadWholeFile(paths[index], network, bytes, reason);
                                     });
-    });
+    }, false);
 }
 
 }  // namespace quorvin::run

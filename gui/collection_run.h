@@ -3,7 +3,12 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "core/user_message.h"
+#include "rules/run_outcome.h"
 #include "rules/run_state.h"
 #include "rules/settings.h"
 #include "services/services.h"
@@ -16,6 +21,9 @@ struct RunWindows {
     HWND frame = nullptr;
     HWND tree = nullptr;
     HWND list = nullptr;
+    // After a run over computers, before the result dialog: what the report
+    // says of each computer, with its rows counted (the window marks failed ones).
+    std::function<std::vector<ComputerOutcome>(const std::string& report)> outcomes;
 };
 
 // The run sequence: refuses an empty computer list, empties RunReport,

@@ -1,6 +1,7 @@
 #include "gui/computer_tree.h"
 
 #include "gui/file_error_message.h"
+#include "core/cp932.h"
 #include "gui/resources/resource.h"
 #include "rules/list_file.h"
 #include "ui/file_dialog.h"
@@ -16,6 +17,7 @@ namespace quorvin::computers {
 namespace {
 constexpr int kRootImage = 0;
 constexpr int kComputerImage = 1;
+constexpr int kFailedImage = 2;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 }  // namespace
 
@@ -31,8 +33,8 @@ bool ComputerTree::Create(HWND parent, int id) {
 
 void ComputerTree::InitialUpdate(const std::string& stored) {
     // A tree without pictures still works: image failures are not fatal.
-    if (images_.Create(16, 16, 2, 5) && images_.AddBitmap(IDB_TREE_ROOT, kWhite) &&
-        images_.AddBitmap(IDB_TREE_COMPUTER, kWhite))
+    if (images_.Create(16, 16, 3, 5) && images_.AddBitmap(IDB_TREE_ROOT, kWhite) &&
+        images_.AddBitmap(IDB_TREE_COMPUTER, kWhite) && images_.AddBitmap(IDB_TREE_COMPUTER_FAILED, kWhite))
         Tree().SetImageList(images_.Handle());
     InsertRoot();
     list_.Load(stored);
@@ -40,6 +42,16 @@ void ComputerTree::InitialUpdate(const std::string& stored) {
     Tree().Expand(root_);
     RefreshCount();
     SelectCurrent();
+}
+
+void ComputerTree::MarkFailed(const std::vector<std::string>& failed) const {
+    const std::vector<std::string>& names = list_.Names();
+    for (std::size_t i = 0; i < names.size() && i < items_.size(); ++i) {
+        const bool marked = std::any_of(failed.begin(), failed.end(),
+                                        [&](const std::string& name) { return text::MbsICmp(name, names[i]) == 0; });
+        // A picture the tree refuses leaves the entry as it was; the report still says it.
+        static_cast<void>(Tree().SetItemImage(items_[i], marked ? kFailedImage : kComputerImage));
+    }
 }
 
 void ComputerTree::InsertRoot() { root_ = Tree().Insert(TVI_ROOT, TVI_FIRST, kRootText, kRootImage); }

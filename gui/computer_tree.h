@@ -48,6 +48,9 @@ public:
     void RemoveCurrent();
     // After the main window's add command: the first entry when none is current.
     void AfterAddCommand();
+    // Marks the computers named in `failed` (as the run named them, ASCII
+    // letters in either case) as failed, and no others, until the next call.
+    void MarkFailed(const std::vector<std::string>& failed) const;
     // Commands of the tree while it is the active view: 32790 and 32791.
     bool OnCommand(int id);
 

@@ -3,6 +3,7 @@
 #include "gui/filter_dialog.h"
 #include "rules/event_list_rules.h"
 
+#include "core/cp932.h"
 #include "core/display_text.h"
 #include "gui/about_dialog.h"
 #include "gui/add_computer_dialog.h"
@@ -12,9 +13,12 @@
 #include "gui/quick_start.h"
 #include "gui/resources/resource.h"
 #include "rules/results.h"
+#include "rules/window_store.h"
 #include "ui/message_box.h"
+#include "ui/session.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvin::run {
@@ -326,7 +330,10 @@ void MainFrame::StartCollectionCommand() {
     if (running_ || !network_) return;
     running_ = true;
     summary_.Hold(true);
-    run::StartCollection({Handle(), tree_.Handle(), events_.Handle()}, settings_, state_, network_());
+    tree_.MarkFailed({});
+    run::RunWindows windows{Handle(), tree_.Handle(), events_.Handle(), {}};
+    windows.outcomes = [this](const std::string& report) { return RunOutcomes(report); };
+    run::StartCollection(windows, settings_, state_, network_());
     summary_.Hold(false);
     running_ = false;
 }
@@ -335,9 +342,25 @@ void MainFrame::OpenLogFilesCommand() {
     if (running_ || !network_) return;
     running_ = true;
     summary_.Hold(true);
-    run::OpenLogFiles({Handle(), tree_.Handle(), events_.Handle()}, state_, network_());
+    run::OpenLogFiles({Handle(), tree_.Handle(), events_.Handle(), {}}, state_, network_());
     summary_.Hold(false);
     running_ = false;
+}
+
+std::vector<run::ComputerOutcome> MainFrame::RunOutcomes(const std::string& report) {
+    std::vector<run::ComputerOutcome> outcomes = run::ReadRunOutcomes(report);
+    // The list names a computer as the run did; the count folds letters as the report's names do.
+    std::unordered_map<std::string, std::uint64_t> rows;
+    const views::EventTable& table = events_.Table();
+    for (std::size_t row = 0; row < table.Count(); ++row) ++rows[text::MbsICmpKey(table.Text(row, 4))];
+    std::vector<std::string> failed;
+    for (run::ComputerOutcome& outcome : outcomes) {
+        const auto counted = rows.find(text::MbsICmpKey(outcome.name));
+        outcome.rows = counted == rows.end() ? 0 : counted->second;
+        if (outcome.Failed()) failed.push_back(outcome.name);
+    }
+    tree_.MarkFailed(failed);
+    return outcomes;
 }
 
 bool MainFrame::MayClose() {
@@ -352,6 +375,90 @@ bool MainFrame::MayClose() {
     default:
         return false;
     }
+}
+
+namespace {
+
+// The origin of workspace coordinates (those of WINDOWPLACEMENT) on the
+// screen: the top-left corner of the primary monitor's work area.
+POINT WorkspaceOrigin() {
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return {0, 0};
+    return {work.left, work.top};
+}
+
+// `normal` (workspace coordinates) moved onto the monitor nearest to it.
+RECT OnNearestMonitor(const PixelRect& normal) {
+    const POINT origin = WorkspaceOrigin();
+    const RECT screen{normal.left + origin.x, normal.top + origin.y, normal.right + origin.x, normal.bottom + origin.y};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    PixelRect fitted = normal;
+    if (GetMonitorInfoW(MonitorFromRect(&screen, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& w = monitor.rcWork;
+        fitted = app::BringOnto({screen.left, screen.top, screen.right, screen.bottom}, {w.left, w.top, w.right, w.bottom});
+        fitted = {fitted.left - origin.x, fitted.top - origin.y, fitted.right - origin.x, fitted.bottom - origin.y};
+    }
+    return {fitted.left, fitted.top, fitted.right, fitted.bottom};
+}
+
+}  // namespace
+
+void MainFrame::Show(const app::MainWindowLayout& layout) {
+    const ui::ListView list(events_.Handle());
+    const int columns = std::min(list.ColumnCount(), static_cast<int>(layout.columnWidths.size()));
+    // A width the list refuses leaves that column as it was.
+    for (int column = 0; column < columns; ++column)
+        static_cast<void>(list.SetColumnWidth(column, layout.columnWidths[static_cast<std::size_t>(column)]));
+    if (layout.placed) {
+        WINDOWPLACEMENT place{};
+        place.length = sizeof place;
+        place.showCmd = layout.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+        place.rcNormalPosition = OnNearestMonitor(layout.normal);
+        if (SetWindowPlacement(Handle(), &place)) return;
+    }
+    // ShowWindow answers whether the window was visible before, not a failure.
+    static_cast<void>(ShowWindow(Handle(), SW_SHOW));
+}
+
+void MainFrame::KeepLayout() {
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    if (GetWindowPlacement(Handle(), &place)) {
+        const RECT& r = place.rcNormalPosition;
+        settings_.MainWindow.placed = true;
+        settings_.MainWindow.normal = {r.left, r.top, r.right, r.bottom};
+        // A minimized window comes back as it was before.
+        settings_.MainWindow.maximized = place.showCmd == SW_SHOWMAXIMIZED ||
+                                         (place.showCmd == SW_SHOWMINIMIZED && (place.flags & WPF_RESTORETOMAXIMIZED));
+    }
+    const ui::ListView list(events_.Handle());
+    std::vector<int> widths;
+    for (int column = 0; column < list.ColumnCount(); ++column) widths.push_back(list.ColumnWidth(column));
+    settings_.MainWindow.columnWidths = widths;
+}
+
+bool MainFrame::MaySessionEnd() {
+    if (asking_) return false;
+    const bool unsaved = AskToSaveResults(state_.ResultsSaved, events_.TotalCount());
+    if (!running_ && !unsaved) return true;
+    // The reason shows while this answer is awaited; the system ends the
+    // program anyway if the user chooses to.
+    static_cast<void>(ui::SetShutdownReason(Handle(), running_ ? "イベントログの取得中です。" : "保存していない結果があります。"));
+    bool end = false;
+    if (!running_) {
+        asking_ = true;
+        end = MayClose();
+        asking_ = false;
+    }
+    ui::ClearShutdownReason(Handle());
+    return end;
+}
+
+void MainFrame::SessionEnded() {
+    KeepLayout();
+    if (!listComposed_) ComposeComputerList();
+    if (saveSettings_) saveSettings_();
 }
 
 void MainFrame::NextPane() {
@@ -459,8 +566,14 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ui::Discard(Handle());
         return 0;
     }
+    case WM_QUERYENDSESSION:
+        return MaySessionEnd() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        if (wParam) SessionEnded();
+        return 0;
     case WM_DESTROY:
         // A window destroyed without the close request still keeps its list.
+        KeepLayout();
         if (!listComposed_) ComposeComputerList();
         static_cast<void>(KillTimer(Handle(), kIndicatorTimer));
         PostQuitMessage(0);

@@ -15,6 +15,7 @@
 #include "gui/event_list.h"
 #include "gui/summary_window.h"
 #include "rules/quick_start.h"
+#include "rules/run_outcome.h"
 #include "rules/run_state.h"
 #include "rules/toolbar_dock.h"
 #include "rules/settings.h"
@@ -54,6 +55,13 @@ public:
 
     // The network a run collects from, asked for at the start of each run.
     void SetNetwork(std::function<platform::Platform()> network) { network_ = std::move(network); }
+    // What writes the settings when the user's session ends: the process
+    // may be ended as soon as WM_ENDSESSION has been answered.
+    void SetSessionEnd(std::function<void()> saveSettings) { saveSettings_ = std::move(saveSettings); }
+    // Shows the window for the first time where `layout` (as stored) puts
+    // it, on the nearest monitor, with its column widths; at the system's
+    // default place when nothing was stored.
+    void Show(const app::MainWindowLayout& layout);
 
     computers::ComputerTree& Tree() { return tree_; }
     views::EventList& Events() { return events_; }
@@ -128,6 +136,9 @@ private:
     void RunAddComputerDialog();
     void AddComputerCommand();
     void StartCollectionCommand();
+    // What the run's report says of each computer, with the list's rows of
+    // it counted; marks the failed ones in the tree.
+    std::vector<run::ComputerOutcome> RunOutcomes(const std::string& report);
     // Saved event log files into the list, as a run fills it.
     void OpenLogFilesCommand();
     // Every way of closing (the exit command, the close box, Alt+F4, the
@@ -139,6 +150,12 @@ private:
     void SummaryCommand();
     void NextPane();
     void ComposeComputerList();
+    // The window's place and the list's column widths into the settings.
+    void KeepLayout();
+    // WM_QUERYENDSESSION: while results are unsaved the exit question is
+    // asked (Cancel keeps the session from ending); during a run the session waits.
+    bool MaySessionEnd();
+    void SessionEnded();
 
     app::AppSettings& settings_;
     app::RunState& state_;
@@ -165,6 +182,7 @@ private:
     std::wstring tipText_;
     bool listComposed_ = false;
     std::function<platform::Platform()> network_;
+    std::function<void()> saveSettings_;
     // From the start dialog to the result dialog: the window stays.
     bool running_ = false;
     // While the close question or its export is shown.

@@ -7,6 +7,7 @@
 #include "rules/command_line.h"
 #include "rules/computer_list.h"
 #include "rules/filter_store.h"
+#include "rules/window_store.h"
 #include "rules/settings_store.h"
 #include "services/simulated/simulated_network.h"
 #include "services/win32/win32_platform.h"
@@ -110,12 +111,16 @@ bool QuorvinApp::InitInstance(const std::vector<std::wstring>& arguments) {
     unreadableList_ = std::move(list.unreadable);
     frame_ = std::make_unique<run::MainFrame>(settings_, state_);
     frame_->SetNetwork([this] { return Network(); });
+    frame_->SetSessionEnd([this] { SaveEverything(); });
     if (!frame_->Create(list.stored)) return false;
-    ShowWindow(frame_->Handle(), SW_SHOW);
+    // The window's place is read before the other settings: it is shown where it was left.
+    storedLayout_ = LoadMainWindowLayout(*localMachine_, settingsKey_);
+    frame_->Show(storedLayout_);
     ui::RepaintNow(frame_->Handle());
 
     // Nothing drawn so far depends on a setting.
     LoadSettings(*localMachine_, settings_, static_cast<std::int64_t>(std::time(nullptr)), settingsKey_);
+    settings_.MainWindow = storedLayout_;
     settingsLoaded_ = true;
     LoadStoredFilter();
     state_.RunReport.clear();
@@ -138,10 +143,14 @@ int QuorvinApp::MessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
-void QuorvinApp::ExitInstance() {
+void QuorvinApp::ExitInstance() { SaveEverything(); }
+
+void QuorvinApp::SaveEverything() {
     // A start that stopped early has loaded nothing: writing that would
-    // overwrite the stored settings and computer list with empty ones.
-    if (!settingsLoaded_) return;
+    // overwrite the stored settings and computer list with empty ones. The
+    // end of the session saves before the exit does, once.
+    if (!settingsLoaded_ || saved_) return;
+    saved_ = true;
     settings_.ComputerListToSave = computers::ListToStore(settings_.ComputerListToSave, unreadableList_);
     RegistryMessageBoxes messages;
     const auto now = static_cast<std::int64_t>(std::time(nullptr));
@@ -149,6 +158,7 @@ void QuorvinApp::ExitInstance() {
     SaveViewFilter(*localMachine_, settings_.ViewFilter, storedFilterUnusable_ ? nullptr : &storedFilter_, messages,
                    settingsKey_);
     SaveSummarySize(*localMachine_, settings_.SummaryWindow, storedSummarySize_, messages, settingsKey_);
+    SaveMainWindowLayout(*localMachine_, settings_.MainWindow, storedLayout_, messages, settingsKey_);
 }
 
 void QuorvinApp::LoadStoredFilter() {

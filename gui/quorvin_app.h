@@ -50,6 +50,8 @@ private:
     bool InitInstance(const std::vector<std::wstring>& arguments);
     int MessageLoop();
     void ExitInstance();
+    // Writes the settings, the filter and the windows' sizes and places, once.
+    void SaveEverything();
     // The filter kept from the last run of the program, applied to the event list.
     void LoadStoredFilter();
 
@@ -71,6 +73,10 @@ private:
     views::FilterFields storedFilter_;
     // The summary window's size as read at start-up.
     SummarySize storedSummarySize_;
+    // The main window's place and column widths as read at start-up.
+    MainWindowLayout storedLayout_;
+    // The settings were written (at the end of the session, before the exit).
+    bool saved_ = false;
     // The stored filter was no filter: the exit writes the filter over it.
     bool storedFilterUnusable_ = false;
     std::unique_ptr<network::SimulatedNetwork> simulated_;

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "core/rect.h"
 #include "engine/run_options.h"
 #include "rules/event_filter.h"
 
@@ -15,6 +17,20 @@ namespace quorvin::app {
 struct SummarySize {
     int width = 0, height = 0;
     bool operator==(const SummarySize& o) const { return width == o.width && height == o.height; }
+};
+
+// The main window as the user left it: its restored rectangle (in the
+// workspace coordinates of GetWindowPlacement), whether it was maximized,
+// and the event list's column widths; nothing stored: `placed` false and
+// no widths.
+struct MainWindowLayout {
+    bool placed = false;
+    PixelRect normal;
+    bool maximized = false;
+    std::vector<int> columnWidths;
+    bool operator==(const MainWindowLayout& o) const {
+        return placed == o.placed && normal == o.normal && maximized == o.maximized && columnWidths == o.columnWidths;
+    }
 };
 
 // The job and the alternate account (Filter_*, EnableStartDate,
@@ -40,6 +56,9 @@ struct AppSettings : engine::RunOptions {
     // The summary window's size as last left; kept in values of its own
     // (LoadSummarySize, SaveSummarySize).
     SummarySize SummaryWindow;
+    // The main window's place and the list's column widths; kept in values
+    // of their own (LoadMainWindowLayout, SaveMainWindowLayout).
+    MainWindowLayout MainWindow;
 };
 
 }  // namespace quorvin::app

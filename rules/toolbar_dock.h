@@ -5,18 +5,13 @@
 
 #include <vector>
 
+#include "core/rect.h"
+
 namespace quorvin::run {
 
 enum class DockSide { Top, Bottom, Left, Right, Floating };
 
-struct DockRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool operator==(const DockRect& o) const {
-        return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-    }
-};
+using DockRect = PixelRect;
 
 struct DockPoint {
     int x = 0, y = 0;

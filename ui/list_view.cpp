@@ -45,6 +45,14 @@ std::string ListView::ColumnTitle(int index) const {
     return win32::Narrow(got.data(), got.size());
 }
 
+int ListView::ColumnWidth(int index) const {
+    return static_cast<int>(SendMessageW(handle_, LVM_GETCOLUMNWIDTH, index, 0));
+}
+
+bool ListView::SetColumnWidth(int index, int width) const {
+    return SendMessageW(handle_, LVM_SETCOLUMNWIDTH, index, MAKELPARAM(width, 0)) != 0;
+}
+
 int ListView::StringWidth(std::string_view text) const {
     const std::wstring wide = win32::Wide(text);
     return static_cast<int>(SendMessageW(handle_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(wide.c_str())));

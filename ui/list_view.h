@@ -19,6 +19,9 @@ public:
     int InsertColumn(int index, std::string_view title, int width) const;
     int ColumnCount() const;
     std::string ColumnTitle(int index) const;
+    // A column's width in pixels; 0 when there is no such column.
+    int ColumnWidth(int index) const;
+    bool SetColumnWidth(int index, int width) const;
     // The pixel width of `text` in the control's font.
     int StringWidth(std::string_view text) const;
     void SetImageList(HIMAGELIST images, int which) const;

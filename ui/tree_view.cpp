@@ -60,6 +60,14 @@ void TreeView::SetImageList(HIMAGELIST images) const {
     SendMessageW(handle_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
 }
 
+bool TreeView::SetItemImage(HTREEITEM item, int image) const {
+    TVITEMW change{};
+    change.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    change.hItem = item;
+    change.iImage = change.iSelectedImage = image;
+    return SendMessageW(handle_, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change)) != 0;
+}
+
 bool TreeView::ItemRect(HTREEITEM item, RECT& rect) const {
     // TVM_GETITEMRECT takes the item in the rectangle it fills.
     static_assert(sizeof item <= sizeof rect);

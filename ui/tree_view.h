@@ -32,6 +32,8 @@ public:
     // The item at `client` (client coordinates) and the TVHT_ flags of the spot.
     HTREEITEM HitTest(POINT client, UINT& flags) const;
     void SetImageList(HIMAGELIST images) const;
+    // The picture of `item`, selected or not.
+    bool SetItemImage(HTREEITEM item, int image) const;
     bool ItemRect(HTREEITEM item, RECT& rect) const;
 
 private:

@@ -14,6 +14,8 @@
 // Tree images: the computer list root (three networked computers) and one computer.
 #define IDB_TREE_ROOT 133
 #define IDB_TREE_COMPUTER 134
+// The computer whose last run failed.
+#define IDB_TREE_COMPUTER_FAILED 157
 // Event images: error, information, warning, audit success, audit failure.
 #define IDB_EVENT_ERROR 141
 #define IDB_EVENT_INFORMATION 142
@@ -71,6 +73,8 @@
 // Result dialog: the report and its copy button.
 #define IDC_REPORT 1000
 #define IDC_COPY 1044
+// The summary of the run per computer, above the report.
+#define IDC_RESULT_SUMMARY 1047
 // Event detail dialog: the fields and the step buttons.
 #define IDC_DETAIL_MESSAGE 1000
 #define IDC_DETAIL_COMPUTER 1026

@@ -19,7 +19,7 @@ std::string Description() {
            "  systemroot C:\\WINDOWS\n"
            "  log System\n"
            "    event -2h error Disk 7 \"disk one\"\n"
-           "    event -1h information Tcpip 4201 \"lan\"\n"
+           "    event -1h information \"Service Control Manager\" 4201 \"lan\"\n"
            "  log Application\n"
            "    event -30m warning App 1 \"warn\"\n"
            "computer PC2\n"
@@ -38,6 +38,21 @@ HWND OpenDetail(App& app, int row) {
 }
 
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+// Whether the whole text of field `id` shows: its last character (past
+// the time's trailing blanks) ends inside the field.
+bool ShowsWhole(HWND dialog, int id) {
+    std::wstring text = Wide(ControlText(dialog, id));
+    while (!text.empty() && text.back() == L' ') text.pop_back();
+    if (text.size() < 2) return true;
+    HWND field = GetDlgItem(dialog, id);
+    const auto x = [&](std::size_t at) {
+        return static_cast<short>(LOWORD(SendMessageW(field, EM_POSFROMCHAR, static_cast<WPARAM>(at), 0)));
+    };
+    const int last = x(text.size() - 1), width = last - x(text.size() - 2);
+    RECT client{};
+    return GetClientRect(field, &client) && last + width <= client.right;
+}
 
 TEST(EventDetail, StepsMoveTheSelectionAndFollowTheSortedOrder) {
     TestNetwork net(Description());
@@ -86,6 +101,11 @@ TEST(EventDetail, StepsMoveTheSelectionAndFollowTheSortedOrder) {
     ASSERT_NE(detail, nullptr);
     EXPECT_FALSE(Enabled(detail, IDC_DETAIL_PREVIOUS));
     EXPECT_TRUE(Enabled(detail, IDC_DETAIL_NEXT));
+    // Its source, "Service Control Manager", and every other field show whole.
+    EXPECT_EQ(ControlText(detail, IDC_DETAIL_SOURCE), "Service Control Manager");
+    for (const int field : {IDC_DETAIL_TYPE, IDC_DETAIL_TIME, IDC_DETAIL_SOURCE, IDC_DETAIL_COMPUTER, IDC_DETAIL_LOG,
+                            IDC_DETAIL_EVENT_ID})
+        EXPECT_TRUE(ShowsWhole(detail, field)) << field << ": " << ControlText(detail, field);
     app.ClickButton(detail, IDCANCEL);
     ASSERT_TRUE(app.WaitForNoDialog());
 
@@ -159,7 +179,7 @@ TEST(DebugTrace, EachRunWritesItsOwnTraceFile) {
     ASSERT_TRUE(app.WaitForNoDialog());
     // No source has a registry key: the fallback text, then the record's end.
     const std::string first = ReadFile(folder / "quorvin.log");
-    EXPECT_EQ(first.rfind("InsertEventMessage5(Tcpip)\r\nPoint 5\r\nInsertEventMessage5(Disk)\r\nPoint 5\r\n", 0), 0u)
+    EXPECT_EQ(first.rfind("InsertEventMessage5(Service Control Manager)\r\nPoint 5\r\nInsertEventMessage5(Disk)\r\nPoint 5\r\n", 0), 0u)
         << first;
     EXPECT_TRUE(EndsWith(first, "InsertEventMessage5(App)\r\nPoint 5\r\n")) << first;
 
@@ -175,7 +195,7 @@ TEST(DebugTrace, EachRunWritesItsOwnTraceFile) {
     app.ClickButton(result, IDOK);
     ASSERT_TRUE(app.WaitForNoDialog());
     EXPECT_EQ(ReadFile(folder / "quorvin.log"),
-              "InsertEventMessage5(Tcpip)\r\nPoint 5\r\nInsertEventMessage5(Disk)\r\nPoint 5\r\n");
+              "InsertEventMessage5(Service Control Manager)\r\nPoint 5\r\nInsertEventMessage5(Disk)\r\nPoint 5\r\n");
     EXPECT_EQ(app.Close(), 0);
     ASSERT_TRUE(settings::Delete());
 }

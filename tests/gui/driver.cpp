@@ -315,6 +315,17 @@ long App::Close() {
 
 // ---- tree
 
+int App::TreeItemImage(HTREEITEM item) const {
+    RemoteMemory memory(program_.ProcessHandle(), sizeof(TVITEMW));
+    TVITEMW query{};
+    query.mask = TVIF_HANDLE | TVIF_IMAGE;
+    query.hItem = item;
+    memory.Write(0, &query, sizeof query);
+    if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.Address()))) return -1;
+    memory.Read(0, &query, sizeof query);
+    return query.iImage;
+}
+
 std::string App::TreeItemText(HTREEITEM item) const {
     RemoteMemory memory(program_.ProcessHandle(), sizeof(TVITEMW) + 2048);
     TVITEMW query{};

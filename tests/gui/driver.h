@@ -122,6 +122,8 @@ public:
     // ---- tree
     std::vector<std::string> TreeNames() const;  // entries under the root
     std::string TreeItemText(HTREEITEM item) const;
+    // The item's picture (TVIF_IMAGE); -1 when it cannot be read.
+    int TreeItemImage(HTREEITEM item) const;
     HTREEITEM Root() const;
     HTREEITEM Entry(int index) const;  // null when there is none
     HTREEITEM TreeSelection() const;

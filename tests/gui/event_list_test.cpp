@@ -8,6 +8,7 @@
 #include "gui/resources/resource.h"
 
 #include <ctime>
+#include <thread>
 
 using namespace quorvin::gui_test;
 
@@ -480,6 +481,100 @@ TEST(EventList, EveryWayOfClosingAsksOnlyWhileRowsAreUnsaved) {
     ASSERT_NE(question, nullptr);
     last.ClickButton(question, IDNO);
     EXPECT_EQ(last.Process().WaitForExit(), 0);
+}
+
+// WM_QUERYENDSESSION as a log-off sends it, from another thread: the
+// program may answer only after a question of its own.
+class SessionQuery {
+public:
+    explicit SessionQuery(HWND frame)
+        : thread_([this, frame] {
+              DWORD_PTR answer = 0;
+              sent_ = SendMessageTimeoutW(frame, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
+              answer_ = answer;
+          }) {}
+    // True when the program answered that the session may end.
+    bool MayEnd() {
+        thread_.join();
+        return sent_ && answer_ != FALSE;
+    }
+
+private:
+    bool sent_ = false;
+    DWORD_PTR answer_ = 0;
+    std::thread thread_;
+};
+
+RECT NormalPlace(HWND frame) {
+    WINDOWPLACEMENT place{};
+    place.length = sizeof place;
+    GetWindowPlacement(frame, &place);
+    return place.rcNormalPosition;
+}
+
+TEST(EventList, TheEndOfTheSessionAsksWhileRowsAreUnsavedAndTheWindowKeepsItsPlace) {
+    ASSERT_TRUE(FreshSettings(nullptr));
+    RECT placed{};
+    {
+        App app;
+        ASSERT_READY(app);
+        AddRows(app, SampleRows());
+        ASSERT_TRUE(SetWindowPos(app.frame, nullptr, 40, 50, 900, 640, SWP_NOZORDER | SWP_NOACTIVATE));
+        ASSERT_TRUE(SendMessageW(app.list, LVM_SETCOLUMNWIDTH, 5, MAKELPARAM(211, 0)));
+        placed = NormalPlace(app.frame);
+        // Unsaved rows: the exit question; Cancel keeps the session, No lets it end.
+        for (const int answer : {IDCANCEL, IDNO}) {
+            SessionQuery query(app.frame);
+            HWND question = app.WaitForDialog("確認");
+            ASSERT_NE(question, nullptr);
+            EXPECT_EQ(app.DialogText(question), "結果を保存しますか。");
+            app.ClickButton(question, answer);
+            EXPECT_EQ(query.MayEnd(), answer == IDNO);
+        }
+        // The session ends: the settings are written then, the exit may never come.
+        SendMessageW(app.frame, WM_ENDSESSION, TRUE, 0);
+        std::string place, widths;
+        ASSERT_TRUE(settings::ReadString("MainWindowPlace", place));
+        EXPECT_EQ(place, std::to_string(placed.left) + "," + std::to_string(placed.top) + "," +
+                             std::to_string(placed.right) + "," + std::to_string(placed.bottom) + ",0");
+        ASSERT_TRUE(settings::ReadString("ListColumnWidths", widths));
+        EXPECT_NE(widths.find(",211,"), std::string::npos) << widths;
+        app.Close();
+    }
+    {
+        // Back where it was; maximized now, which the next start keeps too.
+        App app;
+        ASSERT_READY(app);
+        const RECT again = NormalPlace(app.frame);
+        EXPECT_TRUE(EqualRect(&again, &placed));
+        EXPECT_EQ(app.ColumnWidth(5), 211);
+        // Nothing unsaved: the session ends without a question.
+        SessionQuery query(app.frame);
+        EXPECT_TRUE(query.MayEnd());
+        ShowWindow(app.frame, SW_MAXIMIZE);
+        app.Close();
+    }
+    {
+        App app;
+        ASSERT_READY(app);
+        EXPECT_TRUE(IsZoomed(app.frame));
+        // Restored, it takes its normal place (Wine's GetWindowPlacement of
+        // another process's maximized window gives its present rectangle).
+        ShowWindow(app.frame, SW_RESTORE);
+        RECT restored{};
+        ASSERT_TRUE(GetWindowRect(app.frame, &restored));
+        EXPECT_TRUE(EqualRect(&restored, &placed));
+        app.Close();
+    }
+    // A place on a monitor that is gone comes back onto the screen whole.
+    ASSERT_TRUE(settings::SetString("MainWindowPlace", "-5000,-4000,-4100,-3360,0"));
+    App app;
+    ASSERT_READY(app);
+    RECT shown{}, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, both{};
+    ASSERT_TRUE(GetWindowRect(app.frame, &shown));
+    EXPECT_TRUE(IntersectRect(&both, &shown, &screen) && EqualRect(&both, &shown));
+    EXPECT_EQ(shown.right - shown.left, 900);
+    app.Close();
 }
 
 }  // namespace

@@ -76,14 +76,22 @@ inline std::string WaitForReport(App& app, HWND& result, DWORD timeoutMs = 30000
     return result ? ControlText(result, IDC_REPORT) : std::string();
 }
 
+// Starts a run with the job as it stands and waits for its result dialog,
+// which stays open; null when either dialog did not come.
+inline HWND RunToResult(App& app, std::string& report, DWORD timeoutMs = 30000) {
+    HWND start = OpenStartDialog(app);
+    if (!start) return nullptr;
+    app.ClickButton(start, IDOK);
+    HWND result = nullptr;
+    report = WaitForReport(app, result, timeoutMs);
+    return result;
+}
+
 // Starts a run with the job as it stands, waits for its result dialog and
 // closes it; the report.
 inline std::string CompleteRun(App& app) {
-    HWND start = OpenStartDialog(app);
-    if (!start) return "<no start dialog>";
-    app.ClickButton(start, IDOK);
-    HWND result = nullptr;
-    const std::string report = WaitForReport(app, result);
+    std::string report;
+    HWND result = RunToResult(app, report);
     if (!result) return "<no result dialog>";
     app.ClickButton(result, IDOK);
     app.WaitForNoDialog();

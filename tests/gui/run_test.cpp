@@ -101,6 +101,57 @@ TEST(Run, CompleteRunOverTwoComputersFillsTheListAndTheReport) {
     EXPECT_EQ(app.Process().WaitForExit(), 0);
 }
 
+TEST(Run, TheResultSummaryPutsFailedComputersFirstAndTheTreeMarksThemUntilTheNextRun) {
+    TestNetwork net(std::string(kTwoComputers) + "computer PC3\n  services eventlog=off\n");
+    ASSERT_TRUE(net.Ok()) << net.Error();
+    ASSERT_TRUE(FreshSettings("PC1;PC2;PC3;"));
+    App app(net.Arguments());
+    ASSERT_READY(app);
+    std::string report;
+    HWND result = RunToResult(app, report);
+    ASSERT_NE(result, nullptr);
+
+    // Above the report, one row per computer: PC3, which is off, first.
+    HWND summary = GetDlgItem(result, IDC_RESULT_SUMMARY);
+    ASSERT_NE(summary, nullptr);
+    EXPECT_TRUE(IsWindowVisible(summary));
+    ASSERT_EQ(app.RowCount(summary), 3);
+    EXPECT_EQ(app.ColumnTitle(2, summary), "失敗したﾛｸﾞ");
+    EXPECT_EQ(app.Cell(0, 0, summary) + "|" + app.Cell(0, 1, summary) + "|" + app.Cell(0, 2, summary),
+              "PC3|0|ｼｽﾃﾑ、ｾｷｭﾘﾃｨ、ｱﾌﾟﾘｹｰｼｮﾝ");
+    EXPECT_EQ(app.Cell(0, 3, summary).rfind("ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。 ", 0), 0u) << app.Cell(0, 3, summary);
+    EXPECT_EQ(app.Cell(1, 0, summary) + "|" + app.Cell(1, 1, summary) + "|" + app.Cell(1, 2, summary), "PC1|4|");
+    EXPECT_EQ(app.Cell(2, 0, summary) + "|" + app.Cell(2, 1, summary), "PC2|1");
+    EXPECT_TRUE(Contains(report, "失敗:(PC3)ｼｽﾃﾑﾛｸﾞの取得に失敗しました。\r\n")) << report;
+
+    // The dialog is resizable: a larger one gives the report the room.
+    EXPECT_TRUE(GetWindowLongW(result, GWL_STYLE) & WS_THICKFRAME);
+    RECT before{}, after{}, dialog{};
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(result, IDC_REPORT), &before));
+    ASSERT_TRUE(GetWindowRect(result, &dialog));
+    ASSERT_TRUE(SetWindowPos(result, nullptr, 0, 0, dialog.right - dialog.left + 200, dialog.bottom - dialog.top + 150,
+                             SWP_NOMOVE | SWP_NOZORDER));
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(result, IDC_REPORT), &after));
+    EXPECT_EQ(after.right - after.left, before.right - before.left + 200);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top + 150);
+    app.ClickButton(result, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    // The tree marks PC3 (picture 2) until the next run starts.
+    const auto images = [&] {
+        std::string pictures;
+        for (int entry = 0; entry < 3; ++entry) pictures += std::to_string(app.TreeItemImage(app.Entry(entry)));
+        return pictures;
+    };
+    EXPECT_EQ(images(), "112");
+    HWND start = OpenStartDialog(app);
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(images(), "111");
+    app.ClickButton(start, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    EXPECT_EQ(app.Close(), 0);
+}
+
 TEST(Run, OneComputerPositionsAndEmptyTreeRefusal) {
     TestNetwork net(kTwoComputers);
     ASSERT_TRUE(net.Ok()) << net.Error();
@@ -379,11 +430,8 @@ TEST(Run, CopyPutsTheWholeReportOnTheClipboard) {
     ASSERT_TRUE(FreshSettings("PC1;PC2;PC3;PC4;PC5;PC6;PC7;PC8;"));
     App app(net.Arguments());
     ASSERT_READY(app);
-    HWND start = OpenStartDialog(app);
-    ASSERT_NE(start, nullptr);
-    app.ClickButton(start, IDOK);
-    HWND result = nullptr;
-    const std::string report = WaitForReport(app, result);
+    std::string report;
+    HWND result = RunToResult(app, report);
     ASSERT_NE(result, nullptr);
     EXPECT_TRUE(EndsWith(report, "ﾄｰﾀﾙ：5件")) << report;
 

@@ -152,7 +152,7 @@ TEST(Screenshot, EveryDialog) {
     const std::wstring folder = Environment(L"QUORVIN_SCREENSHOT_DIALOGS");
     const std::wstring network = Environment(L"QUORVIN_SCREENSHOT_NETWORK");
     if (folder.empty() || network.empty()) GTEST_SKIP() << "QUORVIN_SCREENSHOT_DIALOGS or _NETWORK not set";
-    ASSERT_TRUE(FreshSettings("DC01;FS01;"));
+    ASSERT_TRUE(FreshSettings("DC01;FS01;PC03;"));
     App app(L"/network \"" + network + L"\"");
     ASSERT_READY(app);
     app.Settle();
@@ -200,8 +200,26 @@ TEST(Screenshot, EveryDialog) {
     app.ClickButton(dialog, IDOK);
     ASSERT_TRUE(app.WaitForNoDialog());
 
-    // The filter after a run: its dialog, then the list it leaves.
-    ASSERT_TRUE(EndsWith(CompleteRun(app), "件"));
+    // A run's result with PC03 off, the tree marking it, and one row in detail.
+    std::string report;
+    HWND result = RunToResult(app, report, 60000);
+    ASSERT_NE(result, nullptr);
+    ASSERT_TRUE(EndsWith(report, "件"));
+    HoldForPicture(folder, L"result-dialog", result);
+    app.ClickButton(result, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    HoldForPicture(folder, L"failed-computer", app.frame);
+    RECT row{};
+    ASSERT_TRUE(app.RowRect(1, row));
+    app.ClickList({row.left + 60, (row.top + row.bottom) / 2}, true);
+    dialog = app.WaitForDialog(kDetailTitle);
+    ASSERT_NE(dialog, nullptr);
+    HoldForPicture(folder, L"event-detail-dialog", dialog);
+    app.ClickButton(dialog, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
+    // The filter after the run: its dialog, then the list it leaves.
     app.KeyWithModifier(app.list, VK_CONTROL, 'F');
     dialog = app.WaitForDialog("絞り込み");
     ASSERT_NE(dialog, nullptr);

@@ -206,6 +206,16 @@ def tree_computer():
     return c
 
 
+def tree_computer_failed():
+    """The computer with a red cross over its lower right corner: its last run failed."""
+    c = tree_computer()
+    c.disc(11.5, 11.5, 4.6, DARKRED)
+    c.disc(11.5, 11.5, 3.8, RED)
+    c.line(10, 10, 13, 13, WHITE)
+    c.line(10, 13, 13, 10, WHITE)
+    return c
+
+
 def event_information():
     c = Canvas(16, 16, GREY)
     c.disc(7.5, 7.5, 7.6, NAVY)
@@ -440,6 +450,7 @@ def program_icon_16():
 def main():
     write_bmp(tree_root(), 'tree_root.bmp')
     write_bmp(tree_computer(), 'tree_computer.bmp')
+    write_bmp(tree_computer_failed(), 'tree_computer_failed.bmp')
     write_bmp(event_error(), 'event_error.bmp')
     write_bmp(event_information(), 'event_information.bmp')
     write_bmp(event_warning(), 'event_warning.bmp')

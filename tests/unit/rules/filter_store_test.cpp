@@ -1,10 +1,12 @@
 #include "rules/filter_store.h"
+#include "rules/window_store.h"
 
 #include <gtest/gtest.h>
 
 #include "support/fake_registry.h"
 
 using namespace quorvin::app;
+using quorvin::PixelRect;
 using namespace quorvin::views;
 using quorvin::testing::FakeHive;
 using quorvin::testing::FakeKey;
@@ -87,4 +89,42 @@ TEST(FilterStore, TheSummarySizeIsWrittenWhenChangedAndReadWhenSensible) {
     SaveSummarySize(root, {900, 20}, none, messages);
     EXPECT_EQ(LoadSummarySize(root), SummarySize());
     EXPECT_TRUE(messages.captions.empty());
+}
+
+TEST(FilterStore, TheMainWindowsLayoutSurvivesAndBadOrLostPlacesAreMended) {
+    FakeHive hive;
+    FakeKey root{hive, ""};
+    RecordedMessages messages;
+    const MainWindowLayout none = LoadMainWindowLayout(root);
+    EXPECT_EQ(none, MainWindowLayout());
+    SaveMainWindowLayout(root, none, none, messages);
+    EXPECT_TRUE(hive.written.empty());
+    MainWindowLayout left{true, {-1900, 40, -900, 700}, true, {20, 130, 80, 60, 90, 120, 50, 600}};
+    SaveMainWindowLayout(root, left, none, messages);
+    EXPECT_EQ(LoadMainWindowLayout(root), left);
+    hive.written.clear();
+    SaveMainWindowLayout(root, left, left, messages);
+    EXPECT_TRUE(hive.written.empty());
+    EXPECT_TRUE(messages.captions.empty());
+
+    // Texts that are no place or no widths are left out, each on its own.
+    for (const char* bad : {"", "1,2,3", "0,0,50,50,0", "0,0,800,600,2", "0,0,800,600,1,", "0,-,800,600,0",
+                            "0,0,99999999,600,0", "a,0,800,600,0"}) {
+        PixelRect rect;
+        bool maximized = false;
+        EXPECT_FALSE(ParsePlace(bad, rect, maximized)) << bad;
+    }
+    std::vector<int> widths;
+    EXPECT_FALSE(ParseWidths("20,,30", widths));
+    EXPECT_FALSE(ParseWidths("20,-5", widths));
+    EXPECT_TRUE(ParseWidths("0,20", widths));
+
+    // A window showing its caption stays; one off the monitor comes back
+    // onto it whole, one larger than it shrinks to it.
+    const PixelRect work{0, 0, 1280, 984};
+    EXPECT_EQ(BringOnto({100, 100, 900, 700}, work), (PixelRect{100, 100, 900, 700}));
+    EXPECT_EQ(BringOnto({1200, 100, 2000, 700}, work), (PixelRect{1200, 100, 2000, 700}));
+    EXPECT_EQ(BringOnto({-1900, 40, -900, 700}, work), (PixelRect{0, 40, 1000, 700}));
+    EXPECT_EQ(BringOnto({200, -300, 1000, 300}, work), (PixelRect{200, 0, 1000, 600}));
+    EXPECT_EQ(BringOnto({3000, 2000, 5000, 4000}, work), (PixelRect{0, 0, 1280, 984}));
 }
