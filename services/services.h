@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "formats/evtx/evtx.h"
 
 #ifdef _WIN32
 // <windows.h> maps FormatMessage and ExpandEnvironmentStrings to their A or
@@ -153,6 +154,60 @@ public:
     virtual Error LanGroup(std::string& group) = 0;
 };
 
+// ---- Channels (Windows Vista and later) -------------------------------------
+
+namespace error {
+constexpr Error kCallNotImplemented = 120;  // no channel service on this system
+constexpr Error kNoMoreItems = 259;
+constexpr Error kChannelNotFound = 15007;   // ERROR_EVT_CHANNEL_NOT_FOUND
+}  // namespace error
+
+// The events a query asks a channel for: those after a bookmark and from a
+// start time, both when both are given.
+struct ChannelQuery {
+    std::string channel;             // as Windows names it: "Microsoft-Windows-PowerShell/Operational"
+    std::uint64_t afterRecord = 0;   // the bookmark: record ids above it; 0: every record
+    std::int64_t since = 0;          // seconds since 1970 UTC of TimeCreated, at or after; 0 or less: any time
+};
+
+// The events a query found, newest first (falling record ids) as the
+// classic logs are read, so that a reader stops at its bookmark or start
+// time as it does there.
+class ChannelEvents {
+public:
+    virtual ~ChannelEvents() = default;
+    // EvtNext and EvtRender: the next events, at least one and at most
+    // `most`, parsed as formats/evtx reads a file's records, in place of
+    // what `events` held. 259 with no events once all have been given; any
+    // other failure ends the query.
+    virtual Error Next(std::size_t most, std::vector<evtx::Record>& events) = 0;
+};
+
+// The batch a reader asks for at a time.
+constexpr std::size_t kChannelBatch = 256;
+
+class ChannelSession {
+public:
+    virtual ~ChannelSession() = default;
+    // EvtQuery(channel, XPath of the query, reverse direction). 15007 when
+    // the computer has no such channel; another code when it cannot be read.
+    virtual Error Query(const ChannelQuery& query, std::unique_ptr<ChannelEvents>& events) = 0;
+};
+
+class ChannelService {
+public:
+    virtual ~ChannelService() = default;
+    // EvtOpenSession to "\\NAME", or this machine when `server` is empty.
+    // 1722 when the computer does not answer or its firewall keeps the
+    // service out, 5 when the account may not read its logs, 120 where the
+    // system has no channel service.
+    virtual Error OpenSession(const std::string& server, std::unique_ptr<ChannelSession>& session) = 0;
+};
+
+// A channel service that answers 120 to every call: the platform of a
+// system without one.
+ChannelService& NoChannels();
+
 // What the engine and the windows reach the network through.
 struct Platform {
     EventLogService& eventLog;
@@ -161,6 +216,7 @@ struct Platform {
     MessageService& messages;
     SystemService& system;
     BrowseService& browse;
+    ChannelService& channels = NoChannels();
 };
 
 }  // namespace quorvin::platform

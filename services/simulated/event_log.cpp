@@ -47,13 +47,10 @@ platform::Error EventLogs::Open(const std::string& server, const std::string& so
     log.reset();
     const std::string name = ServerName(server);
     const NetworkConfig& config = state_.config;
-    const int index = name.empty() ? config.localComputer : config.FindComputer(name);
+    int index = -1;
+    if (const platform::Error e = state_.Reach(name, index)) return e;
     if (index < 0) {
         // This machine without a folder of its own has logs without records.
-        if (!name.empty()) {
-            state_.Unreachable(index);
-            return error::kRpcServerUnavailable;
-        }
         log = std::make_unique<CountedLog>(backend::EmptyLog(), state_);
         return error::kSuccess;
     }

@@ -50,6 +50,20 @@ bool ParseOnOff(const IniEntry& entry, const std::string& file, bool& value, std
     return true;
 }
 
+bool ParseChannels(const IniEntry& entry, const std::string& file, ChannelAccess& value, std::string& error) {
+    if (Equal(entry.value, "on")) {
+        value = ChannelAccess::kOn;
+    } else if (Equal(entry.value, "auth")) {
+        value = ChannelAccess::kAuth;
+    } else if (Equal(entry.value, "off")) {
+        value = ChannelAccess::kOff;
+    } else {
+        error = Where(file, entry.line) + "channels=" + entry.value + ": expected on, auth or off";
+        return false;
+    }
+    return true;
+}
+
 // A wait in milliseconds: 0 to one hour.
 bool ParseMilliseconds(const IniEntry& entry, const std::string& file, int& value, std::string& error) {
     std::uint32_t ms = 0;
@@ -205,6 +219,8 @@ bool ParseComputerIni(std::string_view data, const std::string& file, ComputerCo
                     if (!ParseOnOff(entry, file, computer.eventLog, error)) return false;
                 } else if (Equal(entry.key, "registry")) {
                     if (!ParseOnOff(entry, file, computer.registry, error)) return false;
+                } else if (Equal(entry.key, "channels")) {
+                    if (!ParseChannels(entry, file, computer.channels, error)) return false;
                 } else if (Equal(entry.key, "shares")) {
                     if (Equal(entry.value, "on")) {
                         computer.shares = Shares::kOn;

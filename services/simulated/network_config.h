@@ -14,6 +14,11 @@ namespace quorvin::network {
 
 enum class Shares { kOn, kAuth, kOff };
 
+// [services] channels=: on, auth (a connection made with one of the
+// computer's accounts first, else 5), off (1722). Unset: on when the
+// computer's logs/ folder holds an .evtx file.
+enum class ChannelAccess { kUnset, kOn, kAuth, kOff };
+
 // A log that changes while it is read (computer.ini, [faults] LogChanges):
 // once `afterRecords` of its records have been handed out, newer records
 // overwrite the `count` oldest (wrapped), or the log is cleared and `count`
@@ -36,7 +41,7 @@ struct ServiceFault {
 
 // The [faults] of a computer.ini that make services fail in the middle of a run.
 struct MidRunFaults {
-    ServiceFault read;      // ReadFailsAfter: records handed out per opened log
+    ServiceFault read;      // ReadFailsAfter: records handed out per opened log or channel query
     ServiceFault registry;  // RegistryFailsAfter: calls per registry connection
     ServiceFault shares;    // SharesFailAfter: message file loads from its shares
 };
@@ -47,6 +52,7 @@ struct ComputerConfig {
     bool eventLog = true;
     bool registry = true;
     Shares shares = Shares::kOn;
+    ChannelAccess channels = ChannelAccess::kUnset;
     std::vector<std::pair<std::string, std::string>> accounts;  // user, password
     std::vector<std::string> addresses;                         // other names it answers to (IP addresses)
     Environment environment;                                    // used when it plays this machine

@@ -1,6 +1,6 @@
 #pragma once
-// Inside the simulated network: the state its six services share and the
-// services themselves, one file each (event_log.cpp, registry.cpp,
+// Inside the simulated network: the state its seven services share and the
+// services themselves, one file each (event_log.cpp, channels.cpp, registry.cpp,
 // connections.cpp, messages.cpp, system.cpp, browse.cpp). Only the files
 // of this folder include it.
 //
@@ -66,6 +66,16 @@ private:
     // The log file of computer `index`, which answers, as its file gives it.
     platform::Error OpenLog(int index, const std::string& source, std::unique_ptr<platform::EventLog>& log);
 
+    SimulatedNetwork::State& state_;
+};
+
+// The channels of Windows Vista and later: each computer's logs/*.evtx.
+class ChannelLogs final : public platform::ChannelService {
+public:
+    explicit ChannelLogs(SimulatedNetwork::State& state) : state_(state) {}
+    platform::Error OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) override;
+
+private:
     SimulatedNetwork::State& state_;
 };
 
@@ -182,6 +192,10 @@ struct SimulatedNetwork::State {
     // does not answer (-1: an unknown name). No wait when they are 0.
     void RoundTrip(int index) const;
     void Unreachable(int index) const;
+    // The computer a server name (ServerName's form) reaches: its index, or
+    // -1 for this machine without a folder of its own; 1722 after the
+    // unknown name's timeout.
+    platform::Error Reach(std::string_view name, int& index) const;
 
     // SimulatedNetwork::Traffic: one read of an event log that asked for
     // `size` bytes, one read of `bytes` from a file.
@@ -210,6 +224,7 @@ struct SimulatedNetwork::State {
     platform::FileMessageService messages{messageFiles, systemTable, platform::MessageLanguages{}};
     System system{*this};
     Browse browse{*this};
+    ChannelLogs channels{*this};
 };
 
 }  // namespace quorvin::network

@@ -102,6 +102,13 @@ void SimulatedNetwork::State::RoundTrip(int index) const { WaitMilliseconds(conf
 
 void SimulatedNetwork::State::Unreachable(int index) const { WaitMilliseconds(config.TimeoutOf(index)); }
 
+platform::Error SimulatedNetwork::State::Reach(std::string_view name, int& index) const {
+    index = name.empty() ? config.localComputer : config.FindComputer(name);
+    if (index >= 0 || name.empty()) return error::kSuccess;
+    Unreachable(index);
+    return error::kRpcServerUnavailable;
+}
+
 // ---- The network ----------------------------------------------------------------------
 
 std::unique_ptr<SimulatedNetwork> SimulatedNetwork::Open(const fs::path& folder, std::string& error) {
@@ -123,8 +130,8 @@ SimulatedNetwork::SimulatedNetwork(NetworkConfig config, const Options& options)
 SimulatedNetwork::~SimulatedNetwork() = default;
 
 platform::Platform SimulatedNetwork::Services() {
-    return platform::Platform{state_->eventLog, state_->registry, state_->connections,
-                              state_->messages, state_->system,   state_->browse};
+    return platform::Platform{state_->eventLog, state_->registry, state_->connections, state_->messages,
+                              state_->system,   state_->browse,   state_->channels};
 }
 
 void SimulatedNetwork::Reset() {

@@ -35,7 +35,7 @@ public:
     SimulatedNetwork(const SimulatedNetwork&) = delete;
     SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
 
-    // The six services; they live as long as this object.
+    // The seven services; they live as long as this object.
     platform::Platform Services();
 
     // Drops every connection made through the connection service and brings

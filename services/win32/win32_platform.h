@@ -28,6 +28,13 @@ public:
                          std::unique_ptr<platform::EventLog>& log) override;
 };
 
+// The channels of Windows Vista and later, through wevtapi.dll loaded at
+// run time; until then every session answers 120, as on a system without it.
+class ChannelService final : public platform::ChannelService {
+public:
+    platform::Error OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) override;
+};
+
 // RegConnectRegistryW / RegOpenKeyExW / RegCreateKeyExW / RegQueryValueExW /
 // RegSetValueExW / RegCloseKey. The empty machine is this machine's
 // HKEY_LOCAL_MACHINE itself: a predefined key, never closed.
@@ -106,7 +113,7 @@ public:
 // This machine's services, owned together.
 class Win32Platform {
 public:
-    platform::Platform Get() { return {eventLog_, registry_, connections_, messages_, system_, browse_}; }
+    platform::Platform Get() { return {eventLog_, registry_, connections_, messages_, system_, browse_, channels_}; }
 
 private:
     EventLogService eventLog_;
@@ -117,6 +124,7 @@ private:
     platform::FileMessageService messages_{messageFiles_, systemMessages_, MachineLanguages()};
     SystemService system_;
     BrowseService browse_;
+    ChannelService channels_;
 };
 
 }  // namespace quorvin::win32

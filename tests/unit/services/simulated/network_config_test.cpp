@@ -138,6 +138,7 @@ TEST(NetworkConfig, BrokenFilesNameFileAndLine) {
         {"[browse:D]\nX=5.0,0xZZ\n", nullptr, "type bits \"0xZZ\" are no number"},
         {"[browse:D]\nX=5.0,0x100000000\n", nullptr, "type bits \"0x100000000\" are no number"},
         {"", "[services]\nshares=maybe\n", "computer.ini line 2: shares=maybe: expected on, auth or off"},
+        {"", "[services]\nchannels=yes\n", "computer.ini line 2: channels=yes: expected on, auth or off"},
         {"", "[services]\neventlog=1\n", "computer.ini line 2: eventlog=1: expected on or off"},
         {"", "[services]\nbrowser=on\n", "computer.ini line 2: unknown key \"browser\" in [services]"},
         {"", "\n[os]\n", "computer.ini line 2: unknown section [os]"},
