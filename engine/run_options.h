@@ -6,6 +6,8 @@
 // the windows' own.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace quorvin::engine {
 
@@ -30,6 +32,10 @@ struct RunOptions {
     std::int32_t AnotherLoginName = 0;
     char Username[34] = {};
     char Password[32] = {};
+    // Channels of Windows Vista and later read after the three logs, in
+    // this order, named as Windows names them
+    // ("Microsoft-Windows-PowerShell/Operational"); empty: none.
+    std::vector<std::string> Channels;
 };
 
 // Computers a run collects at the same time: the default when nothing is

@@ -186,12 +186,39 @@ public:
 // The batch a reader asks for at a time.
 constexpr std::size_t kChannelBatch = 256;
 
+namespace error {
+constexpr Error kPublisherMetadataNotFound = 15002;  // ERROR_EVT_PUBLISHER_METADATA_NOT_FOUND
+constexpr Error kEvtMessageNotFound = 15027;         // ERROR_EVT_MESSAGE_NOT_FOUND
+constexpr Error kMessageIdNotFound = 15028;          // ERROR_EVT_MESSAGE_ID_NOT_FOUND
+constexpr Error kUnresolvedValueInsert = 15029;      // ERROR_EVT_UNRESOLVED_VALUE_INSERT
+constexpr Error kMessageLocaleNotFound = 15033;      // ERROR_EVT_MESSAGE_LOCALE_NOT_FOUND
+}  // namespace error
+
+// What EvtFormatMessage gives for one event on the computer that logged it:
+// the event's message and the names of its level, task, opcode, channel and
+// keywords, in UTF-16 as the system hands them. `error` is that of the
+// message (15002 when the computer has no metadata of the provider, 15027
+// or 15028 when it has no message for the event, 15033 when none in the
+// languages asked); the names are given whatever it is, empty when unknown.
+struct ChannelTexts {
+    Error error = error::kSuccess;
+    std::u16string message;
+    std::u16string level, task, opcode, channel;
+    std::vector<std::u16string> keywords;
+};
+
 class ChannelSession {
 public:
     virtual ~ChannelSession() = default;
     // EvtQuery(channel, XPath of the query, reverse direction). 15007 when
     // the computer has no such channel; another code when it cannot be read.
     virtual Error Query(const ChannelQuery& query, std::unique_ptr<ChannelEvents>& events) = 0;
+    // EvtOpenPublisherMetadata over the session (Japanese, 0x411, asked
+    // first, then the computer's own language) and EvtFormatMessage: the
+    // texts of `event`, a record this session's Query gave, as its
+    // computer renders them. Each provider's metadata is opened once per
+    // session.
+    virtual void Format(const evtx::Record& event, ChannelTexts& texts) = 0;
 };
 
 class ChannelService {

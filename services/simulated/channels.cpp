@@ -97,6 +97,10 @@ public:
         : state_(state), index_(index), logs_(std::move(logs)), distant_(distant) {}
 
     platform::Error Query(const platform::ChannelQuery& query, std::unique_ptr<platform::ChannelEvents>& events) override;
+    void Format(const evtx::Record&, platform::ChannelTexts& texts) override {
+        texts = platform::ChannelTexts{};
+        texts.error = error::kPublisherMetadataNotFound;
+    }
 
 private:
     SimulatedNetwork::State& state_;
