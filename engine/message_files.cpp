@@ -30,10 +30,6 @@ std::string SourceKeyPath(const std::string& logName, const std::string& source)
     return "SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + logName + "\\" + source;
 }
 
-std::string PublisherKeyPath(const std::string& providerGuid) {
-    return "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + providerGuid;
-}
-
 platform::Error ReadValueText(platform::RegistryKey& key, const std::string& name, std::string& text) {
     std::uint8_t buffer[kValueBuffer] = {};
     std::uint32_t type = 0;
@@ -46,26 +42,6 @@ platform::Error ReadValueText(platform::RegistryKey& key, const std::string& nam
     while (length < limit && buffer[length] != 0) ++length;
     text.assign(reinterpret_cast<const char*>(buffer), length);
     return platform::error::kSuccess;
-}
-
-bool ParameterNumber(const std::string& text, std::uint32_t& number) {
-    if (text.size() < 2 || text[0] != '%' || text[1] != '%') return false;
-    // strtol reads up to the first NUL; the C locale's white space comes first.
-    const char* p = text.c_str() + 2;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    // The magnitude, held only up to one past the limit of a 32-bit long.
-    constexpr std::int64_t kLimit = std::int64_t{1} << 31;
-    std::int64_t magnitude = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        if (magnitude <= kLimit) magnitude = magnitude * 10 + (*p - '0');
-    }
-    std::int64_t value = negative ? -magnitude : magnitude;
-    if (value > kLimit - 1) value = kLimit - 1;
-    if (value < -kLimit) value = -kLimit;
-    number = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
-    return true;
 }
 
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {

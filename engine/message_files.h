@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/messages/format_message.h"
+#include "services/publishers.h"
 #include "services/services.h"
 
 namespace quorvin::engine {
@@ -14,11 +16,9 @@ namespace quorvin::engine {
 // "SYSTEM\CurrentControlSet\Services\EventLog\<log>\<source>".
 std::string SourceKeyPath(const std::string& logName, const std::string& source);
 
-// "SOFTWARE\Microsoft\Windows\CurrentVersion\WINEVT\Publishers\<guid>": where
-// Windows Vista and later register a manifest-based provider by the
-// ProviderGuid its event source key names; its MessageFileName holds the
-// message table the manifest's texts were compiled into.
-std::string PublisherKeyPath(const std::string& providerGuid);
+// Where Windows Vista and later register a manifest-based provider by the
+// ProviderGuid its event source key names (services/publishers.h).
+using platform::PublisherKeyPath;
 
 // Reads a value as text, whatever its registry type, through a 1040-byte
 // buffer: a longer value fails with 234. The text ends at its first NUL.
@@ -44,12 +44,8 @@ std::string LastFileOfList(const std::string& list);
 // this machine (an empty computer) the name stays as it is.
 std::string MapToShare(const std::string& computer, const std::string& name);
 
-// The message number of a parameter string "%%1234": the text after the two
-// percent signs read as the Windows C library's strtol reads it (leading
-// white space, a sign, decimal digits; a 32-bit long that saturates at
-// its limits; 0 when no digit follows), taken as an unsigned 32-bit
-// number. False when the string does not start with "%%".
-bool ParameterNumber(const std::string& text, std::uint32_t& number);
+// The message number of a parameter string "%%1234" (formats/messages).
+using messages::ParameterNumber;
 
 // Replaces every exact occurrence of `from` by `to`.
 std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to);

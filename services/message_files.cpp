@@ -88,6 +88,11 @@ Error FileMessageService::FormatMessage(const MessageModule* module, std::uint32
     return system_.Format(id, arguments, text);
 }
 
+std::vector<const messages::MessageTable*> FileMessageService::TablesOf(const MessageModule* module) {
+    const auto* loaded = dynamic_cast<const FileModule*>(module);
+    return loaded != nullptr ? loaded->tables : std::vector<const messages::MessageTable*>{};
+}
+
 void FileMessageService::KeepFiles(bool keep, std::uint64_t budget) {
     std::lock_guard<std::mutex> lock(mutex_);
     keep_ = keep;

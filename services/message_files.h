@@ -86,6 +86,11 @@ public:
                         std::string& text) override;
     std::string SystemErrorText(Error code) override { return system_.ErrorText(code); }
 
+    // The tables a module this service loaded tries, in order (its language
+    // files, then its own); empty for a module of another service. They live
+    // as long as the module.
+    static std::vector<const messages::MessageTable*> TablesOf(const MessageModule* module);
+
     // Whether files read are kept (off: every load reads its files again),
     // and the bytes kept at most (the least recently used are dropped).
     void KeepFiles(bool keep, std::uint64_t budget);

@@ -147,4 +147,24 @@ std::string SystemErrorText(std::uint32_t code) {
     return ToCallerText(wide);
 }
 
+bool ParameterNumber(const std::string& text, std::uint32_t& number) {
+    if (text.size() < 2 || text[0] != '%' || text[1] != '%') return false;
+    // strtol reads up to the first NUL; the C locale's white space comes first.
+    const char* p = text.c_str() + 2;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    // The magnitude, held only up to one past the limit of a 32-bit long.
+    constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+    std::int64_t magnitude = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (magnitude <= kLimit) magnitude = magnitude * 10 + (*p - '0');
+    }
+    std::int64_t value = negative ? -magnitude : magnitude;
+    if (value > kLimit - 1) value = kLimit - 1;
+    if (value < -kLimit) value = -kLimit;
+    number = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+    return true;
+}
+
 }  // namespace quorvin::messages

@@ -63,6 +63,13 @@ platform::Error FormatMessageA(const std::vector<const MessageTable*>& modules, 
                                std::uint32_t id, const std::vector<std::string>* arguments, std::string& text,
                                bool* found = nullptr, const Locale& locale = Locale{});
 
+// The message number of a parameter string "%%1234": the text after the two
+// percent signs read as the Windows C library's strtol reads it (leading
+// white space, a sign, decimal digits; a 32-bit long that saturates at
+// its limits; 0 when no digit follows), taken as an unsigned 32-bit
+// number. False when the string does not start with "%%".
+bool ParameterNumber(const std::string& text, std::uint32_t& number);
+
 // FormatMessageA(ALLOCATE_BUFFER | FROM_SYSTEM | IGNORE_INSERTS, code, 1024):
 // the system text of an error code in CP932 as it comes (normally ending in
 // "\r\n", inserts left as "%1"); empty when the table has no text for it.

@@ -1,11 +1,11 @@
 // The resource-only image: headers, a section table with an optional .text
 // and the .rsrc section. The resource tree is laid out as
 //
-//   root (named "MUI" first, then id 11)
+//   root (the named types "MUI" and "WEVT_TEMPLATE" first, then id 11)
 //   [11 -> names directory (1) -> languages directory (each language)]
-//   ["MUI" -> names directory (1) -> languages directory (0)]
-//   the data entries of the tables, then the MUI resource's entry and name
-//   the tables' data (each at a multiple of 4), then the MUI resource's data
+//   [each named type -> names directory (1) -> its data entry (language 0)]
+//   the data entries of the tables, then each named type's entry and name
+//   the tables' data, then each named type's data (each at a multiple of 4)
 
 #include "formats/messages/resource_image.h"
 
@@ -22,12 +22,20 @@ constexpr std::size_t kFirstSection = 0x200;
 constexpr std::uint32_t kDirectoryFlag = 0x80000000u;
 constexpr std::uint16_t kMessageTableType = 11;
 
+// A resource of a named type, name 1, language neutral; offsets from the
+// start of .rsrc.
+struct NamedResource {
+    const char* type = nullptr;
+    const std::vector<std::uint8_t>* data = nullptr;
+    std::size_t typeDirectory = 0, namesDirectory = 0, dataEntry = 0, name = 0, at = 0;
+};
+
 // Offsets from the start of .rsrc of what the layout lists, beyond the
 // caller's layout.
 struct Places {
-    std::size_t muiTypeDirectory = 0, muiNamesDirectory = 0, muiDataEntry = 0, muiName = 0;
+    std::vector<NamedResource> named;  // in the order of their type names
     std::vector<std::size_t> dataAt;
-    std::size_t muiAt = 0, end = 0;
+    std::size_t end = 0;
 };
 
 class Writer {
@@ -55,7 +63,7 @@ private:
     void Headers();
     void Section(std::size_t at, const char* name, std::size_t virtualSize, std::uint32_t rva, std::size_t rawSize,
                  std::size_t rawOffset, std::uint32_t flags);
-    void MuiResource();
+    void Named(const NamedResource& r);
     void Tables(std::size_t rootEntry);
 
     const ResourceImageSpec& spec_;
@@ -64,32 +72,44 @@ private:
     std::vector<std::uint8_t> out_;
 };
 
+std::size_t NameLength(const char* name) {
+    std::size_t length = 0;
+    while (name[length] != 0) ++length;
+    return length;
+}
+
 void Writer::Lay() {
     const std::size_t n = spec_.tables.size();
-    const bool mui = !spec_.mui.empty();
-    std::size_t at = 16 + 8 * ((n ? 1 : 0) + (mui ? 1 : 0));
+    std::vector<NamedResource>& named = places_.named;
+    if (!spec_.mui.empty()) named.push_back({"MUI", &spec_.mui});
+    if (!spec_.manifest.empty()) named.push_back({"WEVT_TEMPLATE", &spec_.manifest});
+    std::size_t at = 16 + 8 * ((n ? 1 : 0) + named.size());
     if (n) {
         lay_.namesDirectory = at;
         lay_.languagesDirectory = at + 24;
         at += 24 + 16 + 8 * n;
     }
-    if (mui) {
-        places_.muiTypeDirectory = at;
-        places_.muiNamesDirectory = at + 24;
+    for (NamedResource& r : named) {
+        r.typeDirectory = at;
+        r.namesDirectory = at + 24;
         at += 48;
     }
     for (std::size_t i = 0; i < n; ++i, at += 16) lay_.dataEntries.push_back(at);
-    if (mui) {
-        places_.muiDataEntry = at;
-        places_.muiName = at + 16;
-        at += 24;
+    for (NamedResource& r : named) {
+        r.dataEntry = at;
+        r.name = at + 16;
+        at += 16 + static_cast<std::size_t>(bytes::RoundUp(2 + 2 * NameLength(r.type), 4));
     }
     for (const auto& table : spec_.tables) {
         places_.dataAt.push_back(at);
         at = static_cast<std::size_t>(bytes::RoundUp(at + table.second.size(), 4));
     }
-    places_.muiAt = at;
-    places_.end = at + spec_.mui.size();
+    for (NamedResource& r : named) {
+        r.at = at;
+        places_.end = at + r.data->size();
+        at = static_cast<std::size_t>(bytes::RoundUp(places_.end, 4));
+    }
+    if (named.empty()) places_.end = at;
 }
 
 void Writer::Section(std::size_t at, const char* name, std::size_t virtualSize, std::uint32_t rva,
@@ -136,16 +156,15 @@ void Writer::Headers() {
     Section(section, ".rsrc", places_.end, lay_.rsrcRva, out_.size() - lay_.rsrc, lay_.rsrc, 0x40000040);
 }
 
-void Writer::MuiResource() {
-    const Places& p = places_;
-    Directory(p.muiTypeDirectory, 0, 1);
-    Entry(p.muiTypeDirectory + 16, 1, kDirectoryFlag | p.muiNamesDirectory);
-    Directory(p.muiNamesDirectory, 0, 1);
-    Entry(p.muiNamesDirectory + 16, 0, p.muiDataEntry);  // language neutral
-    Data(p.muiDataEntry, p.muiAt, spec_.mui);
-    Put16(lay_.rsrc + p.muiName, 3);
-    for (std::size_t i = 0; i < 3; ++i) Put16(lay_.rsrc + p.muiName + 2 + 2 * i, static_cast<std::uint8_t>("MUI"[i]));
-    lay_.mui = lay_.rsrc + p.muiAt;
+void Writer::Named(const NamedResource& r) {
+    Directory(r.typeDirectory, 0, 1);
+    Entry(r.typeDirectory + 16, 1, kDirectoryFlag | r.namesDirectory);
+    Directory(r.namesDirectory, 0, 1);
+    Entry(r.namesDirectory + 16, 0, r.dataEntry);  // language neutral
+    Data(r.dataEntry, r.at, *r.data);
+    const std::size_t length = NameLength(r.type);
+    Put16(lay_.rsrc + r.name, static_cast<std::uint32_t>(length));
+    for (std::size_t i = 0; i < length; ++i) Put16(lay_.rsrc + r.name + 2 + 2 * i, static_cast<std::uint8_t>(r.type[i]));
 }
 
 void Writer::Tables(std::size_t rootEntry) {
@@ -162,7 +181,7 @@ void Writer::Tables(std::size_t rootEntry) {
 }
 
 std::vector<std::uint8_t> Writer::Write() {
-    std::size_t data = spec_.codeSize + spec_.mui.size();
+    std::size_t data = spec_.codeSize + spec_.mui.size() + spec_.manifest.size();
     for (const auto& table : spec_.tables) data += table.second.size();
     if (data > kLargestResourceImage || spec_.tables.size() > 0xFFFF) return {};
     lay_.rsrc = kFirstSection + static_cast<std::size_t>(bytes::RoundUp(spec_.codeSize, kFirstSection));
@@ -171,13 +190,15 @@ std::vector<std::uint8_t> Writer::Write() {
     out_.assign(lay_.rsrc + static_cast<std::size_t>(bytes::RoundUp(places_.end, kFirstSection)), 0);
     std::fill_n(out_.begin() + static_cast<std::ptrdiff_t>(kFirstSection), spec_.codeSize, 0xCC);
     Headers();
-    const bool mui = !spec_.mui.empty();
-    Directory(0, mui ? 1 : 0, spec_.tables.empty() ? 0 : 1);
-    if (mui) {
-        Entry(16, kDirectoryFlag | places_.muiName, kDirectoryFlag | places_.muiTypeDirectory);
-        MuiResource();
+    const std::size_t named = places_.named.size();
+    Directory(0, named, spec_.tables.empty() ? 0 : 1);
+    for (std::size_t i = 0; i < named; ++i) {
+        const NamedResource& r = places_.named[i];
+        Entry(16 + 8 * i, kDirectoryFlag | static_cast<std::uint32_t>(r.name), kDirectoryFlag | r.typeDirectory);
+        Named(r);
+        if (r.data == &spec_.mui) lay_.mui = lay_.rsrc + r.at;
     }
-    if (!spec_.tables.empty()) Tables(mui ? 24 : 16);
+    if (!spec_.tables.empty()) Tables(16 + 8 * named);
     return std::move(out_);
 }
 

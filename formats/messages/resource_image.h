@@ -1,6 +1,6 @@
 #pragma once
-// Writes a small resource-only PE DLL holding message tables and a MUI
-// resource: the message files of a simulated network (the network builder
+// Writes a small resource-only PE DLL holding message tables, a MUI
+// resource and a provider manifest: the message files of a simulated network (the network builder
 // splits a message DLL into a language-neutral file and its .mui language
 // files) and of tests. ReadMessageFile reads back what it writes.
 
@@ -13,11 +13,13 @@ namespace quorvin::messages {
 
 // What an image holds: RT_MESSAGETABLE / 1 / each language with its
 // MESSAGE_RESOURCE_DATA (no table when `tables` is empty), "MUI" / 1 /
-// neutral (0) with `mui` (none when empty), and before the resources a code
-// section of `codeSize` bytes of 0xCC (none when 0).
+// neutral (0) with `mui` and "WEVT_TEMPLATE" / 1 / neutral with `manifest`
+// (each none when empty), and before the resources a code section of
+// `codeSize` bytes of 0xCC (none when 0).
 struct ResourceImageSpec {
     std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> tables;
     std::vector<std::uint8_t> mui;
+    std::vector<std::uint8_t> manifest;
     std::size_t codeSize = 0;
     bool pe32plus = false;
 };

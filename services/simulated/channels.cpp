@@ -1,9 +1,11 @@
 // The channel service: each computer's logs/*.evtx as its channels, read
-// whole at each query as formats/evtx reads them.
+// whole at each query as formats/evtx reads them; an event's texts from the
+// publishers of the computer's registry.reg and its drives.
 
 #include "services/simulated/network_state.h"
 
 #include "formats/evtx/binxml.h"
+#include "services/publishers.h"
 
 #include <algorithm>
 
@@ -97,17 +99,35 @@ public:
         : state_(state), index_(index), logs_(std::move(logs)), distant_(distant) {}
 
     platform::Error Query(const platform::ChannelQuery& query, std::unique_ptr<platform::ChannelEvents>& events) override;
-    void Format(const evtx::Record&, platform::ChannelTexts& texts) override {
-        texts = platform::ChannelTexts{};
-        texts.error = error::kPublisherMetadataNotFound;
-    }
+    void Format(const evtx::Record& event, platform::ChannelTexts& texts) override;
 
 private:
     SimulatedNetwork::State& state_;
     int index_;
     fs::path logs_;
     bool distant_;
+    // The computer's publishers, made at the first event to format: the
+    // computer reads its own registry and files, whatever it shares.
+    std::shared_ptr<backend::Hive> hive_;
+    std::unique_ptr<platform::RegistryKey> machine_;
+    std::unique_ptr<ComputerFiles> files_;
+    std::unique_ptr<platform::PublisherCatalog> catalog_;
 };
+
+void Session::Format(const evtx::Record& event, platform::ChannelTexts& texts) {
+    if (distant_) state_.RoundTrip(index_);
+    if (!catalog_ && index_ >= 0 && state_.HiveOf(index_, hive_) == error::kSuccess) {
+        machine_ = backend::ReadOnlyRoot(hive_);
+        files_ = std::make_unique<ComputerFiles>(state_, index_);
+        catalog_ = std::make_unique<platform::PublisherCatalog>(*machine_, *files_);
+    }
+    if (catalog_) {
+        catalog_->Format(event, texts);
+        return;
+    }
+    texts = platform::ChannelTexts{};
+    texts.error = error::kPublisherMetadataNotFound;
+}
 
 platform::Error Session::Query(const platform::ChannelQuery& query, std::unique_ptr<platform::ChannelEvents>& events) {
     events.reset();

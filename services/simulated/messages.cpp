@@ -45,6 +45,35 @@ private:
     std::ifstream in_;
 };
 
+// The file `pieces` of drive `drive` of computer `index`. Through a share
+// (`parsed` a UNC path) the share is used and the file's reads fail once
+// the computer's shares are gone.
+platform::Error OpenOnDrive(SimulatedNetwork::State& state, int index, char drive, const WindowsPath& parsed,
+                            const std::vector<std::string>& pieces, std::unique_ptr<platform::OpenedFile>& file) {
+    const bool unc = parsed.kind == WindowsPath::Kind::kUnc;
+    const ComputerConfig& computer = state.config.computers[static_cast<std::size_t>(index)];
+    fs::path drives, root;
+    if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state.folders) ||
+        !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root, &state.folders))
+        return unc ? error::kBadNetName : error::kPathNotFound;
+    if (unc) state.UseShare(parsed.server, parsed.share);
+
+    std::vector<std::string> components;
+    if (const platform::Error e = NormalizeComponents(pieces, components)) return e;
+    fs::path found;
+    if (const platform::Error e = ResolveFile(root, components, found, &state.folders)) return e;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(found, ec);
+    if (ec) return error::kFileNotFound;
+    const auto written = fs::last_write_time(found, ec);
+    if (ec) return error::kFileNotFound;
+    const platform::FileStamp stamp{size, static_cast<std::uint64_t>(written.time_since_epoch().count())};
+    auto opened = std::make_unique<NetworkFile>(state, unc ? index : -1, stamp);
+    if (!opened->Open(found)) return error::kFileNotFound;
+    file = std::move(opened);
+    return error::kSuccess;
+}
+
 }  // namespace
 
 platform::Error MessageFiles::Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) {
@@ -84,28 +113,14 @@ platform::Error MessageFiles::Open(const std::string& path, std::unique_ptr<plat
     } else {
         return kModNotFound;
     }
+    return OpenOnDrive(state_, index, drive, parsed, pieces, file);
+}
 
-    const ComputerConfig& computer = config.computers[static_cast<std::size_t>(index)];
-    fs::path drives, root;
-    if (!FindEntry(computer.folder, "drives", EntryKind::kDirectory, drives, &state_.folders) ||
-        !FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, root, &state_.folders))
-        return parsed.kind == WindowsPath::Kind::kUnc ? error::kBadNetName : error::kPathNotFound;
-    if (parsed.kind == WindowsPath::Kind::kUnc) state_.UseShare(parsed.server, parsed.share);
-
-    std::vector<std::string> components;
-    if (const platform::Error e = NormalizeComponents(pieces, components)) return e;
-    fs::path found;
-    if (const platform::Error e = ResolveFile(root, components, found, &state_.folders)) return e;
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(found, ec);
-    if (ec) return error::kFileNotFound;
-    const auto written = fs::last_write_time(found, ec);
-    if (ec) return error::kFileNotFound;
-    const platform::FileStamp stamp{size, static_cast<std::uint64_t>(written.time_since_epoch().count())};
-    auto opened = std::make_unique<NetworkFile>(state_, parsed.kind == WindowsPath::Kind::kUnc ? index : -1, stamp);
-    if (!opened->Open(found)) return error::kFileNotFound;
-    file = std::move(opened);
-    return error::kSuccess;
+platform::Error ComputerFiles::Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) {
+    file.reset();
+    const WindowsPath parsed = ParseWindowsPath(path);
+    if (parsed.kind != WindowsPath::Kind::kDrive) return kModNotFound;
+    return OpenOnDrive(state_, index_, parsed.drive, parsed, parsed.components, file);
 }
 
 platform::Error SystemTable::Format(std::uint32_t id, const std::vector<std::string>* arguments, std::string& text) {

@@ -110,6 +110,18 @@ private:
     SimulatedNetwork::State& state_;
 };
 
+// The files of one computer as it opens them itself, by their drive paths
+// ("C:\Windows\...") on its own drives, no share between.
+class ComputerFiles final : public platform::FileAccess {
+public:
+    ComputerFiles(SimulatedNetwork::State& state, int index) : state_(state), index_(index) {}
+    platform::Error Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) override;
+
+private:
+    SimulatedNetwork::State& state_;
+    int index_;
+};
+
 // The system's messages: the built-in Japanese table.
 class SystemTable final : public platform::SystemMessages {
 public:

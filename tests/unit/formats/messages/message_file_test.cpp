@@ -286,8 +286,9 @@ namespace quorvin::messages {
 namespace {
 
 // What the writer writes, the reader reads back: each language's data byte
-// for byte where the layout says, the MUI resource field for field, in
-// PE32 and PE32+ with and without code before the resources.
+// for byte where the layout says, the MUI resource field for field, the
+// provider manifest byte for byte, in PE32 and PE32+ with and without code
+// and a manifest before and after the other resources.
 TEST(ResourceImage, ReadMessageFileReadsBackWhatItWrites) {
     ResourceImageSpec spec;
     spec.tables = {{0x0409, EncodeMessageData({{1, u"one\r\n"}, {2, u"two\r\n"}, {0x40001B7C, u"%1 is %2.\r\n"}})},
@@ -297,6 +298,7 @@ TEST(ResourceImage, ReadMessageFileReadsBackWhatItWrites) {
     for (const bool pe32plus : {false, true}) {
         spec.pe32plus = pe32plus;
         spec.codeSize = pe32plus ? 5000 : 0;
+        spec.manifest = pe32plus ? std::vector<std::uint8_t>{'C', 'R', 'I', 'M', 1, 2, 3} : std::vector<std::uint8_t>{};
         ResourceImageLayout layout;
         const std::vector<std::uint8_t> image = WriteResourceImage(spec, &layout);
         MessageFile file;
@@ -314,6 +316,10 @@ TEST(ResourceImage, ReadMessageFileReadsBackWhatItWrites) {
         EXPECT_EQ(file.mui.language, "ja-JP");
         EXPECT_TRUE(std::equal(spec.mui.begin(), spec.mui.end(), image.begin() + static_cast<std::ptrdiff_t>(layout.mui)));
         EXPECT_EQ(Answer(file.table, 0x40001B7C, 0x0409), "0||1||%1 is %2.\r\n");
+        MemorySource source(image.data(), image.size());
+        std::vector<std::uint8_t> manifest;
+        EXPECT_EQ(ReadManifestResource(source, manifest), pe32plus ? kOk : platform::error::kResourceTypeNotFound);
+        EXPECT_EQ(manifest, spec.manifest);
     }
     std::vector<std::uint8_t> data;
     EXPECT_EQ(MessageTable::FromTexts(0x0409, {{1, u"x"}}).Data(0x0411, data), error::kResourceLanguageNotFound);

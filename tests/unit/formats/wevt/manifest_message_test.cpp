@@ -10,13 +10,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/manifest_message.h"
+#include "formats/wevt/manifest_message.h"
 #include "formats/messages/format_message.h"
 #include "formats/messages/message_file.h"
 #include "support/wevt_test_util.h"
 #include "unit/formats/evtx/sample_log.h"
 
-namespace quorvin::engine {
+namespace quorvin::wevt {
 namespace {
 
 using messages::MessageTable;
@@ -72,6 +72,7 @@ TEST(ManifestMessage, ValueMapsBitMapsAndParameters) {
 // back: its values go into the message as the reader shows them.
 TEST(ManifestMessage, EveryValueTypeAsTheEvtxReaderGivesIt) {
     using namespace evtx::test;
+    using evtx::test::Element;
     std::vector<evtx::Node> data;
     std::vector<evtx::Value> values = SystemValues(1, 100);
     for (std::uint8_t t : wevt::test::EveryInType()) {
@@ -79,7 +80,7 @@ TEST(ManifestMessage, EveryValueTypeAsTheEvtxReaderGivesIt) {
         values.push_back(TypedValue(t, 1));
     }
     evtx::Template t;
-    t.guid = Guid(9);
+    t.guid = evtx::test::Guid(9);
     t.root = EventElement({Element(u"EventData", {}, std::move(data))});
     const std::vector<std::uint8_t> file = evtx::WriteFile({t}, {{1, 0, {0, values}}});
     evtx::FileReader reader(file.data(), file.size());
@@ -169,4 +170,4 @@ TEST(ManifestMessage, ModuleMadeByTheMessageCompiler) {
 }
 
 }  // namespace
-}  // namespace quorvin::engine
+}  // namespace quorvin::wevt

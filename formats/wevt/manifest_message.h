@@ -16,7 +16,7 @@
 #include "formats/messages/message_table.h"
 #include "formats/wevt/wevt.h"
 
-namespace quorvin::engine {
+namespace quorvin::wevt {
 
 namespace manifest_error {
 constexpr platform::Error kMessageNotFound = 15027;  // ERROR_EVT_MESSAGE_NOT_FOUND: no such event or message
@@ -66,4 +66,4 @@ std::u16string StandardLevel(std::uint64_t level);
 std::u16string StandardOpcode(std::uint64_t opcode);
 std::u16string StandardKeyword(std::uint64_t mask);
 
-}  // namespace quorvin::engine
+}  // namespace quorvin::wevt

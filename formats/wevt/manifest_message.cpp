@@ -4,12 +4,11 @@
 // call), and a name's own message is taken without inserts and without the
 // line break the message compiler ends it with.
 
-#include "engine/manifest_message.h"
+#include "formats/wevt/manifest_message.h"
 
-#include "engine/message_files.h"
 #include "formats/messages/format_message.h"
 
-namespace quorvin::engine {
+namespace quorvin::wevt {
 
 namespace {
 
@@ -92,7 +91,7 @@ std::u16string ParameterValue(const std::u16string& value, const ManifestTexts& 
     std::string ascii;
     for (char16_t c : value) ascii.push_back(c < 0x80 ? static_cast<char>(c) : '?');
     std::uint32_t number = 0;
-    if (!ParameterNumber(ascii, number)) return value;
+    if (!messages::ParameterNumber(ascii, number)) return value;
     std::u16string text = NameText(texts.parameters, texts.system, number, texts.locale);
     return text.empty() ? value : text;
 }
@@ -225,4 +224,4 @@ std::u16string StandardKeyword(std::uint64_t mask) {
     }
 }
 
-}  // namespace quorvin::engine
+}  // namespace quorvin::wevt
