@@ -544,6 +544,7 @@ int Collect(const CliOptions& o, app::AppSettings& settings, const computers::Co
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     engine::RunOptions options = run::RunOptionsFrom(settings);
+    options.Channels = o.channels;
     WipeBytes(settings.Password, sizeof settings.Password);
     engine::RunEnvironment environment{services, options, outputs.Report(), stopRequested, view, outputs.Trace(),
                                        [] {}};

@@ -45,6 +45,21 @@ std::string ParseLogs(const std::string& value, CliOptions& o) {
     return {};
 }
 
+// Channel names as Windows names them ("Microsoft-Windows-PowerShell/Operational").
+std::string ParseChannels(const std::string& value, CliOptions& o) {
+    for (const std::string& name : SplitCommas(value)) {
+        if (name.empty()) return "an empty channel name";
+        for (const char* classic : {"system", "security", "application"})
+            if (text::MbsICmp(name, classic) == 0) return "'" + name + "' is one of the logs: give it with --logs";
+        const std::string cp932 = text::Utf8ToCp932(name);
+        if (text::Cp932ToUtf8(cp932) != name) return "'" + name + "' holds a character that CP932 cannot";
+        for (const std::string& earlier : o.channels)
+            if (text::MbsICmp(earlier, cp932) == 0) return "'" + name + "' is named twice";
+        o.channels.push_back(cp932);
+    }
+    return {};
+}
+
 std::string ParseTypes(const std::string& value, CliOptions& o) {
     o.error = o.warning = o.information = o.success = o.failure = false;
     for (const std::string& name : SplitCommas(value)) {
@@ -69,6 +84,7 @@ constexpr ValueForm kValueForms[] = {
     {"--computer-list", "FILE"},
     {"--file", "FILE"},
     {"--logs", "system,security,application (one or more, separated by commas)"},
+    {"--channels", "NAME[,NAME...] (as Windows names them: Microsoft-Windows-PowerShell/Operational)"},
     {"--types", "error,warning,information,success,failure (one or more, separated by commas)"},
     {"--from", "YYYY-MM-DD"},
     {"--to", "YYYY-MM-DD"},
@@ -136,7 +152,7 @@ std::filesystem::path PathOf(const std::string& utf8) {
 const char* UsageText() {
     return "usage: quorvin-cli [--network DIR] (--computers NAME[,NAME...] | --computer-list FILE |\n"
            "                    --file FILE [--file FILE...])\n"
-           "                   [--logs system,security,application]\n"
+           "                   [--logs system,security,application] [--channels NAME[,NAME...]]\n"
            "                   [--types error,warning,information,success,failure]\n"
            "                   [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
            "                   [--user NAME [--password -|PASSWORD] | --credential NAME]\n"
@@ -160,6 +176,9 @@ std::string HelpText() {
            "                         for more files (no --network needed; with it, .evt records take\n"
            "                         their texts from its [local] computer)\n"
            "  --logs LIST            system, security, application (default: all three)\n"
+           "  --channels A,B         channels of Windows Vista and later, read after the logs, named\n"
+           "                         as Windows names them (Microsoft-Windows-PowerShell/Operational,\n"
+           "                         ForwardedEvents); a computer before Vista has the logs only\n"
            "  --types LIST           error, warning, information, success, failure (default: all)\n"
            "  --from DAY, --to DAY   YYYY-MM-DD, local time (default: from the oldest to the newest record)\n"
            "  --parallel N           computers collected at the same time, 1 to 64 (default 16)\n"
@@ -234,6 +253,8 @@ bool TakeCollectionOption(const std::string& option, const std::string& value, C
         o.files.push_back(PathOf(value));
     } else if (option == "--logs") {
         error = ParseLogs(value, o);
+    } else if (option == "--channels") {
+        error = ParseChannels(value, o);
     } else if (option == "--types") {
         error = ParseTypes(value, o);
     } else if (option == "--from" || option == "--to") {
@@ -311,6 +332,7 @@ std::string CheckTogether(CliOptions& o, const Reading& r) {
     if (!o.files.empty() && (r.haveComputers || r.haveList))
         return "give either --file or the computers (--computers, --computer-list)";
     if (!o.files.empty() && !o.state.empty()) return "--state follows the logs of computers, not --file";
+    if (!o.files.empty() && !o.channels.empty()) return "--channels reads the channels of computers, not --file";
     if (o.files.empty() && r.haveComputers == r.haveList) return "give either --computers or --computer-list";
     if (r.haveCsv && r.haveOut) return "give either --csv or --out";
     if (r.haveCsv && o.jsonLines) return "--csv writes CSV: give the JSON Lines file with --out";

@@ -21,6 +21,9 @@ struct CliOptions {
     std::filesystem::path computerList;        // a list file instead of --computers
     std::vector<std::filesystem::path> files;  // saved event log files instead of computers (--file)
     bool system = true, security = true, application = true;
+    // Channels of Windows Vista and later read after the logs (--channels),
+    // named as Windows names them, CP932.
+    std::vector<std::string> channels;
     bool error = true, warning = true, information = true, success = true, failure = true;
     std::optional<Date> from, to;
     std::optional<std::string> user;           // CP932

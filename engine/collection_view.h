@@ -60,9 +60,10 @@ struct EventRow {
 };
 
 // A place in a log: the newest record handed on from it, by its number and
-// the time it was written (a cleared log numbers from 1 again).
+// the time it was written (a cleared log numbers from 1 again). A channel's
+// place is its record id (64 bits) and the seconds of the event's creation.
 struct LogBookmark {
-    std::uint32_t recordNumber = 0;
+    std::uint64_t recordNumber = 0;
     std::uint32_t timeWritten = 0;
     bool operator==(const LogBookmark& o) const {
         return recordNumber == o.recordNumber && timeWritten == o.timeWritten;

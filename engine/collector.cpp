@@ -111,7 +111,8 @@ bool Collector::CollectComputer(const std::string& name, int progress, int items
     env_.view.SetProgressPosition(progress / 3 / items - 10);
     if (!ReadLogStep(name, "application", LogKind::Application, typeMask, s.Filter_Application)) return false;
     HoldStopCheck(false);
-    return !env_.stopRequested;
+    if (env_.stopRequested) return false;
+    return ReadChannels(name, typeMask);
 }
 
 // False when the log read was stopped by the user.

@@ -113,6 +113,19 @@ private:
     // of its stop checks: what follows the check is dropped, and the lines a
     // run of one computer after another writes there are written.
     bool Release(std::deque<HeldStep>& steps, const std::string& name);
+    // The channels of RunOptions::Channels, after the classic logs, in
+    // their order (engine/channel_run.cpp). False when it was stopped.
+    bool ReadChannels(const std::string& name, std::uint32_t typeMask);
+    bool ReadChannelStep(const std::string& name, const std::string& channel, std::uint32_t typeMask);
+    // Reads one channel newest first, as GetLog reads a log.
+    int GetChannel(const std::string& name, const std::string& channel, std::uint32_t typeMask, LogEnd& end);
+    // One query of GetChannel and its walk (`walk` its state between the two queries).
+    struct ChannelWalk;
+    int WalkChannel(const platform::ChannelQuery& query, ChannelWalk& walk, std::uint32_t typeMask);
+    // Whether this computer's Windows is older than Vista, by its registry's
+    // CurrentVersion; false when that cannot be told.
+    bool BeforeVista();
+    void AppendChannelRow(const evtx::Record& record, const std::string& timeText);
     // Where a run of one computer after another looks at the stop request:
     // before each record of a log (`inLog`) and between the logs. Held so
     // that the run hands out a stop at the same point (parallel runs only).
@@ -173,6 +186,14 @@ private:
     std::string computer_;  // "\\NAME"
     std::string name_;      // NAME
     std::string log_;
+    // The channel being read; empty while a classic log is.
+    std::string channel_;
+    // The channel session of the computer at hand, opened at its first
+    // channel: null with the open's failure.
+    std::unique_ptr<platform::ChannelSession> session_;
+    platform::Error sessionError_ = platform::error::kSuccess;
+    // The texts the session formats, their memory reused.
+    platform::ChannelTexts texts_;
     // The log is not known: each record's source tells it.
     bool anyLog_ = false;
     std::string systemDirectory_;

@@ -25,7 +25,8 @@ namespace quorvin::engine {
 // One call of a computer's collection to the report, the trace or the view.
 struct Collector::HeldStep {
     // kRecordCheck and kLogCheck: a stop check before a record (of the log
-    // `position` names as a LogKind) and between logs.
+    // `position` names as a LogKind, or of the channel `text` names) and
+    // between logs.
     // kLogStart and kLogEnd: a log's read begins and ends (`text` its name).
     enum class Kind { kReport, kTrace, kRow, kPosition, kRecordCheck, kLogCheck, kLogStart, kLogEnd } kind =
         Kind::kReport;
@@ -165,7 +166,19 @@ private:
                      TextBytes(facts->categoryText) + TextBytes(facts->userSid) +
                      HeapBytes(facts->strings.capacity() * sizeof(std::string));
             for (const std::string& text : facts->strings) bytes += TextBytes(text);
+            if (facts->xml) bytes += XmlBytes(*facts->xml);
         }
+        return bytes;
+    }
+    // An event of a channel: its fields' texts beside the row's.
+    static std::size_t XmlBytes(const XmlFacts& xml) {
+        std::size_t bytes = HeapBytes(sizeof(XmlFacts) + 16) + HeapBytes(xml.data.capacity() * sizeof(xml.data[0]));
+        for (const std::string* text :
+             {&xml.channel, &xml.provider, &xml.providerGuid, &xml.eventSourceName, &xml.computer, &xml.userSid,
+              &xml.timeCreated, &xml.level, &xml.task, &xml.opcode, &xml.keywords, &xml.version, &xml.qualifiers,
+              &xml.processId, &xml.threadId, &xml.activityId, &xml.relatedActivityId, &xml.message})
+            bytes += TextBytes(*text);
+        for (const auto& [name, value] : xml.data) bytes += TextBytes(name) + TextBytes(value);
         return bytes;
     }
     void Push(Step step) {
@@ -448,6 +461,7 @@ void Collector::HoldStopCheck(bool inLog) {
     HeldStep step;
     step.kind = inLog ? HeldStep::Kind::kRecordCheck : HeldStep::Kind::kLogCheck;
     step.position = static_cast<int>(logKind_);
+    if (inLog) step.text = channel_;
     held_->Add(std::move(step));
 }
 
@@ -476,7 +490,10 @@ bool Collector::Release(std::deque<HeldStep>& steps, const std::string& name) {
             case Kind::kRecordCheck:
                 if (!env_.stopRequested) break;
                 // The log read ends at this record: its end line, as a stopped log has.
-                report_.LogEnded(name, static_cast<LogKind>(step.position));
+                if (step.text.empty())
+                    report_.LogEnded(name, static_cast<LogKind>(step.position));
+                else
+                    report_.ChannelEnded(name, step.text);
                 return true;
             case Kind::kLogCheck:
                 if (env_.stopRequested) return true;

@@ -50,6 +50,18 @@ void Report::LogFailed(const std::string& n, LogKind log) {
     Append("失敗:(" + n + ")" + StartedName(log) + "の取得に失敗しました。\r\n");
 }
 
+void Report::ChannelStarted(const std::string& n, const std::string& channel) {
+    Append("確認:(" + n + ")" + channel + "の取得を開始します。\r\n");
+}
+
+void Report::ChannelEnded(const std::string& n, const std::string& channel) {
+    Append("確認:(" + n + ")" + channel + "の取得を終了しました。\r\n");
+}
+
+void Report::ChannelFailed(const std::string& n, const std::string& channel) {
+    Append("失敗:(" + n + ")" + channel + "の取得に失敗しました。\r\n");
+}
+
 void Report::Cancelled(const std::string& n) { Append("確認:(" + n + ")ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。\r\n"); }
 
 void Report::Total(std::uint32_t eventCount) {
@@ -147,7 +159,7 @@ void Report::LogReopened(const std::string& c, const std::string& l, const std::
            "読み込みを続けます。\r\n");
 }
 
-void Report::BookmarkGone(const std::string& c, const std::string& l, std::uint32_t number) {
+void Report::BookmarkGone(const std::string& c, const std::string& l, std::uint64_t number) {
     Append("情報 054:" + Fields(c, l) + "前回取得した最後のｲﾍﾞﾝﾄ(ﾚｺｰﾄﾞ番号 " + std::to_string(number) +
            ")がｲﾍﾞﾝﾄﾛｸﾞにありません。ｸﾘｱまたは上書きされました。開始日から取得します。\r\n");
 }
@@ -155,6 +167,16 @@ void Report::BookmarkGone(const std::string& c, const std::string& l, std::uint3
 void Report::EventsFileCutBack(const std::string& file, std::uint64_t removed) {
     Append("情報 055:[" + file + "]:前回の実行が途中で終了したため、その実行が追加した " + std::to_string(removed) +
            " ﾊﾞｲﾄをｲﾍﾞﾝﾄﾌｧｲﾙから削除しました。それらのｲﾍﾞﾝﾄは今回取得し直します。\r\n");
+}
+
+void Report::NoChannelService(const std::string& c) {
+    Append("注意 070:[" + c + "]:このｺﾝﾋﾟｭｰﾀのWindowsにはﾁｬﾈﾙを読む機能がありません。ﾁｬﾈﾙの取得には、"
+           "このｺﾝﾋﾟｭｰﾀが Windows Vista 以降である必要があります。ｼｽﾃﾑ・ｾｷｭﾘﾃｨ・ｱﾌﾟﾘｹｰｼｮﾝﾛｸﾞは取得します。\r\n");
+}
+
+void Report::ClassicLogsOnly(const std::string& c, const std::string& l) {
+    Append("注意 071:" + Fields(c, l) + "Windows Vista より前のｺﾝﾋﾟｭｰﾀのため、ﾁｬﾈﾙがありません。"
+           "ｼｽﾃﾑ・ｾｷｭﾘﾃｨ・ｱﾌﾟﾘｹｰｼｮﾝﾛｸﾞだけがあります。\r\n");
 }
 
 void Report::FileStarted(const std::string& f) { Append("確認:[" + f + "]ﾛｸﾞﾌｧｲﾙの読み込みを開始します。\r\n"); }

@@ -25,6 +25,11 @@ public:
     void LogEnded(const std::string& n, LogKind log);
     void LogFailed(const std::string& n, LogKind log);
     void Cancelled(const std::string& n);
+    // The same lines for a channel of Windows Vista and later, named as
+    // Windows names it ("Microsoft-Windows-PowerShell/Operational").
+    void ChannelStarted(const std::string& n, const std::string& channel);
+    void ChannelEnded(const std::string& n, const std::string& channel);
+    void ChannelFailed(const std::string& n, const std::string& channel);
     // The last line of a completed run, without a line break of its own.
     void Total(std::uint32_t eventCount);
 
@@ -59,11 +64,18 @@ public:
     // 054: the record the last run ended at (number `number`) is no longer
     // in the log: it was cleared or overwritten past it. The log is read
     // from the window's start.
-    void BookmarkGone(const std::string& c, const std::string& l, std::uint32_t number);
+    void BookmarkGone(const std::string& c, const std::string& l, std::uint64_t number);
     // 055: the events file `file` held `removed` bytes past the length the
     // state vouches for, added by a run that did not end; they were cut off
     // and their events are collected again.
     void EventsFileCutBack(const std::string& file, std::uint64_t removed);
+
+    // 070: this machine's Windows has no channel service (before Vista):
+    // the channels of computer C are not read, its classic logs are.
+    void NoChannelService(const std::string& c);
+    // 071: computer C runs a Windows before Vista, which has the classic
+    // logs only: channel L is not there to read.
+    void ClassicLogsOnly(const std::string& c, const std::string& l);
 
     // Lines of a saved event log file F (its name as the user gave it).
     void FileStarted(const std::string& f);
@@ -81,7 +93,11 @@ public:
 
 private:
     void Append(const std::string& line) { text_ += line; }
-    void Cause(const char* prefix, std::uint32_t error) { text_ += prefix + systemText_(error); }
+    // A code the system has no text for is named by its number, on a line of its own.
+    void Cause(const char* prefix, std::uint32_t error) {
+        const std::string text = systemText_(error);
+        text_ += prefix + (text.empty() ? "ｴﾗｰ ｺｰﾄﾞ " + std::to_string(error) + "\r\n" : text);
+    }
 
     std::string& text_;
     std::function<std::string(std::uint32_t)> systemText_;

@@ -55,7 +55,8 @@ std::string LogOfChannel(std::u16string_view channel) {
 
 std::string Utf8Of(const evtx::Record& record, Field field) { return evtx::Utf8(record.System(field)); }
 
-std::shared_ptr<const XmlFacts> FactsOf(const evtx::Record& record, std::uint32_t eventId) {
+std::shared_ptr<const XmlFacts> FactsOf(const evtx::Record& record, std::uint32_t eventId,
+                                        std::u16string_view message) {
     auto facts = std::make_shared<XmlFacts>();
     facts->channel = Utf8Of(record, Field::kChannel);
     facts->provider = Utf8Of(record, Field::kProviderName);
@@ -83,6 +84,10 @@ std::shared_ptr<const XmlFacts> FactsOf(const evtx::Record& record, std::uint32_
         facts->data.emplace_back(evtx::Utf8(record.Text(pair.name)), evtx::Utf8(record.Text(pair.value)));
         if (facts->data.size() > 1) strings += ",";
         strings += facts->data.back().second;
+    }
+    if (!message.empty()) {
+        facts->message = evtx::Utf8(message);
+        return facts;
     }
     // The list's text, its own words converted and the record's texts as they are.
     const std::string marker = "\x01";
@@ -137,7 +142,9 @@ std::int64_t XmlEventTime(const evtx::Record& record) {
     return static_cast<std::int64_t>(record.written / 10000000u) - 11644473600;
 }
 
-EventRow XmlEventRow(const evtx::Record& record, const std::string& timeText, bool withFacts) {
+EventRow XmlEventRow(const evtx::Record& record, const std::string& timeText, bool withFacts,
+                     std::u16string_view message) {
+    if (message.empty()) message = record.System(Field::kRenderedMessage);
     std::uint64_t id = 0;
     const std::uint32_t eventId = Number(record.System(Field::kEventId), id) ? static_cast<std::uint32_t>(id) : 0;
     const std::u16string_view sourceName = record.System(Field::kEventSourceName);
@@ -149,13 +156,14 @@ EventRow XmlEventRow(const evtx::Record& record, const std::string& timeText, bo
     }
     EventRow row = MakeEventRow(XmlEventType(record.System(Field::kLevel), record.System(Field::kKeywords)),
                                 "\\\\" + text::FromUtf16(record.System(Field::kComputer)), source,
-                                DescriptionNotFound(source, eventId, strings),
+                                message.empty() ? DescriptionNotFound(source, eventId, strings)
+                                                : text::FromUtf16(message),
                                 LogOfChannel(record.System(Field::kChannel)), timeText, eventId);
     if (withFacts) {
         auto facts = std::make_shared<EventFacts>();
         facts->eventId = eventId;
         facts->eventType = XmlEventType(record.System(Field::kLevel), record.System(Field::kKeywords));
-        facts->xml = FactsOf(record, eventId);
+        facts->xml = FactsOf(record, eventId, message);
         row.facts = std::move(facts);
     }
     return row;

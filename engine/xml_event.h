@@ -25,9 +25,12 @@ bool ParseXmlTime(std::u16string_view text, std::int64_t& seconds);
 std::int64_t XmlEventTime(const evtx::Record& record);
 
 // The row of one record, its time shown as `timeText`. Texts are converted
-// to CP932 for the list; the message is the text the list gives an event
-// whose description is not found, with the data values in order. With
-// `withFacts` the row carries the record's fields in UTF-8.
-EventRow XmlEventRow(const evtx::Record& record, const std::string& timeText, bool withFacts);
+// to CP932 for the list; the message is `message` when it is given (the
+// text the event's computer formats), else the text rendered into the
+// record (RenderingInfo, as forwarded events carry it), else the text the
+// list gives an event whose description is not found, with the data values
+// in order. With `withFacts` the row carries the record's fields in UTF-8.
+EventRow XmlEventRow(const evtx::Record& record, const std::string& timeText, bool withFacts,
+                     std::u16string_view message = {});
 
 }  // namespace quorvin::engine

@@ -16,13 +16,11 @@ constexpr int kVersion = 1;
 
 bool KnownLog(const std::string& log) { return log == "system" || log == "security" || log == "application"; }
 
-bool ReadNumber(const nlohmann::json& entry, const char* key, std::uint32_t& value) {
+bool ReadNumber(const nlohmann::json& entry, const char* key, std::uint64_t most, std::uint64_t& value) {
     const auto it = entry.find(key);
     if (it == entry.end() || !it->is_number_unsigned()) return false;
-    const std::uint64_t number = it->get<std::uint64_t>();
-    if (number > 0xFFFFFFFFu) return false;
-    value = static_cast<std::uint32_t>(number);
-    return true;
+    value = it->get<std::uint64_t>();
+    return value <= most;
 }
 
 // The name as it reads back from its readable form.
@@ -79,6 +77,37 @@ bool MayBeOtherBytes(const std::string& utf8) {
     return false;
 }
 
+// An entry's log: "log" for the three classic logs, "channel" for a
+// channel (any name; "/" and blanks are plain JSON text). A name that does
+// not read back from its readable form keeps its bytes in "channel_cp932".
+bool ReadLogName(const nlohmann::json& entry, StateEntry& read, std::string& error) {
+    const auto log = entry.find("log");
+    const auto channel = entry.find("channel");
+    if (log != entry.end() && channel == entry.end()) {
+        if (log->is_string() && KnownLog(log->get<std::string>())) {
+            read.log = log->get<std::string>();
+            return true;
+        }
+        error = "\"log\" is not system, security or application";
+        return false;
+    }
+    if (log != entry.end() || channel == entry.end() || !channel->is_string() || channel->get<std::string>().empty()) {
+        error = "neither a \"log\" nor a \"channel\" name";
+        return false;
+    }
+    read.log = text::Utf8ToCp932(channel->get<std::string>());
+    const auto bytes = entry.find("channel_cp932");
+    if (bytes != entry.end() && (!bytes->is_string() || !FromHex(bytes->get<std::string>(), read.log))) {
+        error = "\"channel_cp932\" is not the name's bytes in hexadecimal";
+        return false;
+    }
+    if (KnownLog(read.log)) {
+        error = "\"channel\" names a classic log: it is a \"log\"";
+        return false;
+    }
+    return true;
+}
+
 // One entry of "logs" into `read`; false with `error` (without its place).
 bool ReadEntry(const nlohmann::json& entry, StateEntry& read, std::string& error) {
     if (!entry.is_object()) {
@@ -87,21 +116,22 @@ bool ReadEntry(const nlohmann::json& entry, StateEntry& read, std::string& error
     }
     const auto computer = entry.find("computer");
     const auto bytes = entry.find("computer_cp932");
-    const auto log = entry.find("log");
     if (computer == entry.end() || !computer->is_string() || computer->get<std::string>().empty()) {
         error = "no \"computer\" name";
         return false;
     }
-    if (log == entry.end() || !log->is_string() || !KnownLog(log->get<std::string>())) {
-        error = "\"log\" is not system, security or application";
+    if (!ReadLogName(entry, read, error)) return false;
+    // A classic log numbers its records in 32 bits, a channel in 64.
+    const std::uint64_t most = KnownLog(read.log) ? 0xFFFFFFFFu : ~std::uint64_t{0};
+    std::uint64_t written = 0;
+    if (!ReadNumber(entry, "record", most, read.bookmark.recordNumber) ||
+        !ReadNumber(entry, "written", 0xFFFFFFFFu, written)) {
+        error = KnownLog(read.log) ? "\"record\" and \"written\" must be numbers from 0 to 4294967295"
+                                   : "\"record\" must be a number from 0 to 18446744073709551615 and \"written\" "
+                                     "one from 0 to 4294967295";
         return false;
     }
-    if (!ReadNumber(entry, "record", read.bookmark.recordNumber) ||
-        !ReadNumber(entry, "written", read.bookmark.timeWritten)) {
-        error = "\"record\" and \"written\" must be numbers from 0 to 4294967295";
-        return false;
-    }
-    read.log = log->get<std::string>();
+    read.bookmark.timeWritten = static_cast<std::uint32_t>(written);
     read.readableOnly = bytes == entry.end();
     if (read.readableOnly) {
         read.computer = text::Utf8ToCp932(computer->get<std::string>());
@@ -157,7 +187,13 @@ std::string WriteState(const CollectionState& state) {
         const std::string readable = text::Cp932ToUtf8Marked(entry.computer);
         j["computer"] = readable;
         if (!entry.readableOnly && text::Utf8ToCp932(readable) != entry.computer) j["computer_cp932"] = Hex(entry.computer);
-        j["log"] = entry.log;
+        if (KnownLog(entry.log)) {
+            j["log"] = entry.log;
+        } else {
+            const std::string channel = text::Cp932ToUtf8Marked(entry.log);
+            j["channel"] = channel;
+            if (text::Utf8ToCp932(channel) != entry.log) j["channel_cp932"] = Hex(entry.log);
+        }
         j["record"] = entry.bookmark.recordNumber;
         j["written"] = entry.bookmark.timeWritten;
         text += first ? "\n" : ",\n";

@@ -14,7 +14,9 @@ namespace quorvin::run {
 
 struct StateEntry {
     std::string computer;  // CP932, as the computer list names it
-    std::string log;       // "system", "security" or "application"
+    // "system", "security" or "application" ("log" in the file), or a
+    // channel as Windows names it, CP932 ("channel" in the file).
+    std::string log;
     engine::LogBookmark bookmark;
     // Read from an entry that kept only the readable name (UTF-8), which
     // some names do not survive: it stands for every name that reads as it
@@ -55,8 +57,9 @@ std::string WriteState(const CollectionState& state);
 // Reads a state file's text. False with `error` (UTF-8) saying what is
 // wrong and where: a file that is no JSON (with its line and column), of
 // another kind or version, a field of the wrong type, or an entry (by its
-// number) without a computer, with an unknown log, a record number or time
-// that is no 32-bit number, or a second entry for one computer and log.
+// number) without a computer, with an unknown log or an empty channel
+// name, a time or a classic log's record number that is no 32-bit number,
+// or a second entry for one computer and log.
 // An empty text is an empty state.
 bool ParseState(std::string_view text, CollectionState& state, std::string& error);
 

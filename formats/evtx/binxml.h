@@ -139,11 +139,13 @@ public:
     bool Cut() const { return cut_; }
 
 private:
-    // kItem: an element inside EventData or UserData.
-    enum class Area : std::uint8_t { kOther, kEvent, kSystem, kSystemChild, kEventData, kUserData, kItem };
+    // kItem: an element inside EventData or UserData. kSystemChild: an
+    // element of System, or of RenderingInfo (kRendering) with `rendered`.
+    enum class Area : std::uint8_t { kOther, kEvent, kSystem, kSystemChild, kEventData, kUserData, kItem, kRendering };
     struct Frame {
         Area area = Area::kOther;
         std::int8_t field = -1;      // the System field its content fills
+        bool rendered = false;       // a child of RenderingInfo
         bool leaf = true;            // no child element so far
         bool array = false;          // its content was an array: items_ has its items
         bool hasName = false;        // a Data element with a Name attribute

@@ -64,8 +64,14 @@ enum class Field : std::uint8_t {
     kChannel,
     kComputer,
     kUserId,             // Security UserID=
+    // What the computer that forwarded or saved the event rendered of it
+    // (RenderingInfo, beside System): the texts in its language.
+    kRenderedMessage,    // RenderingInfo Message
+    kRenderedLevel,      // RenderingInfo Level
+    kRenderedTask,       // RenderingInfo Task
+    kRenderedOpcode,     // RenderingInfo Opcode
 };
-constexpr std::size_t kFieldCount = 19;
+constexpr std::size_t kFieldCount = 23;
 
 // `length` UTF-16 units from `begin` in Record::text.
 struct TextRef {

@@ -43,6 +43,19 @@ constexpr Named kSystemFields[] = {
     {"Security", "UserID", Field::kUserId},
 };
 
+constexpr Named kRenderedFields[] = {
+    {"Message", {}, Field::kRenderedMessage},
+    {"Level", {}, Field::kRenderedLevel},
+    {"Task", {}, Field::kRenderedTask},
+    {"Opcode", {}, Field::kRenderedOpcode},
+};
+
+int RenderedField(NameView element) {
+    for (const Named& n : kRenderedFields)
+        if (element.Is(n.element)) return static_cast<int>(n.field);
+    return -1;
+}
+
 int SystemField(NameView element, const NameView* attribute) {
     for (const Named& n : kSystemFields) {
         if (!element.Is(n.element)) continue;
@@ -98,9 +111,17 @@ void RecordSink::Open(NameView name) {
     parent->leaf = false;
     switch (parent->area) {
     case Area::kEvent:
-        f.area = name.Is("System") ? Area::kSystem : name.Is("EventData") ? Area::kEventData
-                 : name.Is("UserData")                                    ? Area::kUserData
-                                                                         : Area::kOther;
+        f.area = name.Is("System")          ? Area::kSystem
+                 : name.Is("EventData")     ? Area::kEventData
+                 : name.Is("UserData")      ? Area::kUserData
+                 : name.Is("RenderingInfo") ? Area::kRendering
+                                            : Area::kOther;
+        break;
+    case Area::kRendering:
+        // A rendered text has the field's own element: System's Level is a number, this one a name.
+        f.area = Area::kSystemChild;
+        f.field = static_cast<std::int8_t>(RenderedField(name));
+        f.rendered = true;
         break;
     case Area::kSystem:
         f.area = Area::kSystemChild;
@@ -123,7 +144,7 @@ void RecordSink::Attribute(NameView name) {
     inAttribute_ = true;
     hasValue_ = false;
     attributeMark_ = Size();
-    attributeField_ = f->area == Area::kSystemChild ? SystemField(f->element, &name) : -1;
+    attributeField_ = f->area == Area::kSystemChild && !f->rendered ? SystemField(f->element, &name) : -1;
     dataName_ = f->dataIndex != 0 && name.Is("Name");
     capturing_ = attributeField_ >= 0 || dataName_;
 }

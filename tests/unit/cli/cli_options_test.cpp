@@ -31,7 +31,8 @@ TEST(CliOptions, DefaultsCollectEverythingFromBeginningToEnd) {
 TEST(CliOptions, ChoicesDatesAccountAndFiles) {
     const auto parsed = Parse({"--computer-list=list.txt", "--logs", "security", "--types=failure,success",
                                "--from", "2003-01-15", "--to", "2004-02-29", "--user", "admin", "--password", "pw",
-                               "--csv", "out.csv", "--report", "r.txt", "--trace", "t.log"});
+                               "--csv", "out.csv", "--report", "r.txt", "--trace", "t.log", "--channels",
+                               "Microsoft-Windows-PowerShell/Operational,Directory Service", "--channels=ForwardedEvents"});
     ASSERT_EQ(parsed.error, "");
     const auto& o = parsed.options;
     EXPECT_FALSE(o.system || o.application);
@@ -44,6 +45,8 @@ TEST(CliOptions, ChoicesDatesAccountAndFiles) {
     EXPECT_EQ(o.password, "pw");
     EXPECT_EQ(o.computerList, std::filesystem::path("list.txt"));
     EXPECT_EQ(o.trace, std::filesystem::path("t.log"));
+    EXPECT_EQ(o.channels, (std::vector<std::string>{"Microsoft-Windows-PowerShell/Operational", "Directory Service",
+                                                    "ForwardedEvents"}));
 }
 
 TEST(CliOptions, BadCommandLinesSayWhatIsWrong) {
@@ -54,6 +57,10 @@ TEST(CliOptions, BadCommandLinesSayWhatIsWrong) {
         {"--computers"},                                     // no value
         {"--computers", "a", "--colour", "red"},             // unknown option
         {"--computers", "a", "--logs", "system,kernel"},     // unknown log
+        {"--computers", "a", "--channels", "Setup,"},        // empty channel name
+        {"--computers", "a", "--channels", "System"},        // a log, not a channel
+        {"--computers", "a", "--channels", "Setup,setup"},   // twice
+        {"--file", "a.evtx", "--channels", "Setup"},
         {"--computers", "a", "--types", "info"},             // unknown type
         {"--computers", "a", "--from", "2023-02-29"},        // no such day
         {"--computers", "a", "--from", "2023-13-01"},
@@ -87,6 +94,7 @@ TEST(CliOptions, ValueErrorsNameTheOptionAndTheFormItTakes) {
         {"--computer-list", "", "FILE"},
         {"--file", "", "FILE"},
         {"--logs", "system,kernel", "system,security,application"},
+        {"--channels", "Setup,,Microsoft-Windows-PowerShell/Operational", "NAME[,NAME...]"},
         {"--types", "info", "error,warning,information,success,failure"},
         {"--from", "2023-02-29", "YYYY-MM-DD"},
         {"--to", "2027/01/01", "YYYY-MM-DD"},

@@ -172,6 +172,14 @@ Seen FromXml(const Xml& event) {
                     if (w.attribute == nullptr) s.system[static_cast<int>(w.field)] = field.text;
                     else if (field.attributes.count(w.attribute)) s.system[static_cast<int>(w.field)] = field.attributes.at(w.attribute);
                 }
+        } else if (part.name == "RenderingInfo") {
+            const std::pair<const char*, Field> rendered[] = {{"Message", Field::kRenderedMessage},
+                                                              {"Level", Field::kRenderedLevel},
+                                                              {"Task", Field::kRenderedTask},
+                                                              {"Opcode", Field::kRenderedOpcode}};
+            for (const Xml& field : part.children)
+                for (const auto& [name, f] : rendered)
+                    if (field.name == name) s.system[static_cast<int>(f)] = field.text;
         } else if (part.name == "EventData") {
             // An array's items repeat its element: they count as one place.
             int index = 0;
@@ -303,7 +311,9 @@ void ExpectSame(const std::vector<Seen>& oursAll, std::vector<Seen> theirsAll, T
     static const char* const kFieldNames[] = {"ProviderName", "ProviderGuid", "EventSourceName", "EventID", "Qualifiers",
                                               "Version", "Level", "Task", "Opcode", "Keywords", "TimeCreated",
                                               "EventRecordID", "ActivityID", "RelatedActivityID", "ProcessID",
-                                              "ThreadID", "Channel", "Computer", "UserID"};
+                                              "ThreadID", "Channel", "Computer", "UserID", "RenderedMessage",
+                                              "RenderedLevel", "RenderedTask", "RenderedOpcode"};
+    static_assert(sizeof kFieldNames / sizeof kFieldNames[0] == kFieldCount, "a name for every field");
     for (std::size_t i = 0; i < oursAll.size(); ++i) {
         Seen ours = oursAll[i];
         Seen& theirs = theirsAll[i];

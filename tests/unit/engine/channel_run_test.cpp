@@ -1,0 +1,251 @@
+// Channels read after the classic logs, over the simulated network: every
+// row is the reader's record of the channel's file, newest first; each way
+// a channel cannot be read is a report line the result dialog's summary
+// reads; a bookmark kept in the state file reads on from the last event
+// handed on, and after a clearing reads the channel again.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/cp932.h"
+#include "core/local_time.h"
+#include "engine/collector.h"
+#include "engine/event_row.h"
+#include "engine/xml_event.h"
+#include "fake_platform.h"
+#include "rules/collection_state.h"
+#include "rules/run_outcome.h"
+#include "services/simulated/simulated_network.h"
+#include "support/evtx_test_util.h"
+#include "support/temp_folder.h"
+
+namespace quorvin::engine::test {
+namespace {
+
+constexpr const char* kSysmon = "Microsoft-Windows-Sysmon/Operational";
+
+// Records `first`..`last` of a channel; `rendered`: each carries the text
+// its computer rendered (RenderingInfo), as forwarded events do.
+std::vector<std::uint8_t> ChannelFile(std::uint64_t first, std::uint64_t last, std::uint16_t eventId,
+                                      bool rendered = false, std::uint64_t timeShift = 0) {
+    using namespace evtx::test;
+    std::vector<evtx::Node> parts{Element(u"EventData", {}, {Element(u"Data", {{u"Name", {Text(u"Index")}}},
+                                                                     {Sub(kSystemValues, evtx::type::kUInt32)})})};
+    if (rendered)
+        parts.push_back(Element(u"RenderingInfo", {{u"Culture", {Text(u"ja-JP")}}},
+                                {Element(u"Message", {}, {Sub(kSystemValues + 1, evtx::type::kString)}),
+                                 Element(u"Level", {}, {Text(u"情報")}), Element(u"Task", {}, {Text(u"ﾛｸﾞｵﾝ")})}));
+    evtx::Template data;
+    data.root = EventElement(std::move(parts));
+    std::vector<evtx::WrittenRecord> records;
+    for (std::uint64_t n = first; n <= last; ++n) {
+        evtx::WrittenRecord record{n, 131124751716816408ull + n * 123456789ull, {0, SystemValues(n, eventId)}};
+        record.instance.values[kTimeCreated] =
+            Number(evtx::type::kFileTime, 131124751716816408ull + (n + timeShift) * 123456789ull, 8);
+        record.instance.values.push_back(Number(evtx::type::kUInt32, n, 4));
+        record.instance.values.push_back(String(u"アカウントがログオンしました。\r\n番号 " +
+                                                std::u16string(1, static_cast<char16_t>(u'0' + n % 10))));
+        records.push_back(std::move(record));
+    }
+    return evtx::WriteFile({data}, records);
+}
+
+// The rows a run gives the channel of `file` on `computer`: the reader's
+// records, newest first, as XmlEventRow makes them.
+std::vector<EventRow> ExpectedRows(const std::vector<std::uint8_t>& file, const std::string& computer,
+                                   const std::string& channel) {
+    evtx::FileReader reader(file.data(), file.size());
+    std::vector<evtx::Record> records;
+    evtx::Record record;
+    while (reader.Next(record)) records.push_back(record);
+    std::sort(records.begin(), records.end(), [](const evtx::Record& a, const evtx::Record& b) { return a.id > b.id; });
+    std::vector<EventRow> rows;
+    for (const evtx::Record& r : records) {
+        std::tm local{};
+        EXPECT_TRUE(app::ToLocalCalendar(XmlEventTime(r), local));
+        rows.push_back(XmlEventRow(r, TimeText(local), false));
+        rows.back().columns[3] = channel;
+        rows.back().columns[4] = computer;
+    }
+    return rows;
+}
+
+// A view that keeps the bookmarks complete reads leave, as the console does.
+class StateView : public RecordingView {
+public:
+    run::CollectionState state;
+    void LogEnded(const std::string& computer, const std::string& log, const LogEnd& end) override {
+        if (end.complete) state.Set(computer, log, end.bookmark);
+    }
+};
+
+class ChannelRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sysmon = ChannelFile(1, 700, 1);
+        forwarded = ChannelFile(40, 90, 4624, true);
+        temp.Write("network.ini", "[local]\ncomputer=ADMIN\n");
+        temp.Write("ADMIN/logs/System.evt", "");
+        temp.Write("PC1/logs/Microsoft-Windows-Sysmon%4Operational.evtx", sysmon);
+        temp.Write("PC1/logs/ForwardedEvents.evtx", forwarded);
+        temp.Write("PC2/computer.ini", "[services]\nchannels=off\n");
+        temp.Write("PC3/computer.ini", "[faults]\nReadFailsAfter=300,1726\n");
+        temp.Write("PC3/logs/Microsoft-Windows-Sysmon%4Operational.evtx", sysmon);
+        temp.Write("PC4/computer.ini", "[services]\nchannels=auth\n[accounts]\nuser=pw\n");
+        temp.Write("PC5/registry.reg",
+                   "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
+                   "\"CurrentVersion\"=\"5.2\"\r\n");
+        temp.Write("PC5/logs/ForwardedEvents.evtx", forwarded);
+        Open();
+    }
+    void Open() {
+        std::string error;
+        network = network::SimulatedNetwork::Open(temp.Path(), error);
+        ASSERT_TRUE(network) << error;
+    }
+    // The channels of `computers` alone, the classic logs left out.
+    std::string Collect(const std::vector<std::string>& computers, const std::vector<std::string>& channels,
+                        RecordingView& view, bool withChannelService = true,
+                        std::function<std::optional<LogBookmark>(const std::string&, const std::string&)> bookmarks =
+                            nullptr) {
+        const platform::Platform simulated = network->Services();
+        platform::Platform services{simulated.eventLog, simulated.registry, simulated.connections, simulated.messages,
+                                    simulated.system,   simulated.browse,
+                                    withChannelService ? simulated.channels : platform::NoChannels()};
+        RunOptions options = EveryRecord();
+        options.Filter_System = options.Filter_Security = options.Filter_Application = 0;
+        options.Channels = channels;
+        view.computers = computers;
+        std::string report;
+        std::atomic<int> stop{0};
+        RunEnvironment environment{services, options, report, stop, view, nullptr, [] {}};
+        environment.bookmarks = std::move(bookmarks);
+        Collector(std::move(environment)).Run();
+        return report;
+    }
+
+    network::test::TempFolder temp;
+    std::vector<std::uint8_t> sysmon, forwarded;
+    std::unique_ptr<network::SimulatedNetwork> network;
+};
+
+TEST_F(ChannelRun, EveryRowIsTheReadersRecordAndAForwardedEventKeepsItsRenderedText) {
+    RecordingView view;
+    const std::string report = Collect({"PC1"}, {kSysmon, "ForwardedEvents"}, view);
+    std::vector<EventRow> expected = ExpectedRows(sysmon, "PC1", kSysmon);
+    const std::vector<EventRow> rest = ExpectedRows(forwarded, "PC1", "ForwardedEvents");
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    ASSERT_EQ(view.rows.size(), expected.size()) << report;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(view.rows[i].columns, expected[i].columns) << "row " << i;
+    }
+    EXPECT_EQ(view.rows.back().columns[7], "アカウントがログオンしました。  番号 0");
+    EXPECT_NE(view.rows.front().columns[7].find("に関する説明が見つかりません。"), std::string::npos);
+    EXPECT_EQ(report, "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n"
+                      "確認:(PC1)Microsoft-Windows-Sysmon/Operationalの取得を開始します。\r\n"
+                      "確認:(PC1)Microsoft-Windows-Sysmon/Operationalの取得を終了しました。\r\n"
+                      "確認:(PC1)ForwardedEventsの取得を開始します。\r\n"
+                      "確認:(PC1)ForwardedEventsの取得を終了しました。\r\n"
+                      "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\nﾄｰﾀﾙ：" +
+                          std::to_string(expected.size()) + "件");
+}
+
+// Each way a channel is not read, as the report says it and the summary reads it.
+TEST_F(ChannelRun, EveryFailureIsAReportLineTheSummaryReads) {
+    struct Case {
+        const char* computer;
+        bool channelService;
+        std::vector<std::string> lines;   // in this order
+        std::vector<std::string> failed;  // the summary's failed logs
+    };
+    const std::string sysmon = kSysmon;
+    const std::vector<Case> cases = {
+        {"PC1", true,
+         {"確認:(PC1)Missing/Operationalの取得を開始します。", "ｴﾗｰ 002:[\\\\PC1][Missing/Operational]:", "原因 003:",
+          "失敗:(PC1)Missing/Operationalの取得に失敗しました。", "確認:(PC1)" + sysmon + "の取得を終了しました。"},
+         {"Missing/Operational"}},
+        {"PC2", true,
+         {"ｴﾗｰ 002:[\\\\PC2][Missing/Operational]:", "原因 003:", "ｴﾗｰ 002:[\\\\PC2][" + sysmon + "]:", "原因 003:",
+          "失敗:(PC2)" + sysmon + "の取得に失敗しました。"},
+         {"Missing/Operational", sysmon}},
+        {"PC3", true,
+         {"ｴﾗｰ 015:[\\\\PC3][" + sysmon + "][Service Control Manager]:", "原因 016:",
+          "失敗:(PC3)" + sysmon + "の取得に失敗しました。"},
+         {"Missing/Operational", sysmon}},
+        {"PC4", true, {"ｴﾗｰ 002:[\\\\PC4][" + sysmon + "]:", "原因 003:"}, {"Missing/Operational", sysmon}},
+        {"PC5", true, {"注意 071:[\\\\PC5][Missing/Operational]:", "注意 071:[\\\\PC5][" + sysmon + "]:"}, {}},
+        {"PC1", false, {"注意 070:[\\\\PC1]:"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.computer) + (c.channelService ? "" : " without a channel service"));
+        RecordingView view;
+        const std::string report = Collect({c.computer}, {"Missing/Operational", kSysmon}, view, c.channelService);
+        std::size_t at = 0;
+        for (const std::string& line : c.lines) {
+            at = report.find(line, at);
+            ASSERT_NE(at, std::string::npos) << line << "\n" << text::Cp932ToUtf8(report);
+        }
+        // A line once per computer, or per channel, never more.
+        if (!c.channelService || std::string(c.computer) == "PC5") {
+            EXPECT_EQ(report.find("の取得を開始します。\r\n", report.find("\r\n")), std::string::npos) << report;
+            EXPECT_EQ(report.find(c.lines.back(), report.find(c.lines.back()) + 1), std::string::npos) << report;
+        }
+        const std::vector<run::ComputerOutcome> outcomes = run::ReadRunOutcomes(report);
+        ASSERT_EQ(outcomes.size(), 1u) << report;
+        EXPECT_EQ(outcomes[0].failedLogs, c.failed);
+        EXPECT_EQ(outcomes[0].firstProblem.empty(), false);
+    }
+}
+
+// The state file keeps each channel's last event handed on: the next run
+// hands on only what came after it; a channel cleared since is read again
+// from its start, with the line that says so.
+TEST_F(ChannelRun, TheBookmarkReadsOnFromTheLastEventHandedOnAndAfterAClearingFromTheStart) {
+    StateView first;
+    Collect({"PC1"}, {kSysmon, "ForwardedEvents"}, first);
+    ASSERT_EQ(first.rows.size(), 700u + 51u);
+    run::CollectionState state;
+    std::string error;
+    ASSERT_TRUE(run::ParseState(run::WriteState(first.state), state, error)) << error;
+    ASSERT_TRUE(state.Find("pc1", kSysmon));
+    EXPECT_EQ(state.Find("pc1", kSysmon)->recordNumber, 700u);
+    EXPECT_EQ(state.Find("PC1", "ForwardedEvents")->recordNumber, 90u);
+
+    // 50 new events in one channel; the other cleared and written again from record 1.
+    const std::vector<std::uint8_t> grown = ChannelFile(1, 750, 1);
+    const std::vector<std::uint8_t> cleared = ChannelFile(1, 20, 4624, true, 5000);
+    temp.Write("PC1/logs/Microsoft-Windows-Sysmon%4Operational.evtx", grown);
+    temp.Write("PC1/logs/ForwardedEvents.evtx", cleared);
+    Open();
+    StateView second;
+    second.state = state;
+    const std::string report = Collect({"PC1"}, {kSysmon, "ForwardedEvents"}, second, true,
+                                       [&state](const std::string& computer, const std::string& log) {
+                                           return state.Find(computer, log);
+                                       });
+    std::vector<EventRow> expected = ExpectedRows(grown, "PC1", kSysmon);
+    expected.resize(50);
+    const std::vector<EventRow> again = ExpectedRows(cleared, "PC1", "ForwardedEvents");
+    expected.insert(expected.end(), again.begin(), again.end());
+    ASSERT_EQ(second.rows.size(), expected.size()) << report;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(second.rows[i].columns, expected[i].columns) << "row " << i;
+    }
+    EXPECT_NE(report.find("情報 054:[\\\\PC1][ForwardedEvents]:前回取得した最後のｲﾍﾞﾝﾄ(ﾚｺｰﾄﾞ番号 90)"), std::string::npos)
+        << report;
+    EXPECT_EQ(report.find("情報 054:[\\\\PC1][" + std::string(kSysmon)), std::string::npos) << report;
+    EXPECT_EQ(second.state.Find("PC1", kSysmon)->recordNumber, 750u);
+    EXPECT_EQ(second.state.Find("PC1", "ForwardedEvents")->recordNumber, 20u);
+
+    // Nothing new: no row, the bookmarks stay.
+    StateView third;
+    third.state = second.state;
+    Collect({"PC1"}, {kSysmon, "ForwardedEvents"}, third, true,
+            [&second](const std::string& computer, const std::string& log) { return second.state.Find(computer, log); });
+    EXPECT_TRUE(third.rows.empty());
+    EXPECT_EQ(run::WriteState(third.state), run::WriteState(second.state));
+}
+
+}  // namespace
+}  // namespace quorvin::engine::test
