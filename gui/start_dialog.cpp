@@ -70,6 +70,8 @@ bool StartDialog::OnInit() {
         static_cast<void>(CheckDlgButton(Handle(), box.id, choice.*box.field ? BST_CHECKED : BST_UNCHECKED));
     SetPicker(Item(IDC_START_DATE), choice.StartTime);
     SetPicker(Item(IDC_END_DATE), choice.EndTime);
+    static_cast<void>(SendMessageW(Item(IDC_OTHER_LOGS), EM_SETLIMITTEXT, kMostOtherLogsBytes / 2, 0));
+    if (!SetItemText(IDC_OTHER_LOGS, choice.OtherLogs)) static_cast<void>(SetItemText(IDC_OTHER_LOGS, ""));
     EnablePickers();
     return true;
 }
@@ -79,6 +81,7 @@ JobChoice StartDialog::ReadChoice() const {
     for (const Box& box : kBoxes) choice.*box.field = IsDlgButtonChecked(Handle(), box.id) == BST_CHECKED ? 1 : 0;
     choice.StartTime = ReadPicker(Item(IDC_START_DATE), settings_.StartTime);
     choice.EndTime = ReadPicker(Item(IDC_END_DATE), settings_.EndTime);
+    choice.OtherLogs = ItemText(IDC_OTHER_LOGS);
     return choice;
 }
 
@@ -88,8 +91,25 @@ void StartDialog::EnablePickers() const {
     EnableWindow(Item(IDC_END_DATE), EndPickerEnabled(choice));
 }
 
+// A refusal of the other logs' text leaves the caret in its field.
+void StartDialog::RefuseOtherLogs(const OtherLogsError& error) const {
+    ui::ShowMessage(Handle(), OtherLogsMessage(error));
+    static_cast<void>(SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OTHER_LOGS)), TRUE));
+}
+
 void StartDialog::Accept() {
-    if (const auto refusal = AcceptJob(ReadChoice(), static_cast<std::int64_t>(std::time(nullptr)), settings_)) {
+    JobChoice choice = ReadChoice();
+    std::size_t character = 0;
+    OtherLogsError error;
+    if (!ui::ExactText(Item(IDC_OTHER_LOGS), choice.OtherLogs, character)) {
+        RefuseOtherLogs({OtherLogsProblem::kNoCp932Form, {}});
+        return;
+    }
+    if (!ParseOtherLogs(choice.OtherLogs, error)) {
+        RefuseOtherLogs(error);
+        return;
+    }
+    if (const auto refusal = AcceptJob(choice, static_cast<std::int64_t>(std::time(nullptr)), settings_)) {
         ui::ShowMessage(Handle(), *refusal);
         return;
     }

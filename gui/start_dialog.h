@@ -1,11 +1,12 @@
 #pragma once
 // The start dialog (resource 135): shows the collection job, lets the user
-// change it and stores it through run::AcceptJob when "開始" passes the five
-// checks. Windows build only.
+// change it and stores it through run::AcceptJob when "開始" passes the
+// other logs' check and the five others. Windows build only.
 
 #include "ui/dialog.h"
 
 #include "rules/job.h"
+#include "rules/other_logs.h"
 #include "rules/settings.h"
 
 namespace quorvin::run {
@@ -25,6 +26,7 @@ protected:
 private:
     JobChoice ReadChoice() const;
     void Accept();
+    void RefuseOtherLogs(const OtherLogsError& error) const;
     void EnablePickers() const;
 
     app::AppSettings& settings_;

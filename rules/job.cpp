@@ -1,5 +1,6 @@
 #include "rules/job.h"
 
+#include "rules/other_logs.h"
 #include "rules/run_options.h"
 
 #include "core/local_time.h"
@@ -13,6 +14,12 @@ app::UserMessage Refusal(const char* text) {
 }
 
 std::int32_t Flag(std::int32_t checked) { return checked != 0 ? 1 : 0; }
+
+bool NamesChannels(const JobChoice& c) {
+    OtherLogsError error;
+    const auto channels = ParseOtherLogs(c.OtherLogs, error);
+    return channels && !channels->empty();
+}
 
 }  // namespace
 
@@ -30,11 +37,12 @@ JobChoice ChoiceFromSettings(const app::AppSettings& s) {
     c.EnableEndDate = Flag(s.EnableEndDate);
     c.StartTime = s.StartTime;
     c.EndTime = s.EndTime;
+    c.OtherLogs = s.OtherLogs;
     return c;
 }
 
 std::optional<JobProblem> FindJobProblem(const JobChoice& c, std::int64_t now) {
-    if (!c.Filter_Application && !c.Filter_Security && !c.Filter_System) return JobProblem::kNoLog;
+    if (!c.Filter_Application && !c.Filter_Security && !c.Filter_System && !NamesChannels(c)) return JobProblem::kNoLog;
     if ((c.Filter_System || c.Filter_Application) && !c.Filter_Error && !c.Filter_Information && !c.Filter_Warning)
         return JobProblem::kNoEventType;
     if (c.Filter_Security && !c.Filter_Securityok && !c.Filter_Securityng) return JobProblem::kNoAuditType;
@@ -57,12 +65,17 @@ app::UserMessage JobProblemMessage(JobProblem problem) {
 }
 
 std::optional<app::UserMessage> CheckJob(const JobChoice& c, std::int64_t now) {
+    OtherLogsError error;
+    if (!ParseOtherLogs(c.OtherLogs, error)) return OtherLogsMessage(error);
     if (const auto problem = FindJobProblem(c, now)) return JobProblemMessage(*problem);
     return std::nullopt;
 }
 
 std::optional<app::UserMessage> AcceptJob(const JobChoice& c, std::int64_t now, app::AppSettings& s) {
     if (auto refusal = CheckJob(c, now)) return refusal;
+    OtherLogsError error;
+    s.Channels = ParseOtherLogs(c.OtherLogs, error).value_or(std::vector<std::string>());
+    s.OtherLogs = c.OtherLogs;
     s.Filter_Application = Flag(c.Filter_Application);
     s.Filter_Error = Flag(c.Filter_Error);
     s.Filter_Information = Flag(c.Filter_Information);

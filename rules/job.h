@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "core/user_message.h"
 #include "rules/settings.h"
@@ -26,6 +27,7 @@ struct JobChoice {
     std::int32_t EnableEndDate = 0;    // "ﾛｸﾞの最後まで"
     std::int64_t StartTime = 0;        // picker 1001
     std::int64_t EndTime = 0;          // picker 1002
+    std::string OtherLogs;             // "その他のログ": channel names separated by ";"
 };
 
 // The dialog's initial state: each box checked when its field is non-zero,
@@ -36,7 +38,8 @@ JobChoice ChoiceFromSettings(const app::AppSettings& settings);
 inline bool StartPickerEnabled(const JobChoice& choice) { return choice.EnableStartDate == 0; }
 inline bool EndPickerEnabled(const JobChoice& choice) { return choice.EnableEndDate == 0; }
 
-// The five checks, in their order: no log, no type for the System or
+// The five checks, in their order: no log (no box checked and no channel
+// named), no type for the System or
 // Application log, no audit type for the Security log, an end day before
 // the start day, an end day after today.
 enum class JobProblem { kNoLog, kNoEventType, kNoAuditType, kEndBeforeStart, kEndAfterToday };
@@ -46,12 +49,15 @@ enum class JobProblem { kNoLog, kNoEventType, kNoAuditType, kEndBeforeStart, kEn
 std::optional<JobProblem> FindJobProblem(const JobChoice& choice, std::int64_t now);
 // The message the dialog shows for `problem` (caption "注意", exclamation icon, OK).
 app::UserMessage JobProblemMessage(JobProblem problem);
-// The first refusal as its message; none when all pass.
+// The first refusal as its message; none when all pass. The field
+// "その他のログ" is checked first (run::ParseOtherLogs); the first check
+// then passes when it names a channel.
 std::optional<app::UserMessage> CheckJob(const JobChoice& choice, std::int64_t now);
 
 // "開始": when no check refuses, stores the choice into the job fields of
 // `settings` (every box as 0 or 1, both pickers even when disabled, each
-// date cut to 00:00:00 local time of its day) and returns none; otherwise
+// date cut to 00:00:00 local time of its day, the other logs' text and its
+// channels) and returns none; otherwise
 // returns the refusal and leaves `settings` unchanged.
 std::optional<app::UserMessage> AcceptJob(const JobChoice& choice, std::int64_t now, app::AppSettings& settings);
 

@@ -43,6 +43,9 @@ struct AppSettings : engine::RunOptions {
     std::uint32_t MaxComputer = 0;
     std::int32_t ShowOnlyServer = 0;
     std::int32_t bDebugTrace = 0;
+    // The start dialog's "その他のログ" as typed; its channels are the run
+    // options' Channels. Value OtherLogs (REG_SZ).
+    std::string OtherLogs;
     // Computers a run collects at the same time, 1 to engine::kMostParallel.
     // Read from the value ParallelComputers when set there (an administrator
     // sets it; the program never writes it), else engine::kDefaultParallel.
@@ -51,7 +54,7 @@ struct AppSettings : engine::RunOptions {
     // window closes; read by the computer tree itself at start-up.
     std::string ComputerListToSave;
     // The event list's filter as last set; kept in values of its own
-    // (LoadViewFilter, SaveViewFilter), not among the record's 26.
+    // (LoadViewFilter, SaveViewFilter), not among the record's 27.
     views::FilterFields ViewFilter;
     // The summary window's size as last left; kept in values of its own
     // (LoadSummarySize, SaveSummarySize).

@@ -9,6 +9,7 @@
 
 #include "core/cp932.h"
 #include "core/local_time.h"
+#include "rules/other_logs.h"
 
 namespace quorvin::app {
 
@@ -228,6 +229,17 @@ void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64
 
     settings.bDebugTrace = read("bDebugTrace", regtype::kDword) ? ParseNumber(text) : 0;
 
+    // A stored text the start dialog would refuse is dropped whole.
+    settings.OtherLogs.clear();
+    settings.Channels.clear();
+    run::OtherLogsError refused;
+    if (read("OtherLogs", regtype::kSz)) {
+        if (auto channels = run::ParseOtherLogs(text, refused)) {
+            settings.OtherLogs = text;
+            settings.Channels = std::move(*channels);
+        }
+    }
+
     // Read after the stored record, so a missing or odd value changes none of it.
     if (read("ParallelComputers", regtype::kDword)) {
         const std::int32_t stored = ParseNumber(text);
@@ -279,6 +291,7 @@ void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, Regi
     const std::string block = ScramblePassword(settings.Password, static_cast<std::uint32_t>(now));
     WriteRegistryValue(root, key, "Password", regtype::kBinary, 0, block, messages);
     text("ComputerListToSave", settings.ComputerListToSave);
+    text("OtherLogs", settings.OtherLogs);
 }
 
 void LoadSettings(platform::RegistryKey& root, AppSettings& settings) {

@@ -69,7 +69,7 @@ void UnscramblePassword(std::string_view block, char (&password)[32]);
 void LoadSettings(platform::RegistryKey& root, AppSettings& settings, std::int64_t now,
                   const std::string& key = kSettingsKey);
 
-// Writes the 26 values of the record, one WriteRegistryValue each, in the
+// Writes the 27 values of the record, one WriteRegistryValue each, in the
 // order of the store (ParallelComputers is only read, never written); a
 // failing value shows its message and the save goes on. `now` seeds the password scramble.
 void SaveSettings(platform::RegistryKey& root, const AppSettings& settings, RegistryMessages& messages,

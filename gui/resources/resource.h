@@ -53,7 +53,7 @@
 #define IDC_NOTICE 1000
 #define IDC_HOME_LINK 1035
 
-// Start dialog: date pickers, open-end boxes, logs and event types.
+// Start dialog: date pickers, open-end boxes, logs, other logs and event types.
 #define IDC_START_DATE 1001
 #define IDC_END_DATE 1002
 #define IDC_TYPE_ERROR 1003
@@ -66,6 +66,8 @@
 #define IDC_TO_LOG_END 1014
 #define IDC_TYPE_AUDIT_SUCCESS 1030
 #define IDC_TYPE_AUDIT_FAILURE 1031
+// The other logs: channel names separated by ";".
+#define IDC_OTHER_LOGS 1048
 // Progress dialog: status line, bar, stop button.
 #define IDC_PROGRESS_TEXT 1000
 #define IDC_PROGRESS_BAR 1023

@@ -270,9 +270,24 @@ TEST(Run, StartDialogRefusalsEnablingAndCancel) {
     EXPECT_TRUE(Checked(start, IDC_TYPE_AUDIT_FAILURE));
     EXPECT_TRUE(Checked(start, IDC_TO_LOG_END));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(start, IDC_END_DATE)));
-    app.ClickButton(start, IDCANCEL);
+
+    // Other logs: a name Windows refuses is refused naming the field; two
+    // channels and no log box make a job, and the text is kept.
+    EXPECT_EQ(ControlText(start, IDC_OTHER_LOGS), "");
+    for (int id : {IDC_LOG_SYSTEM, IDC_LOG_SECURITY}) ToggleBox(app, start, id);
+    SetControlText(start, IDC_OTHER_LOGS, "Setup; a|b");
+    EXPECT_EQ(refusal("その他のログ: 「a|b」にﾁｬﾈﾙ名に使えない文字"), "その他のログ: 「a|b」にﾁｬﾈﾙ名に使えない文字");
+    SetControlText(start, IDC_OTHER_LOGS, " Setup ; Microsoft-Windows-PowerShell/Operational;setup");
+    app.ClickButton(start, IDOK);
+    HWND result = nullptr;
+    WaitForReport(app, result);
+    ASSERT_NE(result, nullptr);
+    app.ClickButton(result, IDOK);
     ASSERT_TRUE(app.WaitForNoDialog());
     EXPECT_EQ(app.Close(), 0);
+    std::string kept;
+    EXPECT_TRUE(settings::ReadString("OtherLogs", kept));
+    EXPECT_EQ(kept, " Setup ; Microsoft-Windows-PowerShell/Operational;setup");
 }
 
 // The stop that the progress dialog presses itself at a position (the

@@ -60,9 +60,9 @@ TEST(Startup, FirstExitWritesEverySettingWithItsDefault) {
     ASSERT_READY(app);
     EXPECT_EQ(app.Close(), 0);
 
-    // The record's 26 values, and the window's place and column widths in two of their own.
+    // The record's 27 values, and the window's place and column widths in two of their own.
     const std::vector<std::string> names = settings::ValueNames();
-    EXPECT_EQ(names.size(), 26u + 2u);
+    EXPECT_EQ(names.size(), 27u + 2u);
     const std::pair<const char*, DWORD> dwords[] = {
         {"EnableStartDate", 0},    {"EnableEndDate", 1},       {"Filter_Application", 1},   {"Filter_System", 1},
         {"Filter_Security", 1},    {"Filter_Information", 1},  {"Filter_Error", 1},         {"Filter_Warning", 1},
@@ -87,6 +87,8 @@ TEST(Startup, FirstExitWritesEverySettingWithItsDefault) {
     EXPECT_TRUE(settings::ReadString("Username", text));
     EXPECT_EQ(text, "");
     EXPECT_TRUE(settings::ReadString("ComputerListToSave", text));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(settings::ReadString("OtherLogs", text));
     EXPECT_EQ(text, "");
     DWORD type = 0;
     std::vector<std::uint8_t> block;

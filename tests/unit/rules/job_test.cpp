@@ -1,4 +1,5 @@
 #include "rules/job.h"
+#include "rules/other_logs.h"
 
 #include <gtest/gtest.h>
 
@@ -167,4 +168,55 @@ TEST(Job, TypeMaskHasOneBitPerChosenType) {
     s.Filter_Information = s.Filter_Securityok = 1;
     s.Filter_System = s.Filter_Security = s.Filter_Application = 0;  // logs do not count
     EXPECT_EQ(BuildTypeMask(s), 31u);
+}
+
+// The field "その他のログ": each text, the channels it gives or the start of
+// its refusal; then a job of channels alone, and what acceptance stores.
+TEST(Job, OtherLogsAreParsedCheckedAndStored) {
+    const std::string longName(256, 'a');
+    const struct {
+        std::string text;
+        std::vector<std::string> channels;
+        std::string refusal;  // empty: accepted
+    } cases[] = {
+        {"", {}, ""},
+        {" ; ;\t", {}, ""},
+        {"Microsoft-Windows-PowerShell/Operational", {"Microsoft-Windows-PowerShell/Operational"}, ""},
+        {" Setup ;\tA/B\t;;\x81\x40" "C\x81\x40", {"Setup", "A/B", "C"}, ""},
+        {"Setup;SETUP; setup ;Other", {"Setup", "Other"}, ""},
+        {"\x83\x5c\x83\x58;\x83\x5c\x83\x78", {"\x83\x5c\x83\x58", "\x83\x5c\x83\x78"}, ""},  // ソス, ソベ: trail bytes stay exact
+        {"ok;" + std::string(255, 'b'), {"ok", std::string(255, 'b')}, ""},
+        {"ok;" + longName, {}, "その他のログ: 「" + longName + "」は長すぎます。"},
+        {"ok;a\\b", {}, "その他のログ: 「a\\b」にﾁｬﾈﾙ名に使えない文字"},
+        {"a:b", {}, "その他のログ: 「a:b」に"},
+        {"x<y>", {}, "その他のログ: 「x<y>」に"},
+        {"50%", {}, "その他のログ: 「50%」に"},
+        {"tab\x01", {}, "その他のログ: 「tab\x01」に"},
+        {"broken\x81", {}, "その他のログ: 「broken\x81」の文字が途中で切れています。"},
+        {std::string(4097, ';'), {}, "その他のログが長すぎます。"},
+    };
+    for (const auto& c : cases) {
+        OtherLogsError error;
+        const auto channels = ParseOtherLogs(c.text, error);
+        ASSERT_EQ(channels.has_value(), c.refusal.empty()) << c.text;
+        if (channels) {
+            EXPECT_EQ(*channels, c.channels) << c.text;
+        } else {
+            EXPECT_EQ(OtherLogsMessage(error).text.rfind(c.refusal, 0), 0u) << OtherLogsMessage(error).text;
+        }
+    }
+
+    JobChoice choice = Everything();
+    choice.Filter_System = choice.Filter_Security = choice.Filter_Application = 0;
+    choice.OtherLogs = " ; ";
+    EXPECT_EQ(RefusalOf(choice), kNoLog);
+    choice.OtherLogs = "a|b";
+    EXPECT_EQ(RefusalOf(choice).rfind("その他のログ: ", 0), 0u);
+    choice.OtherLogs = "Setup; setup ;Application ";
+    AppSettings s;
+    s.Channels = {"stale"};
+    ASSERT_FALSE(AcceptJob(choice, kNow, s).has_value());
+    EXPECT_EQ(s.OtherLogs, "Setup; setup ;Application ");
+    EXPECT_EQ(s.Channels, (std::vector<std::string>{"Setup", "Application"}));
+    EXPECT_EQ(ChoiceFromSettings(s).OtherLogs, s.OtherLogs);
 }

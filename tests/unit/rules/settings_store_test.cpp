@@ -44,7 +44,7 @@ const std::vector<std::string> kSaveOrder = {
     "Filter_Information", "Filter_Error", "Filter_Warning", "Filter_Securityok", "Filter_Securityng",
     "DontShowMessageToolTip", "DontShowComList", "StartTime_Year", "StartTime_Month", "StartTime_Day",
     "EndTime_Year", "EndTime_Month", "EndTime_Day", "AnotherLoginName", "ShowOnlyServer", "DayBefore",
-    "MajorVersion", "Username", "MaxComputer", "Password", "ComputerListToSave"};
+    "MajorVersion", "Username", "MaxComputer", "Password", "ComputerListToSave", "OtherLogs"};
 
 }  // namespace
 
@@ -90,9 +90,16 @@ TEST(SettingsStore, SavedValuesLoadBackAndDatesAndOpenEndsAreNotRead) {
     s.EnableEndDate = 0;
     std::strcpy(s.Username, "管理者admin");
     std::strcpy(s.Password, "ﾊﾟｽ word");
+    s.OtherLogs = "Setup; A/B ;setup";
     SaveSettings(store.root, s, store.messages, kNow);
 
     const AppSettings back = store.Load(kNow + 500);
+    EXPECT_EQ(back.OtherLogs, "Setup; A/B ;setup");
+    EXPECT_EQ(back.Channels, (std::vector<std::string>{"Setup", "A/B"}));
+    // A stored text the start dialog would refuse is dropped whole.
+    store.hive.Set(kSettingsKey, "OtherLogs", regtype::kSz, std::string("Setup;a|b\0", 10));
+    EXPECT_EQ(store.Load().OtherLogs, "");
+    EXPECT_TRUE(store.Load().Channels.empty());
     EXPECT_EQ(back.Filter_System, 0);
     EXPECT_EQ(back.Filter_Securityng, 0);
     EXPECT_EQ(back.Filter_Application, 1);
@@ -294,7 +301,7 @@ TEST(SettingsStore, WriteFailuresShowTheCodeOfTheFailedStep) {
     // No access to the key at all: one A01 per value, the save goes on.
     store.hive.createError = kAccessDenied;
     SaveSettings(store.root, store.Load(), store.messages, kNow);
-    EXPECT_EQ(store.messages.captions, std::vector<std::string>(26, "注意 A01"));
+    EXPECT_EQ(store.messages.captions, std::vector<std::string>(27, "注意 A01"));
 }
 
 TEST(SettingsStore, DatesAreWrittenAsTheLocalCalendarDate) {
