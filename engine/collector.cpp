@@ -191,6 +191,7 @@ int Collector::GetLog(const std::string& computerName, const std::string& logNam
     struct EndOfLog {
         Collector& c;
         ~EndOfLog() {
+            c.publishers_.reset();
             c.registry_.reset();
             c.localMachine_.reset();
             c.messages_ = &c.env_.platform.messages;
@@ -357,6 +358,7 @@ bool Collector::Reopen(std::unique_ptr<platform::EventLog>& eventLog, const std:
 }
 
 void Collector::PrepareRegistry() {
+    publishers_.reset();
     const platform::Error connectError = env_.platform.registry.ConnectLocalMachine(computer_, registry_);
     if (connectError != platform::error::kSuccess || !registry_) {
         registry_.reset();

@@ -20,6 +20,7 @@
 #include "engine/log_record.h"
 #include "engine/report.h"
 #include "engine/run_options.h"
+#include "services/publishers.h"
 #include "services/services.h"
 
 namespace quorvin::engine {
@@ -153,6 +154,11 @@ private:
     // its ProviderGuid instead of an EventMessageFile: the MessageFileName
     // of its registration on the same computer. False when there is none.
     bool PublisherMessageFile(platform::RegistryKey& sourceKey, std::string& files);
+    // The message of a record whose source key names a ProviderGuid, from
+    // that provider's manifest on the computer: the event whose template
+    // takes the record's strings, %1..%n from them. False when the source
+    // names none or its manifest gives no message.
+    bool ManifestMessage(const LogRecord& record, platform::RegistryKey& sourceKey, std::string& message);
     void CategoryStep(const LogRecord& record);
     void ParameterStep(const LogRecord& record, platform::RegistryKey& sourceKey);
     bool LocalSubstitute(const std::string& source, Substitute& substitute);
@@ -200,6 +206,10 @@ private:
     std::string systemRoot_;
     std::unique_ptr<platform::RegistryKey> registry_;
     std::unique_ptr<platform::RegistryKey> localMachine_;
+    // The publishers of the computer, over registry_ and its drive shares,
+    // made at the first source with a ProviderGuid.
+    std::unique_ptr<platform::FileAccess> shareFiles_;
+    std::unique_ptr<platform::PublisherCatalog> publishers_;
     // The insertion-string table of the event at hand.
     InsertionTable table_;
     // The services the log read asks: the platform's, or caches over them.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/cp932.h"
 #include "engine/collector.h"
 #include "engine/event_row.h"
 #include "engine/log_cache.h"
@@ -20,6 +21,24 @@ std::string FallbackText(const LogRecord& record, const std::vector<std::string>
     }
     return DescriptionNotFound(record.source, record.eventId, strings);
 }
+
+// A computer's files by the paths it names them by ("C:\\Windows\\..."),
+// opened through its drive shares with the run's connection to it.
+class ShareFiles final : public platform::FileAccess {
+public:
+    ShareFiles(platform::FileAccess& files, std::string computer, ComputerConnections& connections)
+        : files_(files), computer_(std::move(computer)), connections_(connections) {}
+    platform::Error Open(const std::string& path, std::unique_ptr<platform::OpenedFile>& file) override {
+        const std::string mapped = MapToShare(computer_, path);
+        connections_.UsePath(mapped);
+        return files_.Open(mapped, file);
+    }
+
+private:
+    platform::FileAccess& files_;
+    const std::string computer_;
+    ComputerConnections& connections_;
+};
 
 }  // namespace
 
@@ -58,6 +77,11 @@ void Collector::ResolveEventMessage(const LogRecord& record, const std::string& 
     ParameterStep(record, *sourceKey);
 
     std::string value;
+    if (ManifestMessage(record, *sourceKey, value)) {
+        makeRow(std::move(value), "InsertEventMessage1");
+        TraceLine("Point 5\n");
+        return;
+    }
     error = ReadValueText(*sourceKey, "EventMessageFile", value);
     if (error != platform::error::kSuccess && PublisherMessageFile(*sourceKey, value)) error = platform::error::kSuccess;
     if (error != platform::error::kSuccess) {
@@ -124,6 +148,28 @@ bool Collector::PublisherMessageFile(platform::RegistryKey& sourceKey, std::stri
     std::unique_ptr<platform::RegistryKey> publisher;
     if (registry_->OpenKey(PublisherKeyPath(guid), publisher) != platform::error::kSuccess || !publisher) return false;
     return ReadValueText(*publisher, "MessageFileName", files) == platform::error::kSuccess && !files.empty();
+}
+
+bool Collector::ManifestMessage(const LogRecord& record, platform::RegistryKey& sourceKey, std::string& message) {
+    platform::FileAccess* files = env_.platform.messages.Files();
+    std::string guid;
+    if (files == nullptr || !registry_ || ReadValueText(sourceKey, "ProviderGuid", guid) != platform::error::kSuccess ||
+        guid.empty())
+        return false;
+    if (!publishers_) {
+        shareFiles_ = std::make_unique<ShareFiles>(*files, computer_, connections_);
+        publishers_ = std::make_unique<platform::PublisherCatalog>(*registry_, *shareFiles_);
+    }
+    // The table holds more entries than the record has strings; the template is chosen by the record's.
+    const std::vector<std::string>& entries = table_.Entries();
+    std::vector<std::u16string> strings;
+    for (std::size_t i = 0; i < record.strings.size() && i < entries.size(); ++i)
+        strings.push_back(text::ToUtf16(entries[i]));
+    std::u16string wide;
+    const auto id = static_cast<std::uint16_t>(record.eventId & 0xFFFF);
+    if (publishers_->FormatClassic(guid, id, strings, wide) != platform::error::kSuccess) return false;
+    message = text::FromUtf16(wide);
+    return true;
 }
 
 void Collector::CategoryStep(const LogRecord& record) {

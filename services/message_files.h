@@ -85,6 +85,7 @@ public:
     Error FormatMessage(const MessageModule* module, std::uint32_t id, const std::vector<std::string>* arguments,
                         std::string& text) override;
     std::string SystemErrorText(Error code) override { return system_.ErrorText(code); }
+    FileAccess* Files() override { return &files_; }
 
     // The tables a module this service loaded tries, in order (its language
     // files, then its own); empty for a module of another service. They live

@@ -99,6 +99,8 @@ public:
 
 // ---- Message modules -------------------------------------------------------
 
+class FileAccess;  // services/message_files.h
+
 class MessageModule {
 public:
     virtual ~MessageModule() = default;
@@ -120,6 +122,10 @@ public:
     // FormatMessageA(FROM_SYSTEM | IGNORE_INSERTS): the system's text for an
     // error code, as it comes (normally ending in "\r\n"); empty when none.
     virtual std::string SystemErrorText(Error code) = 0;
+    // Where this service opens message files itself, so that other
+    // resources of the same files (a provider's manifest) are read the same
+    // way; null when the system loads them.
+    virtual FileAccess* Files() { return nullptr; }
 };
 
 // ---- This machine ----------------------------------------------------------

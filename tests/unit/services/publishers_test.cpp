@@ -2,12 +2,16 @@
 // the providers, its drives hold the module with the manifest, its .mui
 // language files, a parameter file and a Windows 10 .mun file. The same
 // folder is read by a catalog directly (its registry and file calls
-// counted) and by the simulated network's channel session.
+// counted), by the simulated network's channel session, and by a run whose
+// classic log holds records of a source that names the provider.
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "engine/collector.h"
+#include "engine/event_row.h"
+#include "formats/evt/evt.h"
 #include "formats/wevt/wevt.h"
 #include "services/publishers.h"
 #include "services/simulated/simulated_network.h"
@@ -16,6 +20,7 @@
 #include "support/pe_builder.h"
 #include "support/temp_folder.h"
 #include "support/wevt_test_util.h"
+#include "unit/engine/fake_platform.h"
 
 namespace quorvin::platform {
 namespace {
@@ -204,6 +209,46 @@ TEST(Publishers, MessagesFromTheComputersRegistrationsAndFiles) {
     fs::remove(temp.Path() / (std::string(kSystem32) + "ja-JP/qvprov.dll.mui"));
     PublisherCatalog english(machine, files);
     EXPECT_EQ(Message(english, v0), u"Kind Differential, flags Read Delete: 許可\r\n|Backup");
+}
+
+// A classic record of a source whose key names the provider takes the
+// message of the event whose template takes its strings; an event the
+// manifest has no message for goes the classic way, as before.
+TEST(Publishers, ClassicRecordsOfAManifestProvider) {
+    TempFolder temp;
+    LayComputer(temp);
+    temp.Write("network.ini", "[local]\ncomputer=admin\n");
+    temp.Write("ADMIN/logs/System.evt", "");
+    temp.Write("SV1/registry.reg", std::string(kRegistry) +
+                                       "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\"
+                                       "Application\\QvTest]\r\n\"ProviderGuid\"=\"{8D2B5A3E-1C4F-4A6B-9E21-0F3C5D7A9B11}\"\r\n");
+    std::vector<evt::Event> events(2);
+    for (evt::Event& e : events) {
+        e.timeGenerated = e.timeWritten = 1055800000;
+        e.eventType = 4;
+        e.sourceName = "QvTest";
+        e.computerName = "SV1";
+    }
+    events[0].eventId = 100;
+    events[0].strings = {"2", "0x5", "%%1234"};
+    events[1].eventId = 200;
+    events[1].strings = {"a"};
+    temp.Write("SV1/logs/Application.evt", evt::WriteLogFile(events));
+    std::string problem;
+    const std::unique_ptr<network::SimulatedNetwork> net = network::SimulatedNetwork::Open(temp.Path(), problem);
+    ASSERT_TRUE(net) << problem;
+
+    platform::Platform services = net->Services();
+    engine::RunOptions options = engine::test::EveryRecord();
+    options.Filter_System = options.Filter_Security = 0;
+    engine::test::RecordingView view;
+    view.computers = {"SV1"};
+    std::string report;
+    std::atomic<int> stop{0};
+    engine::Collector(engine::RunEnvironment{services, options, report, stop, view, nullptr, [] {}}).Run();
+    ASSERT_EQ(view.rows.size(), 2u) << report;
+    EXPECT_EQ(view.rows[0].columns[7], engine::DescriptionNotFound("QvTest", 200, "a"));
+    EXPECT_EQ(view.rows[1].columns[7], "種類 差分、フラグ 読み取り 削除: 許可  ");  // the row shows CR LF as blanks
 }
 
 }  // namespace
