@@ -4,7 +4,7 @@
 #
 #   quorvin_message_dll(NAME <name> MC <file.mc> OUTPUT_DIR <dir>
 #                       [FILE <file name>] [TARGET <target>] [MACHINE x86_64|i686] [ANSI]
-#                       [MANIFEST <file.bin>])
+#                       [MANIFEST <file.bin> | MANIFEST_TEXT <file.man>])
 #
 # makes <dir>/<name>.dll, or <dir>/<file name> (PE32+ for x86_64, the
 # default; PE32 for i686), and the target message_dll_<name>, or <target>,
@@ -23,7 +23,9 @@
 #
 # MANIFEST puts the bytes of a provider manifest into the module as the
 # resource "1 WEVT_TEMPLATE", as the message compiler's .rc line does for
-# a manifest-based provider.
+# a manifest-based provider. MANIFEST_TEXT makes those bytes from a
+# manifest's text (tools/netbuild/manifest_text.h) with the host tool
+# quorvin-manifest first, as the .mc step makes the message table.
 
 # Script mode: copies QUORVIN_CRLF_IN to QUORVIN_CRLF_OUT with CRLF line ends.
 if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_CRLF_IN)
@@ -41,7 +43,7 @@ if(CMAKE_SCRIPT_MODE_FILE AND DEFINED QUORVIN_RC_MANIFEST)
 endif()
 
 function(quorvin_message_dll)
-  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;FILE;TARGET;MACHINE;MANIFEST" "" ${ARGN})
+  cmake_parse_arguments(M "ANSI" "NAME;MC;OUTPUT_DIR;FILE;TARGET;MACHINE;MANIFEST;MANIFEST_TEXT" "" ${ARGN})
   if(NOT M_NAME OR NOT M_MC OR NOT M_OUTPUT_DIR)
     message(FATAL_ERROR "quorvin_message_dll needs NAME, MC and OUTPUT_DIR")
   endif()
@@ -76,8 +78,26 @@ function(quorvin_message_dll)
   file(MAKE_DIRECTORY ${work})
   set(manifest_step)
   set(manifest_file)
-  if(M_MANIFEST)
+  if(M_MANIFEST_TEXT)
+    if(NOT TARGET quorvin-manifest)
+      message(FATAL_ERROR "quorvin_message_dll: MANIFEST_TEXT needs the tool quorvin-manifest")
+    endif()
+    get_filename_component(manifest_text ${M_MANIFEST_TEXT} ABSOLUTE)
+    set(manifest_file ${work}/manifest.bin)
+    set(run_tool $<TARGET_FILE:quorvin-manifest>)
+    if(CMAKE_CROSSCOMPILING)
+      set(run_tool ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:quorvin-manifest>)
+    endif()
+    add_custom_command(
+      OUTPUT ${manifest_file}
+      COMMAND ${run_tool} ${manifest_text} ${manifest_file}
+      DEPENDS ${manifest_text} quorvin-manifest
+      COMMENT "Provider manifest of ${M_FILE} from ${M_MANIFEST_TEXT}"
+      VERBATIM)
+  elseif(M_MANIFEST)
     get_filename_component(manifest_file ${M_MANIFEST} ABSOLUTE)
+  endif()
+  if(manifest_file)
     set(manifest_step COMMAND ${CMAKE_COMMAND} -DQUORVIN_RC=${work}/${mc_base}.rc
         -DQUORVIN_RC_MANIFEST=${manifest_file} -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE})
   endif()

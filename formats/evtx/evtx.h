@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorvin::evtx {
@@ -180,6 +181,32 @@ struct Node {
     std::vector<std::pair<std::u16string, std::vector<Node>>> attributes;
     std::vector<Node> children;
 };
+
+// Nodes of a tree, as the writers below take them: an element with its
+// attributes and children, a text (or CDATA), a substitution of value
+// `index` of the instance.
+inline Node Element(std::u16string name, std::vector<std::pair<std::u16string, std::vector<Node>>> attributes,
+                    std::vector<Node> children = {}) {
+    Node n;
+    n.name = std::move(name);
+    n.attributes = std::move(attributes);
+    n.children = std::move(children);
+    return n;
+}
+inline Node Text(std::u16string text, Node::Kind kind = Node::Kind::kText) {
+    Node n;
+    n.kind = kind;
+    n.text = std::move(text);
+    return n;
+}
+inline Node Sub(std::uint16_t index, std::uint8_t valueType, bool optional = true) {
+    Node n;
+    n.kind = Node::Kind::kSubstitution;
+    n.index = index;
+    n.valueType = valueType;
+    n.optional = optional;
+    return n;
+}
 
 struct Instance;
 

@@ -11,20 +11,11 @@
 
 namespace quorvin::evtx::test {
 
-inline Node Element(std::u16string name, std::vector<std::pair<std::u16string, std::vector<Node>>> attributes,
-                    std::vector<Node> children = {}) {
-    Node n;
-    n.name = std::move(name);
-    n.attributes = std::move(attributes);
-    n.children = std::move(children);
-    return n;
-}
-inline Node Text(std::u16string text, Node::Kind kind = Node::Kind::kText) {
-    Node n;
-    n.kind = kind;
-    n.text = std::move(text);
-    return n;
-}
+// Element, Text and Sub are those of formats/evtx.
+using quorvin::evtx::Element;
+using quorvin::evtx::Sub;
+using quorvin::evtx::Text;
+
 inline Node Char(char16_t c) {
     Node n;
     n.kind = Node::Kind::kCharRef;
@@ -37,15 +28,6 @@ inline Node Entity(std::u16string name) {
     n.name = std::move(name);
     return n;
 }
-inline Node Sub(std::uint16_t index, std::uint8_t valueType, bool optional = true) {
-    Node n;
-    n.kind = Node::Kind::kSubstitution;
-    n.index = index;
-    n.valueType = valueType;
-    n.optional = optional;
-    return n;
-}
-
 inline Value Bytes(std::uint8_t valueType, std::vector<std::uint8_t> bytes) {
     Value v;
     v.type = valueType;

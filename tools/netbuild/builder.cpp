@@ -5,6 +5,7 @@
 #include "services/simulated/hive_key.h"
 #include "services/simulated/paths.h"
 #include "services/simulated/simulated_network.h"
+#include "tools/netbuild/channel_file.h"
 #include "tools/netbuild/mui_split.h"
 
 #include <algorithm>
@@ -113,6 +114,10 @@ bool WriteComputerIni(const DescribedComputer& c, const fs::path& folder, std::s
     std::vector<std::string> lines{"[services]", "eventlog=" + onOff(c.eventLog), "registry=" + onOff(c.registry),
                                    std::string("shares=") +
                                        (c.shares == Shares::kOn ? "on" : c.shares == Shares::kAuth ? "auth" : "off")};
+    if (c.channels != ChannelAccess::kUnset)
+        lines.push_back(std::string("channels=") + (c.channels == ChannelAccess::kOn     ? "on"
+                                                    : c.channels == ChannelAccess::kAuth ? "auth"
+                                                                                         : "off"));
     if (!c.accounts.empty()) {
         lines.push_back("");
         lines.push_back("[accounts]");
@@ -201,6 +206,12 @@ bool WriteLogs(const DescribedComputer& c, const fs::path& folder, std::string& 
         const std::vector<std::uint8_t> bytes = evt::WriteLogFile(events, log.options);
         if (!WriteBytes(folder / "logs" / Cp932ToHostName(log.name + ".evt"), std::string(bytes.begin(), bytes.end()),
                         error))
+            return false;
+    }
+    for (const DescribedChannel& channel : c.channelLogs) {
+        const std::vector<std::uint8_t> bytes = WriteChannelFile(channel);
+        if (!WriteBytes(folder / "logs" / Cp932ToHostName(ChannelFileName(channel.name)),
+                        std::string(bytes.begin(), bytes.end()), error))
             return false;
     }
     return true;

@@ -2,7 +2,9 @@
 
 #include "core/cp932.h"
 #include "formats/ini.h"
+#include "formats/wevt/wevt.h"
 #include "services/simulated/paths.h"
+#include "tools/netbuild/channel_file.h"
 #include "tools/netbuild/mui_split.h"
 
 #include <algorithm>
@@ -123,6 +125,23 @@ bool ToLocal(std::time_t t, std::tm& tm) {
 }
 
 bool Fits(std::int64_t t) { return t >= 0 && t <= 0xFFFFFFFFll; }
+
+// "{01234567-89AB-CDEF-0123-456789ABCDEF}", braces included, as the
+// registry and event records write a GUID.
+bool IsBracedGuid(const std::string& text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
+    wevt::Guid guid;
+    return wevt::ParseGuid(std::u16string(text.begin(), text.end()), guid);
+}
+
+// "Name=value": the name and the value; false without "=" or a name.
+bool SplitSetting(const std::string& token, std::string& name, std::string& value) {
+    const std::size_t equals = token.find('=');
+    if (equals == std::string::npos || equals == 0) return false;
+    name = token.substr(0, equals);
+    value = token.substr(equals + 1);
+    return true;
+}
 
 // Whether a name cannot be one file or folder name as Windows keeps it:
 // separators, characters Windows refuses, ".", "..", trailing dots or blanks.
@@ -266,6 +285,10 @@ private:
     bool MuiFile();
     bool Log();
     bool Event();
+    bool Channel();
+    bool ChannelEventLine();
+    bool ChannelSetting(const std::string& name, const std::string& value, ChannelEvent& event);
+    bool Publisher();
 
     NetworkDescription& d_;
     std::size_t line_ = 0;
@@ -276,6 +299,7 @@ private:
     std::string key_;
     bool haveKey_ = false;
     int log_ = -1;
+    int channel_ = -1;
 };
 
 bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::string& error) {
@@ -287,7 +311,7 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
     // Lines that stand on their own close every block.
     for (const char* own : {"now", "local", "lan_group", "browse", "computer", "network", "demo"})
         if (keyword == own) {
-            browse_ = computer_ = log_ = -1;
+            browse_ = computer_ = log_ = channel_ = -1;
             haveKey_ = false;
             return StandaloneLine(keyword);
         }
@@ -303,12 +327,13 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
         return Value();
     }
     if (keyword == "event") {
-        if (log_ < 0) return Fail("\"event\" without a \"log\" line before it");
+        if (channel_ >= 0) return ChannelEventLine();
+        if (log_ < 0) return Fail("\"event\" without a \"log\" or \"channel\" line before it");
         return Event();
     }
-    // Every other line of a computer closes its key and log blocks.
+    // Every other line of a computer closes its key, log and channel blocks.
     haveKey_ = false;
-    log_ = -1;
+    log_ = channel_ = -1;
     static const struct {
         const char* keyword;
         bool (Parser::*read)();
@@ -317,7 +342,8 @@ bool Parser::Line(std::size_t number, const std::vector<Token>& tokens, std::str
         {"address", &Parser::Address},   {"env", &Parser::Environment},     {"regformat", &Parser::RegFormat},
         {"registry", &Parser::Registry}, {"os", &Parser::Os},               {"systemroot", &Parser::SystemRoot},
         {"key", &Parser::Key},           {"source", &Parser::Source},       {"file", &Parser::File},
-        {"muifile", &Parser::MuiFile},   {"log", &Parser::Log},
+        {"muifile", &Parser::MuiFile},   {"log", &Parser::Log},             {"channel", &Parser::Channel},
+        {"publisher", &Parser::Publisher},
     };
     for (const auto& line : kComputerLines)
         if (keyword == line.keyword) return (this->*line.read)();
@@ -524,7 +550,7 @@ bool Parser::Demo() {
 }
 
 bool Parser::Services() {
-    if (!Arguments(1, 3, "services eventlog=on|off registry=on|off shares=on|auth|off")) return false;
+    if (!Arguments(1, 4, "services eventlog=on|off registry=on|off shares=on|auth|off channels=on|auth|off")) return false;
     DescribedComputer& computer = *Computer();
     for (std::size_t i = 1; i < tokens_->size(); ++i) {
         const std::string& option = Arg(i);
@@ -535,6 +561,10 @@ bool Parser::Services() {
             (name == "eventlog" ? computer.eventLog : computer.registry) = value == "on";
         } else if (name == "shares" && (value == "on" || value == "auth" || value == "off")) {
             computer.shares = value == "on" ? Shares::kOn : value == "auth" ? Shares::kAuth : Shares::kOff;
+        } else if (name == "channels" && (value == "on" || value == "auth" || value == "off")) {
+            computer.channels = value == "on"     ? ChannelAccess::kOn
+                                : value == "auth" ? ChannelAccess::kAuth
+                                                  : ChannelAccess::kOff;
         } else {
             return Fail("bad service setting \"" + option + "\"");
         }
@@ -577,7 +607,7 @@ bool Parser::Value() {
 }
 
 bool Parser::Source() {
-    if (!Arguments(2, 7, "source LOG NAME [message=..] [category=..] [parameter=..] [categories=N] [types=N]"))
+    if (!Arguments(2, 8, "source LOG NAME [message=..] [category=..] [parameter=..] [categories=N] [types=N] [guid={GUID}]"))
         return false;
     if (HasNameTrouble(Arg(1)) || Arg(2).empty() || Arg(2).find('\\') != std::string::npos)
         return Fail("bad log or source name");
@@ -601,6 +631,10 @@ bool Parser::Source() {
                 SetValue(key, file.value, platform::regtype::kExpandSz, TextData(value));
                 done = true;
             }
+        if (!done && name == "guid" && IsBracedGuid(value)) {
+            SetValue(key, "ProviderGuid", platform::regtype::kSz, TextData(value));
+            done = true;
+        }
         std::uint32_t n = 0;
         if (!done && (name == "categories" || name == "types") && ParseU32(value, n)) {
             SetValue(key, name == "types" ? "TypesSupported" : "CategoryCount", platform::regtype::kDword,
@@ -747,6 +781,116 @@ bool Parser::Event() {
     }
     if (event.strings.size() > 0xFFFF) return Fail("too many insertion strings");
     Computer()->logs[static_cast<std::size_t>(log_)].events.push_back(std::move(event));
+    return true;
+}
+
+bool Parser::Channel() {
+    if (!Arguments(1, 1, "channel NAME")) return false;
+    DescribedComputer& computer = *Computer();
+    const std::string& name = Arg(1);
+    if (name.empty() || name.find('%') != std::string::npos || HasNameTrouble(ChannelFileName(name)))
+        return Fail("\"" + name + "\" cannot be a channel name");
+    for (const DescribedChannel& other : computer.channelLogs)
+        if (Equal(other.name, name)) return Fail("channel " + name + " given twice");
+    DescribedChannel channel;
+    channel.name = name;
+    channel.line = line_;
+    computer.channelLogs.push_back(std::move(channel));
+    channel_ = static_cast<int>(computer.channelLogs.size()) - 1;
+    return true;
+}
+
+// One of a channel event's settings; false when `name` is none of them or
+// its value is bad.
+bool Parser::ChannelSetting(const std::string& name, const std::string& value, ChannelEvent& event) {
+    std::uint32_t n = 0;
+    if (name == "guid") {
+        event.guid = value;
+        return IsBracedGuid(value);
+    }
+    if (name == "computer") {
+        event.computer = value;
+        return !value.empty();
+    }
+    if (name == "user") return ParseSid(value, event.userSid);
+    if (name == "keywords") {
+        if (value.size() < 3 || value.size() > 18 || value.compare(0, 2, "0x") != 0) return false;
+        event.keywords = 0;
+        for (std::size_t i = 2; i < value.size(); ++i) {
+            const char c = static_cast<char>(value[i] | 0x20);
+            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+            event.keywords = event.keywords << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+        }
+        return true;
+    }
+    if (name != "version" && name != "task" && name != "opcode") return false;
+    if (!ParseU32(value, n) || n > (name == "task" ? 0xFFFFu : 0xFFu)) return false;
+    if (name == "version") event.version = static_cast<std::uint8_t>(n);
+    if (name == "opcode") event.opcode = static_cast<std::uint8_t>(n);
+    if (name == "task") event.task = static_cast<std::uint16_t>(n);
+    return true;
+}
+
+bool Parser::ChannelEventLine() {
+    const char* usage =
+        "event TIME LEVEL PROVIDER ID [guid={GUID}] [version=N] [task=N] [opcode=N] [keywords=0xHEX] "
+        "[computer=NAME] [user=SID] [Name=value...]";
+    std::vector<std::string> rest;
+    for (std::size_t i = 1; i < tokens_->size(); ++i) rest.push_back(Arg(i));
+    ChannelEvent event;
+    std::size_t used = 0;
+    if (!ParseEventTime(rest, d_.now, event.time, used)) return Fail(std::string("bad time; ") + usage);
+    std::size_t i = 1 + used;
+    if (tokens_->size() < i + 3) return Fail(std::string("expected ") + usage);
+    static const char* const kLevels[] = {"critical", "error", "warning", "information", "verbose"};
+    std::uint32_t number = 0;
+    const auto named = std::find(std::begin(kLevels), std::end(kLevels), Arg(i));
+    if (named != std::end(kLevels)) {
+        number = static_cast<std::uint32_t>(named - std::begin(kLevels)) + 1;
+    } else if (!ParseU32(Arg(i), number) || number > 0xFF) {
+        return Fail("bad level \"" + Arg(i) + "\" (critical, error, warning, information, verbose or a number)");
+    }
+    event.level = static_cast<std::uint8_t>(number);
+    event.provider = Arg(i + 1);
+    if (event.provider.empty()) return Fail("an event needs a provider");
+    if (!ParseU32(Arg(i + 2), number) || number > 0xFFFF) return Fail("bad event id \"" + Arg(i + 2) + "\" (0 to 65535)");
+    event.id = static_cast<std::uint16_t>(number);
+    event.computer = Computer()->name;
+    event.line = line_;
+    // Settings are lower-case words; every other Name=value is a data item.
+    static const char* const kSettings[] = {"guid", "version", "task", "opcode", "keywords", "computer", "user"};
+    for (i += 3; i < tokens_->size(); ++i) {
+        std::string name, value;
+        if (!SplitSetting(Arg(i), name, value)) return Fail("expected Name=value, not \"" + Arg(i) + "\"");
+        if (std::find(std::begin(kSettings), std::end(kSettings), name) == std::end(kSettings)) {
+            for (const auto& item : event.data)
+                if (item.first == name) return Fail("data item " + name + " given twice");
+            event.data.emplace_back(name, value);
+        } else if (!event.data.empty() || !ChannelSetting(name, value, event)) {
+            return Fail("bad event setting \"" + Arg(i) + "\" (settings come before the data)");
+        }
+    }
+    Computer()->channelLogs[static_cast<std::size_t>(channel_)].events.push_back(std::move(event));
+    return true;
+}
+
+bool Parser::Publisher() {
+    if (!Arguments(2, 5, "publisher {GUID} NAME [resource=FILE] [message=FILE] [parameter=FILE]")) return false;
+    if (!IsBracedGuid(Arg(1))) return Fail("\"" + Arg(1) + "\" is no GUID such as {01234567-89AB-CDEF-0123-456789ABCDEF}");
+    if (Arg(2).empty()) return Fail("a publisher needs a name");
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + Arg(1);
+    SetValue(key, "", platform::regtype::kSz, TextData(Arg(2)));
+    static const struct {
+        const char* option;
+        const char* value;
+    } kFiles[] = {{"resource", "ResourceFileName"}, {"message", "MessageFileName"}, {"parameter", "ParameterFileName"}};
+    for (std::size_t i = 3; i < tokens_->size(); ++i) {
+        std::string name, value;
+        if (!SplitSetting(Arg(i), name, value)) name.clear();
+        const auto file = std::find_if(std::begin(kFiles), std::end(kFiles), [&](const auto& f) { return name == f.option; });
+        if (file == std::end(kFiles) || value.empty()) return Fail("bad publisher setting \"" + Arg(i) + "\"");
+        SetValue(key, file->value, platform::regtype::kExpandSz, TextData(value));
+    }
     return true;
 }
 

@@ -39,6 +39,29 @@ struct DescribedLog {
     std::size_t line = 0;
 };
 
+// One event of a channel (an .evtx record): its System fields and its
+// named data, all data written as strings.
+struct ChannelEvent {
+    std::string provider;
+    std::string guid;  // "{...}" as Windows shows it, or empty: no Guid attribute
+    std::uint16_t id = 0;
+    std::uint8_t version = 0, level = 4, opcode = 0;
+    std::uint16_t task = 0;
+    std::uint64_t keywords = 0;
+    std::uint32_t time = 0;  // seconds since 1970 UTC
+    std::string computer;
+    std::vector<std::uint8_t> userSid;  // empty: none
+    std::vector<std::pair<std::string, std::string>> data;
+    std::size_t line = 0;
+};
+
+// A "channel" block: logs/NAME.evtx, "/" in NAME written %4.
+struct DescribedChannel {
+    std::string name;
+    std::vector<ChannelEvent> events;  // in description order; written oldest first
+    std::size_t line = 0;
+};
+
 struct DescribedFile {
     char drive = 'C';
     std::vector<std::string> components;  // below the drive root
@@ -55,12 +78,14 @@ struct DescribedComputer {
     bool eventLog = true;
     bool registry = true;
     Shares shares = Shares::kOn;
+    ChannelAccess channels = ChannelAccess::kUnset;  // unset: not written
     std::vector<std::pair<std::string, std::string>> accounts;
     std::vector<std::string> addresses;
     Environment environment;
     std::string regFormat;  // "regedit4", "version5", or empty: as imported, else version5
     std::vector<RegistryStep> registrySteps;
     std::vector<DescribedLog> logs;
+    std::vector<DescribedChannel> channelLogs;
     std::vector<DescribedFile> files;
     // Milliseconds of computer.ini [network] latency= and timeout=; -1: not written.
     int latencyMs = -1;

@@ -12,6 +12,7 @@ namespace {
 namespace msg = quorvin::messages;
 
 constexpr std::uint16_t kMessageTableType = 11;
+constexpr platform::Error kNoManifest = 1813;  // the file has no resource of that type
 
 struct KnownLanguage {
     const char* name;
@@ -41,10 +42,12 @@ std::array<std::uint8_t, 16> Checksum(const std::vector<std::vector<std::uint8_t
     return sum;
 }
 
-std::vector<std::uint8_t> Image(std::vector<std::uint8_t> table, std::uint16_t language, const msg::MuiConfig& mui) {
+std::vector<std::uint8_t> Image(std::vector<std::uint8_t> table, std::uint16_t language, const msg::MuiConfig& mui,
+                                std::vector<std::uint8_t> manifest = {}) {
     msg::ResourceImageSpec spec;
     if (!table.empty()) spec.tables = {{language, std::move(table)}};
     spec.mui = msg::EncodeMui(mui);
+    spec.manifest = std::move(manifest);
     return msg::WriteResourceImage(spec);
 }
 
@@ -69,6 +72,11 @@ bool SplitMessageFile(const std::vector<std::uint8_t>& source, const std::vector
         problem = "holds no message table (" + file.table.Problem() + ")";
         return false;
     }
+    // A provider manifest has no language: it stays in the neutral file.
+    std::vector<std::uint8_t> manifest;
+    msg::MemorySource again(source.data(), source.size());
+    const platform::Error manifestError = msg::ReadManifestResource(again, manifest, &problem);
+    if (manifestError != 0 && manifestError != kNoManifest) return false;
     std::vector<std::vector<std::uint8_t>> tables(languages.size());
     std::vector<std::uint16_t> ids(languages.size());
     for (std::size_t i = 0; i < languages.size(); ++i)
@@ -83,7 +91,7 @@ bool SplitMessageFile(const std::vector<std::uint8_t>& source, const std::vector
     mui.ultimateFallbackLanguage = fallback;
     mui.ultimateFallbackLocation = msg::mui::kFallbackExternal;
     mui.muiTypeIds = {kMessageTableType};
-    split.neutral = Image({}, 0, mui);
+    split.neutral = Image({}, 0, mui, std::move(manifest));
     mui.fileType = msg::mui::kLanguageFile;
     mui.ultimateFallbackLanguage.clear();
     mui.ultimateFallbackLocation = 0;

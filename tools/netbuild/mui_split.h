@@ -2,7 +2,8 @@
 // Splits a message DLL the way Windows since Vista ships its own: a
 // language-neutral file holding a MUI resource and no message table, and one
 // .mui language file per language holding that language's table and a MUI
-// resource tied to the neutral file by the same checksum.
+// resource tied to the neutral file by the same checksum. A provider
+// manifest (WEVT_TEMPLATE) stays in the neutral file.
 
 #include <cstdint>
 #include <string>

@@ -8,9 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include "engine/collector.h"
+#include "engine/message_files.h"
+#include "formats/messages/message_file.h"
+#include "formats/wevt/wevt.h"
 #include "fake_platform.h"
+#include "services/simulated/paths.h"
 #include "services/simulated/simulated_network.h"
 
 namespace quorvin::engine::test {
@@ -66,6 +71,25 @@ bool SameRows(const std::vector<EventRow>& a, const std::vector<EventRow>& b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i].image != b[i].image || a[i].columns != b[i].columns) return false;
     return true;
+}
+
+// "{01234567-89AB-...}" of a GUID as the manifest stores it.
+std::string GuidText(const wevt::Guid& g) {
+    static const int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text = "{";
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+        text += kDigits[g[static_cast<std::size_t>(kOrder[i])] >> 4];
+        text += kDigits[g[static_cast<std::size_t>(kOrder[i])] & 15];
+    }
+    return text + "}";
+}
+
+platform::Error ReadText(platform::RegistryKey& root, const std::string& path, const std::string& name, std::string& text) {
+    std::unique_ptr<platform::RegistryKey> key;
+    if (const platform::Error e = root.OpenKey(path, key)) return e;
+    return ReadValueText(*key, name, text);
 }
 
 class DemoNetwork : public ::testing::Test {
@@ -147,6 +171,84 @@ TEST_F(DemoNetwork, VistaEraComputersGiveTheirLanguageFilesTexts) {
     EXPECT_NE(failed["DC01"].front().find("指定されたサービスを開始できません。"), std::string::npos);
     ASSERT_FALSE(failed["PC04"].empty());
     EXPECT_NE(failed["PC04"].front().find("The system cannot find the file specified."), std::string::npos);
+}
+
+
+// The manifest-based providers of the Windows 6.x computers: each module
+// keeps its manifest in the language-neutral file, every message number the
+// manifest names (none of them an event ID) is in the computer's language
+// file, and each provider is registered under its GUID with that module.
+TEST_F(DemoNetwork, VistaEraManifestProvidersAreComplete) {
+    struct Module {
+        const char* path;  // below C:\Windows\System32
+        std::vector<std::string> events;  // "provider id.version:items"
+    };
+    const Module modules[] = {
+        {"ntoskrnl.exe",
+         {"Microsoft-Windows-Kernel-General 12.0:6", "Microsoft-Windows-Kernel-General 13.0:0",
+          "Microsoft-Windows-Kernel-Power 41.0:3"}},
+        {"winlogon.exe", {"Microsoft-Windows-Winlogon 7001.0:2", "Microsoft-Windows-Winlogon 7002.0:2"}},
+        {"adtschema.dll",
+         {"Microsoft-Windows-Security-Auditing 4624.0:20", "Microsoft-Windows-Security-Auditing 4624.1:22",
+          "Microsoft-Windows-Security-Auditing 4625.0:21", "Microsoft-Windows-Security-Auditing 4634.0:5",
+          "Microsoft-Windows-Security-Auditing 4672.0:5"}},
+        {"WindowsPowerShell/v1.0/powershell.exe",
+         {"Microsoft-Windows-PowerShell 4103.1:3", "Microsoft-Windows-PowerShell 4104.1:5",
+          "Microsoft-Windows-PowerShell 40961.0:0", "Microsoft-Windows-PowerShell 40962.0:0"}},
+        {"schedsvc.dll",
+         {"Microsoft-Windows-TaskScheduler 100.0:3", "Microsoft-Windows-TaskScheduler 101.0:3",
+          "Microsoft-Windows-TaskScheduler 102.0:3", "Microsoft-Windows-TaskScheduler 201.0:4"}},
+    };
+    std::string error;
+    const std::filesystem::path demo = quorvin::engine::test::DemoNetwork();
+    auto network = network::SimulatedNetwork::Open(demo, error);
+    ASSERT_TRUE(network) << error;
+    for (const auto& [computer, language, languageId] :
+         {std::tuple<std::string, std::string, std::uint16_t>{"APP01", "ja-JP", 0x0411}, {"PC04", "en-US", 0x0409}}) {
+        std::unique_ptr<platform::RegistryKey> root;
+        ASSERT_EQ(network->Services().registry.ConnectLocalMachine("\\\\" + computer, root), 0u);
+        for (const Module& module : modules) {
+            const std::filesystem::path folder = demo / computer / "drives/C/Windows/System32";
+            const std::filesystem::path file = folder / module.path;
+            const std::string what = computer + " " + module.path;
+            std::vector<std::uint8_t> bytes, table, resource;
+            ASSERT_EQ(network::ReadWholeFile(file, 1u << 24, bytes), 0u) << what;
+            ASSERT_EQ(network::ReadWholeFile(file.parent_path() / language / (file.filename().string() + ".mui"), 1u << 24,
+                                             table),
+                      0u)
+                << what;
+            messages::MemorySource neutral(bytes.data(), bytes.size()), mui(table.data(), table.size());
+            messages::MessageFile texts;
+            wevt::Manifest manifest;
+            ASSERT_EQ(messages::ReadManifestResource(neutral, resource), 0u) << what;
+            ASSERT_TRUE(wevt::ReadManifest(resource.data(), resource.size(), manifest, error)) << what << error;
+            ASSERT_EQ(messages::ReadMessageFile(mui, texts), 0u) << what;
+            auto hasText = [&](std::uint32_t id) {
+                messages::MessageText text;
+                return id == wevt::kNoMessage || texts.table.Find(id, languageId, messages::Locale{}, text) == 0;
+            };
+            std::vector<std::string> events;
+            for (const wevt::Provider& p : manifest.providers) {
+                std::string name;
+                EXPECT_EQ(ReadText(*root, PublisherKeyPath(GuidText(p.guid)), "", name), 0u) << what;
+                std::string resourceFile;
+                EXPECT_EQ(ReadText(*root, PublisherKeyPath(GuidText(p.guid)), "ResourceFileName", resourceFile), 0u);
+                EXPECT_EQ(resourceFile, std::string("%SystemRoot%\\system32\\") + ReplaceAll(module.path, "/", "\\"));
+                for (const wevt::Event& e : p.events) {
+                    const std::size_t items = e.templateIndex < 0 ? 0 : p.templates[static_cast<std::size_t>(e.templateIndex)].items.size();
+                    events.push_back(name + " " + std::to_string(e.id) + "." + std::to_string(e.version) + ":" +
+                                     std::to_string(items));
+                    EXPECT_NE(e.messageId & 0xFFFF0000u, 0u) << events.back();
+                    EXPECT_TRUE(hasText(e.messageId)) << what << " " << events.back();
+                }
+                for (const auto* named : {&p.channels, &p.levels, &p.tasks, &p.opcodes, &p.keywords})
+                    for (const wevt::Named& n : *named) EXPECT_TRUE(hasText(n.messageId)) << what << " " << n.messageId;
+                for (const wevt::Map& map : p.maps)
+                    for (const wevt::MapEntry& entry : map.entries) EXPECT_TRUE(hasText(entry.messageId)) << what;
+            }
+            EXPECT_EQ(events, module.events) << what;
+        }
+    }
 }
 
 }  // namespace

@@ -11,8 +11,12 @@
 #include <cstdlib>
 #include <map>
 
+#include "formats/evtx/evtx.h"
 #include "formats/messages/message_file.h"
 #include "formats/messages/resource_image.h"
+#include "formats/wevt/wevt.h"
+#include "engine/xml_event.h"
+#include "tools/netbuild/manifest_text.h"
 
 #include "support/pe_image.h"
 #include "support/temp_folder.h"
@@ -177,6 +181,19 @@ TEST(Description, ErrorsNameTheLine) {
         {"computer SV1\nmuifile C:\\x.dll x.dll\n", "line 2: expected muifile X:\\PATH SOURCE languages="},
         {"computer SV1\nmuifile C:\\x.dll x.dll languages=ja-JP,xx-YY\n", "line 2: unknown language \"xx-YY\""},
         {"computer SV1\nmuifile C:\\x.dll x.dll fallback=en-US ja-JP\n", "line 2: bad muifile setting \"ja-JP\""},
+        {"computer SV1\nservices channels=maybe\n", "bad service setting \"channels=maybe\""},
+        {"computer SV1\nchannel A%4B\n", "\"A%4B\" cannot be a channel name"},
+        {"computer SV1\nchannel A/B\nchannel a/b\n", "line 3: channel a/b given twice"},
+        {"computer SV1\nchannel A\naccount a b\nevent -1d error P 1\n", "line 4: \"event\" without a \"log\" or \"channel\""},
+        {"computer SV1\nchannel A\nevent -1d fatal P 1\n", "line 3: bad level \"fatal\""},
+        {"computer SV1\nchannel A\nevent -1d error P 70000\n", "line 3: bad event id \"70000\""},
+        {"computer SV1\nchannel A\nevent -1d error P 1 Data=1 version=2\n", "bad event setting \"version=2\""},
+        {"computer SV1\nchannel A\nevent -1d error P 1 keywords=0x1g\n", "bad event setting \"keywords=0x1g\""},
+        {"computer SV1\nchannel A\nevent -1d error P 1 A=1 A=2\n", "data item A given twice"},
+        {"computer SV1\nchannel A\nevent -1d error P 1 lone\n", "expected Name=value, not \"lone\""},
+        {"computer SV1\npublisher 1234 P\n", "\"1234\" is no GUID"},
+        {"computer SV1\npublisher {5E2A9C71-3B04-4D8E-A1F6-0C7B92D4E813} P file=x.dll\n", "bad publisher setting \"file=x.dll\""},
+        {"computer SV1\nsource System P guid=5E2A9C71\n", "bad source setting \"guid=5E2A9C71\""},
     };
     for (const Case& c : cases) {
         const std::string error = DescriptionError(c.text);
@@ -460,6 +477,150 @@ TEST_F(Builder, PlacesMessageDllsBuiltFromMcSources) {
     std::string text;
     ASSERT_EQ(network->Services().messages.FormatMessage(module.get(), 1, nullptr, text), 0u);
     EXPECT_EQ(text, "サービスを開始しました。\r\n2 行目です。\r\n");
+}
+
+// A channel, a publisher and a manifest module made from a description read
+// back as the collector reads them: the channel service's records carry
+// every field and data item as written, oldest first with ids from 1; the
+// registry holds the registration and the source's ProviderGuid; the split
+// module keeps its manifest in the language-neutral file.
+TEST_F(Builder, ChannelsPublishersAndManifestModulesReadBack) {
+    const std::string manifestText =
+        "# two versions of one event, a map\n"
+        "provider {3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11} Quorvin-Test message=0x40200001\n"
+        "  channel 16 Quorvin-Test/Operational message=0x40200002\n"
+        "  task 7 Copy message=0x40200003\n"
+        "  opcode 11 Sweep task=7\n"
+        "  keyword 0x10 Disk\n"
+        "  map Kinds\n"
+        "    entry 1 message=0x40200004\n"
+        "  template One\n"
+        "    data Path string\n"
+        "  template Two\n"
+        "    data Path string\n"
+        "    data Kind uint32 map=Kinds\n"
+        "  event 300 version=1 channel=16 level=3 task=7 opcode=11 keywords=0x10 message=0x4021012C template=One\n"
+        "  event 300 version=2 channel=16 level=3 task=7 opcode=11 keywords=0x10 message=0x4022012C template=Two\n"
+        "  event 1 message=0x40210001\n";
+    quorvin::wevt::Manifest manifest;
+    std::string error;
+    ASSERT_TRUE(ParseManifestText(manifestText, manifest, error)) << error;
+    ASSERT_EQ(manifest.providers.size(), 1u);
+    const quorvin::wevt::Provider& provider = manifest.providers[0];
+    ASSERT_EQ(provider.events.size(), 3u);
+    EXPECT_EQ(provider.events[1].templateIndex, 1);
+    EXPECT_EQ(provider.templates[1].items[1].map, 0);
+    EXPECT_EQ(provider.opcodes[0].value, (std::uint64_t{7} << 16) | 11);
+    EXPECT_EQ(provider.keywords[0].value, 0x10u);
+    messages::ResourceImageSpec module;
+    module.tables = {{0x0409, messages::EncodeMessageData({{0x4021012C, u"Copied %1.\r\n"}})},
+                     {0x0411, messages::EncodeMessageData({{0x4021012C, u"%1 をコピーしました。\r\n"}})}};
+    module.manifest = quorvin::wevt::WriteManifest(manifest);
+    temp.Write("src/qt.dll", messages::WriteResourceImage(module));
+
+    const std::string guid = "{3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11}";
+    ASSERT_TRUE(Build("now 2003-06-17 12:00\n"
+                      "computer SV\n"
+                      "  services channels=auth\n"
+                      "  account admin pw\n"
+                      "  source System Quorvin-Test guid=" + guid + "\n"
+                      "  publisher " + guid + " Quorvin-Test resource=%SystemRoot%\\System32\\qt.dll "
+                      "message=%SystemRoot%\\System32\\qt.dll parameter=C:\\p.dll\n"
+                      "  muifile C:\\Windows\\System32\\qt.dll qt.dll languages=ja-JP,en-US\n"
+                      "  channel Quorvin-Test/Operational\n"
+                      "    event -1h warning Quorvin-Test 300 guid=" + guid + " version=2 task=7 opcode=11 "
+                      "keywords=0x8000000000000010 user=S-1-5-18 \"Path=C:\\a b\" 種類=値\n"
+                      "    event -2d 10:15 information Quorvin-Test 1\n"
+                      "    event 2003-06-17 08:00 critical Quorvin-Test 65535 computer=other.example Empty=\n"
+                      "computer PC\n"
+                      "  channel System\n"
+                      "    event -1d error EventLog 6008\n",
+                      error))
+        << error;
+
+    std::unique_ptr<platform::RegistryKey> root;
+    ASSERT_EQ(network->Services().registry.ConnectLocalMachine("\\\\SV", root), 0u);
+    std::uint32_t type = 0;
+    const std::string publisher = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WINEVT\\Publishers\\" + guid;
+    EXPECT_EQ(Query(*root, publisher, "", type), Bytes(std::string("Quorvin-Test") + '\0'));
+    EXPECT_EQ(type, platform::regtype::kSz);
+    EXPECT_EQ(Query(*root, publisher, "ResourceFileName", type), Bytes(std::string("%SystemRoot%\\System32\\qt.dll") + '\0'));
+    EXPECT_EQ(type, platform::regtype::kExpandSz);
+    EXPECT_EQ(Query(*root, publisher, "MessageFileName", type), Bytes(std::string("%SystemRoot%\\System32\\qt.dll") + '\0'));
+    EXPECT_EQ(Query(*root, publisher, "ParameterFileName", type), Bytes(std::string("C:\\p.dll") + '\0'));
+    EXPECT_EQ(Query(*root, "SYSTEM\\CurrentControlSet\\Services\\EventLog\\System\\Quorvin-Test", "ProviderGuid", type),
+              Bytes(guid + '\0'));
+    EXPECT_EQ(type, platform::regtype::kSz);
+
+    const std::string neutral = temp.Read("net/SV/drives/C/Windows/System32/qt.dll");
+    messages::MemorySource source(reinterpret_cast<const std::uint8_t*>(neutral.data()), neutral.size());
+    std::vector<std::uint8_t> kept;
+    ASSERT_EQ(messages::ReadManifestResource(source, kept), 0u);
+    EXPECT_EQ(kept, module.manifest);
+    EXPECT_TRUE(fs::exists(temp.Path() / "net/SV/drives/C/Windows/System32/ja-JP/qt.dll.mui"));
+
+    std::unique_ptr<platform::ChannelSession> session;
+    EXPECT_EQ(network->Services().channels.OpenSession("\\\\SV", session), 5u);
+    ASSERT_EQ(network->Services().connections.AddConnection("\\\\SV\\IPC$", "admin", "pw"), 0u);
+    ASSERT_EQ(network->Services().channels.OpenSession("\\\\SV", session), 0u);
+    std::unique_ptr<platform::ChannelEvents> result;
+    ASSERT_EQ(session->Query({"quorvin-test/operational", 0, 0}, result), 0u);
+    std::vector<quorvin::evtx::Record> records;
+    ASSERT_EQ(result->Next(platform::kChannelBatch, records), 0u);
+    ASSERT_EQ(records.size(), 3u);
+    using F = quorvin::evtx::Field;
+    auto field = [](const quorvin::evtx::Record& r, F f) { return quorvin::evtx::Utf8(r.System(f)); };
+    auto data = [](const quorvin::evtx::Record& r) {
+        std::string items;
+        for (const auto& pair : r.data) items += quorvin::evtx::Utf8(r.Text(pair.name)) + "=" + quorvin::evtx::Utf8(r.Text(pair.value)) + ";";
+        return items;
+    };
+    const quorvin::evtx::Record& newest = records[0];  // newest first: the event of -1h
+    EXPECT_EQ(newest.id, 3u);
+    EXPECT_EQ(field(newest, F::kEventRecordId), "3");
+    EXPECT_EQ(field(newest, F::kProviderName), "Quorvin-Test");
+    EXPECT_EQ(field(newest, F::kProviderGuid), guid);
+    EXPECT_EQ(field(newest, F::kEventId), "300");
+    EXPECT_EQ(field(newest, F::kVersion), "2");
+    EXPECT_EQ(field(newest, F::kLevel), "3");
+    EXPECT_EQ(field(newest, F::kTask), "7");
+    EXPECT_EQ(field(newest, F::kOpcode), "11");
+    EXPECT_EQ(field(newest, F::kKeywords), "0x8000000000000010");
+    EXPECT_EQ(field(newest, F::kChannel), "Quorvin-Test/Operational");
+    EXPECT_EQ(field(newest, F::kComputer), "SV");
+    EXPECT_EQ(field(newest, F::kUserId), "S-1-5-18");
+    EXPECT_EQ(data(newest), quorvin::text::Cp932ToUtf8("Path=C:\\a b;種類=値;"));
+    EXPECT_EQ(quorvin::engine::XmlEventTime(newest), Time({"2003-06-17", "11:00"}, 0));
+    EXPECT_EQ(quorvin::engine::XmlEventTime(records[1]), Time({"2003-06-17", "08:00"}, 0));
+    EXPECT_EQ(field(records[1], F::kLevel), "1");
+    EXPECT_EQ(field(records[1], F::kComputer), "other.example");
+    EXPECT_FALSE(records[1].Has(F::kProviderGuid));
+    EXPECT_EQ(data(records[1]), "Empty=;");
+    EXPECT_EQ(quorvin::engine::XmlEventTime(records[2]), Time({"2003-06-15", "10:15"}, 0));
+    EXPECT_EQ(records[2].id, 1u);
+    EXPECT_EQ(field(records[2], F::kLevel), "4");
+    EXPECT_EQ(result->Next(platform::kChannelBatch, records), 259u);
+
+    ASSERT_EQ(network->Services().channels.OpenSession("\\\\PC", session), 0u);
+    ASSERT_EQ(session->Query({"System", 0, 0}, result), 0u);
+    ASSERT_EQ(result->Next(platform::kChannelBatch, records), 0u);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(field(records[0], F::kEventId), "6008");
+    EXPECT_EQ(field(records[0], F::kLevel), "2");
+
+    const char* const broken[][2] = {
+        {"event 1\n", "line 1: \"event\" before any provider"},
+        {"provider {3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11} P\nevent 1 template=T\n", "line 2: no template T above"},
+        {"provider {3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11} P\ntemplate T\ndata X text\n", "line 3: unknown data type \"text\""},
+        {"provider {3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11} P\nevent 1\nevent 1 version=0\n", "line 3: event 1 of that version given twice"},
+        {"provider {3E5A2B8D-4F1C-6B4A-9E21-0F3C5D7A9B11} P\nlevel 300 L\n", "line 2: the level value is too large"},
+        {"provider x P\n", "line 1: expected provider {GUID}"},
+        {"# nothing\n", "the manifest has no provider"},
+    };
+    for (const auto& c : broken) {
+        EXPECT_FALSE(ParseManifestText(c[0], manifest, error)) << c[0];
+        EXPECT_NE(error.find(c[1]), std::string::npos) << c[0] << "\ngot: " << error;
+    }
 }
 
 #ifndef _WIN32
