@@ -6,70 +6,25 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "core/cp932.h"
-#include "core/local_time.h"
 #include "engine/collector.h"
-#include "engine/event_row.h"
-#include "engine/xml_event.h"
 #include "fake_platform.h"
 #include "rules/collection_state.h"
+#include "rules/event_json.h"
 #include "rules/run_outcome.h"
 #include "services/simulated/simulated_network.h"
-#include "support/evtx_test_util.h"
+#include "support/channel_logs.h"
 #include "support/temp_folder.h"
 
 namespace quorvin::engine::test {
 namespace {
 
+using evtx::test::ChannelFile;
+using evtx::test::ExpectedRows;
+
 constexpr const char* kSysmon = "Microsoft-Windows-Sysmon/Operational";
-
-// Records `first`..`last` of a channel; `rendered`: each carries the text
-// its computer rendered (RenderingInfo), as forwarded events do.
-std::vector<std::uint8_t> ChannelFile(std::uint64_t first, std::uint64_t last, std::uint16_t eventId,
-                                      bool rendered = false, std::uint64_t timeShift = 0) {
-    using namespace evtx::test;
-    std::vector<evtx::Node> parts{Element(u"EventData", {}, {Element(u"Data", {{u"Name", {Text(u"Index")}}},
-                                                                     {Sub(kSystemValues, evtx::type::kUInt32)})})};
-    if (rendered)
-        parts.push_back(Element(u"RenderingInfo", {{u"Culture", {Text(u"ja-JP")}}},
-                                {Element(u"Message", {}, {Sub(kSystemValues + 1, evtx::type::kString)}),
-                                 Element(u"Level", {}, {Text(u"情報")}), Element(u"Task", {}, {Text(u"ﾛｸﾞｵﾝ")})}));
-    evtx::Template data;
-    data.root = EventElement(std::move(parts));
-    std::vector<evtx::WrittenRecord> records;
-    for (std::uint64_t n = first; n <= last; ++n) {
-        evtx::WrittenRecord record{n, 131124751716816408ull + n * 123456789ull, {0, SystemValues(n, eventId)}};
-        record.instance.values[kTimeCreated] =
-            Number(evtx::type::kFileTime, 131124751716816408ull + (n + timeShift) * 123456789ull, 8);
-        record.instance.values.push_back(Number(evtx::type::kUInt32, n, 4));
-        record.instance.values.push_back(String(u"アカウントがログオンしました。\r\n番号 " +
-                                                std::u16string(1, static_cast<char16_t>(u'0' + n % 10))));
-        records.push_back(std::move(record));
-    }
-    return evtx::WriteFile({data}, records);
-}
-
-// The rows a run gives the channel of `file` on `computer`: the reader's
-// records, newest first, as XmlEventRow makes them.
-std::vector<EventRow> ExpectedRows(const std::vector<std::uint8_t>& file, const std::string& computer,
-                                   const std::string& channel) {
-    evtx::FileReader reader(file.data(), file.size());
-    std::vector<evtx::Record> records;
-    evtx::Record record;
-    while (reader.Next(record)) records.push_back(record);
-    std::sort(records.begin(), records.end(), [](const evtx::Record& a, const evtx::Record& b) { return a.id > b.id; });
-    std::vector<EventRow> rows;
-    for (const evtx::Record& r : records) {
-        std::tm local{};
-        EXPECT_TRUE(app::ToLocalCalendar(XmlEventTime(r), local));
-        rows.push_back(XmlEventRow(r, TimeText(local), false));
-        rows.back().columns[3] = channel;
-        rows.back().columns[4] = computer;
-    }
-    return rows;
-}
 
 // A view that keeps the bookmarks complete reads leave, as the console does.
 class StateView : public RecordingView {
@@ -121,6 +76,7 @@ protected:
         std::atomic<int> stop{0};
         RunEnvironment environment{services, options, report, stop, view, nullptr, [] {}};
         environment.bookmarks = std::move(bookmarks);
+        environment.eventFacts = true;
         Collector(std::move(environment)).Run();
         return report;
     }
@@ -142,6 +98,16 @@ TEST_F(ChannelRun, EveryRowIsTheReadersRecordAndAForwardedEventKeepsItsRenderedT
     }
     EXPECT_EQ(view.rows.back().columns[7], "アカウントがログオンしました。  番号 0");
     EXPECT_NE(view.rows.front().columns[7].find("に関する説明が見つかりません。"), std::string::npos);
+    // JSON Lines: the facts of the record, as a saved .evtx file's rows have them.
+    const nlohmann::json j = nlohmann::json::parse(run::EventJsonLine(view.rows.back(), "1"));
+    EXPECT_EQ(j["winlog.api"], "wineventlog");
+    EXPECT_EQ(j["winlog.channel"], "Security");
+    EXPECT_EQ(j["winlog.record_id"], 40);
+    EXPECT_EQ(j["winlog.event_data.Index"], "40");
+    EXPECT_EQ(j["message"], "\xE3\x82\xA2\xE3\x82\xAB\xE3\x82\xA6\xE3\x83\xB3\xE3\x83\x88"
+                            "\xE3\x81\x8C\xE3\x83\xAD\xE3\x82\xB0\xE3\x82\xAA\xE3\x83\xB3"
+                            "\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\r\n"
+                            "\xE7\x95\xAA\xE5\x8F\xB7 0");  // UTF-8, the line break kept
     EXPECT_EQ(report, "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n"
                       "確認:(PC1)Microsoft-Windows-Sysmon/Operationalの取得を開始します。\r\n"
                       "確認:(PC1)Microsoft-Windows-Sysmon/Operationalの取得を終了しました。\r\n"

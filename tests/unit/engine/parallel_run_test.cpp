@@ -18,6 +18,7 @@
 #include "engine/collector.h"
 #include "fake_platform.h"
 #include "services/simulated/simulated_network.h"
+#include "support/channel_logs.h"
 #include "support/heap.h"
 #include "support/temp_folder.h"
 
@@ -25,6 +26,8 @@ namespace quorvin::engine::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr const char* kSysmon = "Microsoft-Windows-Sysmon/Operational";
 
 const std::vector<std::string> kComputers = {"ADMIN-PC", "DC01",     "192.168.10.2", "GHOST", "FS01",
                                              "NT4SV",    "PC01",     "pc01",         "PC02",  "PC03",
@@ -87,8 +90,14 @@ protected:
         fs::copy(demo, folder_.Path() / "net", fs::copy_options::recursive);
         // Every call a round trip of 1 ms; 4 ms before a computer that does not answer is given up.
         std::ofstream(folder_.Path() / "net" / "network.ini", std::ios::app) << "\n[network]\nlatency=1\ntimeout=4\n";
-        // A computer whose System log is no log file.
+        // A computer whose System log is no log file, and whose channel fails part way.
         folder_.Write("net/BADLOG/logs/System.evt", std::string(4096, 'x'));
+        folder_.Write("net/BADLOG/computer.ini", "[faults]\nReadFailsAfter=40,1726\n");
+        folder_.Write("net/BADLOG/logs/ForwardedEvents.evtx", evtx::test::ChannelFile(1, 60, 4624, true));
+        // Two channels of a computer the registry does not tell older than
+        // Vista; the others' registries do, or they cannot be reached.
+        folder_.Write("net/PC02/logs/Microsoft-Windows-Sysmon%4Operational.evtx", sysmon_);
+        folder_.Write("net/PC02/logs/ForwardedEvents.evtx", forwarded_);
         std::string error;
         network_ = network::SimulatedNetwork::Open(folder_.Path() / "net", error);
         ASSERT_TRUE(network_) << error;
@@ -101,6 +110,7 @@ protected:
         network_->Reset();
         platform::Platform services = network_->Services();
         RunOptions settings = EveryRecord();
+        settings.Channels = {kSysmon, "ForwardedEvents"};
         if (user) {
             settings.AnotherLoginName = 1;
             std::strcpy(settings.Username, user);
@@ -125,6 +135,9 @@ protected:
 
     quorvin::network::test::TempFolder folder_;
     std::unique_ptr<network::SimulatedNetwork> network_;
+    // Two batches of the one, one of the other.
+    const std::vector<std::uint8_t> sysmon_ = evtx::test::ChannelFile(1, 260, 1);
+    const std::vector<std::uint8_t> forwarded_ = evtx::test::ChannelFile(61, 90, 4624, true);
 };
 
 TEST_F(ParallelRun, GivesWhatOneAfterAnotherGives) {
@@ -134,6 +147,22 @@ TEST_F(ParallelRun, GivesWhatOneAfterAnotherGives) {
         EXPECT_GT(sequential.rows.size(), 800u);
         EXPECT_NE(sequential.report.find("ｴﾗｰ 002:[\\\\GHOST][system]:"), std::string::npos);
         EXPECT_NE(sequential.report.find("[\\\\BADLOG][system]:"), std::string::npos);
+        EXPECT_NE(sequential.report.find("ｴﾗｰ 015:[\\\\BADLOG][ForwardedEvents]"), std::string::npos);
+        EXPECT_NE(sequential.report.find("注意 071:[\\\\DC01][" + std::string(kSysmon) + "]"), std::string::npos);
+        if (!account[0]) {
+            // Each channel's rows are the reader's records of its file.
+            std::vector<EventRow> expected = evtx::test::ExpectedRows(sysmon_, "PC02", kSysmon);
+            const std::vector<EventRow> forwarded = evtx::test::ExpectedRows(forwarded_, "PC02", "ForwardedEvents");
+            expected.insert(expected.end(), forwarded.begin(), forwarded.end());
+            std::vector<EventRow> channelRows;
+            for (const EventRow& row : sequential.rows)
+                if (row.columns[4] == "PC02" && (row.columns[3] == kSysmon || row.columns[3] == "ForwardedEvents"))
+                    channelRows.push_back(row);
+            ASSERT_EQ(channelRows.size(), expected.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                ASSERT_EQ(channelRows[i].columns, expected[i].columns) << "row " << i;
+            }
+        }
         if (account[1] && std::strcmp(account[1], "wrong") == 0) {
             EXPECT_NE(sequential.report.find("注意 803:[DC01][Administrator]:"), std::string::npos);
         }
