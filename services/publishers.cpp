@@ -159,8 +159,8 @@ std::string ExpandOnComputer(const std::string& value, const std::string& system
             out += replaced;
             at = close + 1;
         } else {
-            out.append(text, open, close - open);  // the closing "%" may open the next name
-            at = close;
+            out.append(text, open, close + 1 - open);  // as it is; the scan goes on after it
+            at = close + 1;
         }
     }
     out.append(text, at, std::string::npos);

@@ -30,8 +30,8 @@ std::string PublisherKeyPath(const std::string& providerGuid);
 // without a backslash lies in "%SystemRoot%\System32"; %SystemRoot% and
 // %windir% are `systemRoot`, %SystemDrive% its drive, %ProgramFiles%,
 // %ProgramFiles(x86)%, %CommonProgramFiles% and %ProgramData% below that
-// drive (names without regard to ASCII case); any other variable stays as
-// it is.
+// drive (names without regard to ASCII case); any other "%NAME%" stays as
+// it is, as ExpandEnvironmentStrings leaves a name that is not set.
 std::string ExpandOnComputer(const std::string& value, const std::string& systemRoot);
 
 // The language name ("ja-JP") of a Windows language number (0x0411); empty

@@ -211,6 +211,17 @@ TEST(Publishers, MessagesFromTheComputersRegistrationsAndFiles) {
     EXPECT_EQ(Message(english, v0), u"Kind Differential, flags Read Delete: 許可\r\n|Backup");
 }
 
+TEST(Publishers, PathsExpandedAsTheComputerExpandsThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"%SYSTEMROOT%\\x.dll", "D:\\Win\\x.dll"},
+        {"wevtsvc.dll", "D:\\Win\\System32\\wevtsvc.dll"},
+        {"%ProgramFiles(x86)%\\a\\%ProgramData%", "D:\\Program Files (x86)\\a\\D:\\ProgramData"},
+        {"%Unset%%windir%\\b.dll", "%Unset%D:\\Win\\b.dll"},
+        {"C:\\50%\\%SystemDrive", "C:\\50%\\%SystemDrive"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExpandOnComputer(c.first, "D:\\Win"), c.second) << c.first;
+}
+
 // A classic record of a source whose key names the provider takes the
 // message of the event whose template takes its strings; an event the
 // manifest has no message for goes the classic way, as before.
