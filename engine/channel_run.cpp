@@ -84,18 +84,16 @@ bool Collector::ReadChannels(const std::string& name, std::uint32_t typeMask) {
     } endOfChannels{*this};
     connections_.Use("IPC$");
     session_.reset();
-    sessionError_ = platform::error::kSuccess;
-    if (BeforeVista()) {
-        sessionError_ = kUnknownInterface;
-    } else {
-        sessionError_ = env_.platform.channels.OpenSession(computer_, session_);
-        // A service that opens no session and names no failure cannot be asked.
-        if (sessionError_ == platform::error::kSuccess && !session_) sessionError_ = platform::error::kRpcServerUnavailable;
-        if (sessionError_ == platform::error::kCallNotImplemented) {
-            report_.NoChannelService(computer_);
-            return true;
-        }
+    sessionError_ = env_.platform.channels.OpenSession(computer_, session_);
+    // A service that opens no session and names no failure cannot be asked.
+    if (sessionError_ == platform::error::kSuccess && !session_) sessionError_ = platform::error::kRpcServerUnavailable;
+    if (sessionError_ == platform::error::kCallNotImplemented) {
+        report_.NoChannelService(computer_);
+        return true;
     }
+    // A computer whose channel service cannot be reached may be one that has
+    // none: its registry tells. Asked only then, as it costs a connection.
+    if (sessionError_ != platform::error::kSuccess && BeforeVista()) sessionError_ = kUnknownInterface;
     for (const std::string& channel : channels) {
         if (sessionError_ == kUnknownInterface) {
             report_.ClassicLogsOnly(computer_, channel);
@@ -169,6 +167,11 @@ int Collector::WalkChannel(const platform::ChannelQuery& query, ChannelWalk& wal
         sessionError_ = kUnknownInterface;
         report_.ClassicLogsOnly(computer_, channel_);
         return kLogRead;
+    }
+    if (error == platform::error::kRpcServerUnavailable && !walk.second) {
+        // The computer does not answer: its other channels fail with the same cause, unasked.
+        sessionError_ = error;
+        session_.reset();
     }
     if (error != platform::error::kSuccess) {
         if (walk.second)

@@ -51,7 +51,7 @@ protected:
         temp.Write("PC5/registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
                    "\"CurrentVersion\"=\"5.2\"\r\n");
-        temp.Write("PC5/logs/ForwardedEvents.evtx", forwarded);
+        temp.Write("PC5/computer.ini", "[services]\nchannels=off\n");
         Open();
     }
     void Open() {
