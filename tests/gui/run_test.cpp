@@ -5,6 +5,8 @@
 
 #include "run_support.h"
 
+#include "support/evtx_test_util.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -477,3 +479,40 @@ TEST(Run, CopyPutsTheWholeReportOnTheClipboard) {
 }
 
 }  // namespace
+
+// A channel named in the start dialog is read after the three logs: its
+// rows carry the channel's name in the log column.
+TEST(Run, ChannelRowsNameTheirChannel) {
+    TestNetwork net(kTwoComputers);
+    ASSERT_TRUE(net.Ok()) << net.Error();
+    using namespace quorvin::evtx::test;
+    quorvin::evtx::Template data;
+    data.root = EventElement({Element(u"EventData", {}, {Element(u"Data", {{u"Name", {Text(u"Index")}}},
+                                                                     {Sub(kSystemValues, quorvin::evtx::type::kUInt32)})})});
+    std::vector<quorvin::evtx::WrittenRecord> records;
+    for (std::uint64_t n : {1, 3}) {
+        records.push_back({n, 0, {0, SystemValues(n, 7036)}});
+        records.back().instance.values.push_back(Number(quorvin::evtx::type::kUInt32, n, 4));
+    }
+    const std::vector<std::uint8_t> file = quorvin::evtx::WriteFile({data}, records);
+    std::ofstream(net.Folder() / "net" / "PC1" / "logs" / "Microsoft-Windows-Test%4Operational.evtx",
+                  std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    ASSERT_TRUE(FreshSettings("PC1;"));
+    App app(net.Arguments());
+    ASSERT_READY(app);
+
+    HWND start = OpenStartDialog(app);
+    ASSERT_NE(start, nullptr);
+    for (int id : {IDC_FROM_LOG_START, IDC_LOG_SYSTEM, IDC_LOG_SECURITY, IDC_LOG_APPLICATION}) ToggleBox(app, start, id);
+    SetControlText(start, IDC_OTHER_LOGS, "Microsoft-Windows-Test/Operational");
+    app.ClickButton(start, IDOK);
+    HWND result = nullptr;
+    const std::string report = WaitForReport(app, result);
+    ASSERT_NE(result, nullptr);
+    app.ClickButton(result, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    ASSERT_EQ(app.RowCount(), 2) << report;
+    for (int row = 0; row < 2; ++row) EXPECT_EQ(app.Cell(row, 3), "Microsoft-Windows-Test/Operational") << report;
+    EXPECT_EQ(app.Close(), 0);
+}

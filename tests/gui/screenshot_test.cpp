@@ -193,6 +193,14 @@ TEST(Screenshot, EveryDialog) {
     app.ClickButton(dialog, IDCANCEL);
     ASSERT_TRUE(app.WaitForNoDialog());
 
+    dialog = OpenStartDialog(app);
+    ASSERT_NE(dialog, nullptr);
+    SetControlText(dialog, IDC_OTHER_LOGS, "Microsoft-Windows-PowerShell/Operational; Setup");
+    app.Settle();
+    HoldForPicture(folder, L"start-dialog", dialog);
+    app.ClickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(app.WaitForNoDialog());
+
     PostMessageW(app.frame, WM_COMMAND, 57664, 0);
     dialog = app.WaitForDialog("クォーヴィンのバージョン情報");
     ASSERT_NE(dialog, nullptr);
