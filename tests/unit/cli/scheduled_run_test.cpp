@@ -83,7 +83,8 @@ protected:
     int Cli(const std::string& arguments, const std::string& before = "") {
         const std::string command = before + "'" + (build_ / "bin" / "quorvin-cli").string() + "' --network '" +
                                     (dir_ / "net").string() + "' --computers SV1,SV2,SV3 --format jsonl " +
-                                    arguments + " --report '" + (dir_ / "report.txt").string() + "' 2>/dev/null";
+                                    arguments + " --report '" + (dir_ / "report.txt").string() + "' 2>'" +
+                                    (dir_ / "errors.txt").string() + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -303,7 +304,7 @@ TEST_F(ScheduledRun, AStopOrAKillAnywhereLeavesTheRestToTheNextRunOnce) {
         const bool killed = std::string(stop.signal) == "KILL";
         for (int again = 0; again < (killed ? 2 : 1); ++again) {
             const int code = Scheduled(name, more, kill);
-            EXPECT_TRUE(code == 0 || (killed && code == 128 + 9)) << name << " " << code;
+            EXPECT_TRUE(code == 0 || (killed && code == 128 + 9)) << name << " " << code << ": " << Read("errors.txt");
             stopped += Count(Read("report.txt"), "ﾕｰｻﾞ要求により処理はｷｬﾝｾﾙしました。") > 0 || code != 0 ? 1 : 0;
         }
         ASSERT_EQ(Scheduled(name, more), 0);
