@@ -1,5 +1,6 @@
 #include "engine/file_run.h"
 
+#include <memory>
 #include <new>
 
 #include "core/cp932.h"
@@ -11,6 +12,7 @@
 #include "engine/saved_log.h"
 #include "engine/xml_event.h"
 #include "formats/evtx/evtx.h"
+#include "services/publishers.h"
 
 namespace quorvin::engine {
 
@@ -53,6 +55,9 @@ public:
 
 private:
     bool ReadEvtx(std::size_t index, const std::string& name, const std::vector<std::uint8_t>& bytes);
+    // The message this machine's publishers give an .evtx record, as the
+    // event viewer renders a saved file; empty when they give none.
+    std::u16string_view LocalMessage(const evtx::Record& record);
     bool ReadEvt(const std::string& name, const std::vector<std::uint8_t>& bytes);
     // Whether the run keeps an event of `type` created at `time`.
     bool Kept(std::uint16_t type, std::int64_t time);
@@ -63,6 +68,12 @@ private:
 
     FileRunEnvironment& env_;
     Report report_;
+    // This machine's HKEY_LOCAL_MACHINE and publishers, for the whole run:
+    // made at the first .evtx record; none without the machine's services.
+    std::unique_ptr<platform::RegistryKey> localMachine_;
+    std::unique_ptr<platform::PublisherCatalog> publishers_;
+    bool publishersTried_ = false;
+    platform::ChannelTexts texts_;
     const std::size_t files_;
     // The last day of the window, compared day with day (worked out once, not per record).
     const std::int64_t endDay_;
@@ -129,6 +140,19 @@ bool FileRun::ReadFile(std::size_t index, const std::string& name, const ReadWho
     return ReadEvtx(index, name, bytes);
 }
 
+std::u16string_view FileRun::LocalMessage(const evtx::Record& record) {
+    if (!publishersTried_) {
+        publishersTried_ = true;
+        platform::FileAccess* files = env_.machine ? env_.machine->messages.Files() : nullptr;
+        if (files && env_.machine->registry.ConnectLocalMachine("", localMachine_) == platform::error::kSuccess &&
+            localMachine_)
+            publishers_ = std::make_unique<platform::PublisherCatalog>(*localMachine_, *files);
+    }
+    if (!publishers_) return {};
+    publishers_->Format(record, texts_);
+    return texts_.error == platform::error::kSuccess ? std::u16string_view(texts_.message) : std::u16string_view();
+}
+
 bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::vector<std::uint8_t>& bytes) {
     evtx::FileReader reader(bytes.data(), bytes.size());
     std::size_t problems = 0;
@@ -152,7 +176,7 @@ bool FileRun::ReadEvtx(std::size_t index, const std::string& name, const std::ve
         if (!Kept(type, time)) continue;
         std::tm local{};
         static_cast<void>(app::ToLocalCalendar(time, local));
-        ShowRow(name, XmlEventRow(record, TimeText(local), env_.eventFacts));
+        ShowRow(name, XmlEventRow(record, TimeText(local), env_.eventFacts, LocalMessage(record)));
         if (walked % 256 == 0) Position(index, record.offset, bytes.size());
     }
     reportProblems();

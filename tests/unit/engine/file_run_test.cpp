@@ -1,19 +1,24 @@
 // Saved .evtx and .evt files read as a run reads a computer's logs: the
 // run's types and window, every readable record of a damaged file, a report
 // line for each file that cannot be read, a stop that ends the run where it
-// is, and .evt records given their texts by this machine's message files.
+// is, and .evt records given their texts by this machine's message files;
+// .evtx records by this machine's publishers, as their channel gives them.
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include "core/cp932.h"
+#include "engine/collector.h"
 #include "engine/file_run.h"
 #include "fake_platform.h"
 #include "rules/event_json.h"
+#include "services/simulated/simulated_network.h"
 #include "unit/formats/evtx/sample_log.h"
 #include "support/temp_folder.h"
 #include "support/test_network.h"
@@ -167,6 +172,59 @@ TEST(FileRun, EvtRecordsTakeTheirTextsFromThisMachineUnderTheLogTheNameOrTheSour
     ASSERT_EQ(bare.rows.size(), 4u);
     for (const EventRow& row : bare.rows) EXPECT_EQ(row.columns[7].rfind("ｿｰｽ (", 0), 0u) << row.columns[7];
     EXPECT_EQ(Count(bare.report, "注意 063:[saved.evt]"), 1u) << bare.report;
+}
+
+// The demo's APP01 playing this machine: its channels copied off as .evtx
+// files show the texts the channels show when the computer is read.
+TEST(FileRun, EvtxRecordsTakeTheTextsTheirChannelGivesFromThisMachinesPublishers) {
+    namespace fs = std::filesystem;
+    const char* binary = std::getenv("QUORVIN_BINARY_DIR");
+    const fs::path demo = binary ? fs::u8path(binary) / "demo-network" : fs::path();
+    if (!fs::exists(demo / "APP01" / "logs")) GTEST_SKIP() << "the build made no demo network";
+    network::test::TempFolder folder;
+    fs::copy(demo, folder.Path() / "net", fs::copy_options::recursive);
+    std::ifstream in(folder.Path() / "net" / "network.ini", std::ios::binary);
+    std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::size_t local = ini.find("computer=ADMIN-PC");
+    ASSERT_NE(local, std::string::npos);
+    std::ofstream(folder.Path() / "net" / "network.ini", std::ios::binary)
+        << ini.replace(local, 17, "computer=APP01");
+    std::string problem;
+    const auto net = network::SimulatedNetwork::Open(folder.Path() / "net", problem);
+    ASSERT_TRUE(net) << problem;
+    platform::Platform services = net->Services();
+
+    const std::vector<std::string> channels = {"Microsoft-Windows-PowerShell/Operational",
+                                               "Microsoft-Windows-TaskScheduler/Operational"};
+    RunOptions options = EveryRecord();
+    options.Filter_System = options.Filter_Security = options.Filter_Application = 0;
+    options.Channels = channels;
+    RecordingView view;
+    view.computers = {"APP01"};
+    std::string report;
+    std::atomic<int> stop{0};
+    Collector(RunEnvironment{services, options, report, stop, view, nullptr, [] {}}).Run();
+
+    std::vector<std::vector<std::uint8_t>> files;
+    for (const char* file : {"Microsoft-Windows-PowerShell%4Operational.evtx",
+                             "Microsoft-Windows-TaskScheduler%4Operational.evtx"}) {
+        std::ifstream bytes(folder.Path() / "net" / "APP01" / "logs" / file, std::ios::binary);
+        files.emplace_back(std::istreambuf_iterator<char>(bytes), std::istreambuf_iterator<char>());
+    }
+    const FileRunResult saved = ReadFiles(files, options, 0, {}, &services);
+    const FileRunResult bare = ReadFiles(files, options);
+
+    std::vector<std::string> read, offline;
+    for (const EventRow& row : view.rows) read.push_back(row.columns[7]);
+    for (const EventRow& row : saved.rows) offline.push_back(row.columns[7]);
+    ASSERT_GT(read.size(), 4u) << report;
+    std::sort(read.begin(), read.end());
+    std::sort(offline.begin(), offline.end());
+    EXPECT_EQ(offline, read);
+    // Without this machine's services the same records show no such text.
+    ASSERT_EQ(bare.rows.size(), saved.rows.size());
+    for (std::size_t i = 0; i < bare.rows.size(); ++i) EXPECT_NE(bare.rows[i].columns[7], saved.rows[i].columns[7]) << i;
 }
 
 }  // namespace
