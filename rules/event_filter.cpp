@@ -138,6 +138,24 @@ bool MatchesName(const std::vector<std::string>& names, const std::string& text)
     return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return text::MbsICmp(n, text) == 0; });
 }
 
+// Hidden channel names: none empty, none with half a character, and all of
+// them together no longer than a field.
+bool CheckChannels(const std::vector<std::string>& names, FilterError& error) {
+    std::size_t bytes = 0, position = 0;
+    for (const std::string& name : names) {
+        ++position;
+        bytes += name.size() + 1;
+        if (name.empty() || BrokenCharacterAt(name) != std::string_view::npos) {
+            error = {FilterField::kChannels, name.empty() ? FilterProblem::kEmptyEntry : FilterProblem::kBadText, name,
+                     position};
+            return false;
+        }
+    }
+    if (bytes <= kMostFieldBytes + 1) return true;
+    error = {FilterField::kChannels, FilterProblem::kTooLong, {}, 0};
+    return false;
+}
+
 }  // namespace
 
 unsigned TypeOfImage(int image) {
@@ -165,12 +183,13 @@ char FoldByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' 
 
 bool operator==(const FilterFields& a, const FilterFields& b) {
     return a.types == b.types && a.logs == b.logs && a.computers == b.computers && a.sources == b.sources &&
-           a.eventIds == b.eventIds && a.text == b.text;
+           a.eventIds == b.eventIds && a.text == b.text && a.hiddenChannels == b.hiddenChannels;
 }
 
 bool ShowsEverything(const FilterFields& f) {
     return f.types == kAllTypes && f.logs == kAllLogs && TrimBlanks(f.computers).empty() &&
-           TrimBlanks(f.sources).empty() && TrimBlanks(f.eventIds).empty() && f.text.empty();
+           TrimBlanks(f.sources).empty() && TrimBlanks(f.eventIds).empty() && f.text.empty() &&
+           f.hiddenChannels.empty();
 }
 
 bool ParseEventIds(std::string_view text, std::vector<IdRange>& included, std::vector<IdRange>& excluded,
@@ -205,9 +224,9 @@ std::optional<EventFilter> EventFilter::Parse(const FilterFields& fields, Filter
             return std::nullopt;
         }
     }
-    if ((fields.types & kAllTypes) == 0 || (fields.logs & kAllLogs) == 0) {
-        error = {(fields.types & kAllTypes) == 0 ? FilterField::kTypes : FilterField::kLogs, FilterProblem::kNoneChosen,
-                 {}, 0};
+    // No classic log chosen is a choice: the channels' rows alone.
+    if ((fields.types & kAllTypes) == 0) {
+        error = {FilterField::kTypes, FilterProblem::kNoneChosen, {}, 0};
         return std::nullopt;
     }
     if (const std::size_t at = BrokenCharacterAt(fields.text); at != std::string_view::npos) {
@@ -215,6 +234,8 @@ std::optional<EventFilter> EventFilter::Parse(const FilterFields& fields, Filter
         return std::nullopt;
     }
     EventFilter filter;
+    if (!CheckChannels(fields.hiddenChannels, error)) return std::nullopt;
+    for (const std::string& name : fields.hiddenChannels) filter.hiddenChannels_.push_back(text::MbsICmpKey(name));
     filter.types_ = fields.types & kAllTypes;
     filter.logs_ = fields.logs & kAllLogs;
     filter.text_ = FoldAscii(fields.text);
@@ -224,7 +245,7 @@ std::optional<EventFilter> EventFilter::Parse(const FilterFields& fields, Filter
         return std::nullopt;
     filter.everything_ = filter.types_ == kAllTypes && filter.logs_ == kAllLogs && filter.computers_.empty() &&
                          filter.sources_.empty() && filter.included_.empty() && filter.excluded_.empty() &&
-                         filter.text_.empty();
+                         filter.text_.empty() && filter.hiddenChannels_.empty();
     return filter;
 }
 
@@ -240,11 +261,55 @@ bool EventFilter::MatchesText(std::string_view message) const {
     return text_.empty() || ContainsText(message, text_);
 }
 
+bool EventFilter::MatchesLog(const std::string& log) const {
+    const unsigned bit = LogOfName(log);
+    if (bit != 0) return (logs_ & bit) != 0;
+    if (hiddenChannels_.empty()) return true;
+    const std::string key = text::MbsICmpKey(log);
+    return std::find(hiddenChannels_.begin(), hiddenChannels_.end(), key) == hiddenChannels_.end();
+}
+
 bool EventFilter::Matches(const engine::EventRow& row) const {
     if (everything_) return true;
     const auto& c = row.columns;
-    return (types_ & TypeOfImage(row.image)) != 0 && (logs_ == kAllLogs || (logs_ & LogOfName(c[3])) != 0) &&
+    return (types_ & TypeOfImage(row.image)) != 0 && MatchesLog(c[3]) &&
            MatchesName(computers_, c[4]) && MatchesName(sources_, c[5]) && MatchesId(c[6]) && MatchesText(c[7]);
+}
+
+std::string ChannelListText(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        if (name.find(';') != std::string::npos) continue;
+        if (!text.empty()) text += ';';
+        text += name;
+    }
+    return text;
+}
+
+bool ParseChannelList(std::string_view text, std::vector<std::string>& names, FilterError& error) {
+    std::vector<std::string> read;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(';', start), text.size());
+        if (end > start) read.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!CheckChannels(read, error)) return false;
+    names = std::move(read);
+    return true;
+}
+
+std::vector<std::string> HiddenAfterChoice(const std::vector<std::string>& hidden,
+                                           const std::vector<std::string>& listed, const std::vector<bool>& shown) {
+    const auto isListed = [&](const std::string& name) {
+        return std::any_of(listed.begin(), listed.end(),
+                           [&](const std::string& l) { return text::MbsICmp(l, name) == 0; });
+    };
+    std::vector<std::string> after;
+    for (const std::string& name : hidden)
+        if (!isListed(name)) after.push_back(name);
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        if (i >= shown.size() || !shown[i]) after.push_back(listed[i]);
+    return after;
 }
 
 std::string QuoteName(std::string_view name) {
@@ -308,6 +373,7 @@ const char* FieldName(FilterField field) {
     case FilterField::kSources: return "ソース";
     case FilterField::kEventIds: return "イベントID";
     case FilterField::kText: return "メッセージの文字列";
+    case FilterField::kChannels: return "チャネル";
     }
     return "";
 }

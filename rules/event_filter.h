@@ -21,8 +21,10 @@ namespace quorvin::views {
 // other type (type 0 among them) count as information, as their icon shows.
 constexpr unsigned kTypeError = 1, kTypeWarning = 2, kTypeInformation = 4, kTypeAuditSuccess = 8,
                    kTypeAuditFailure = 16, kAllTypes = 31;
-// Logs as bits: 1 system, 2 security, 4 application. Rows of another log
-// (put there by another program) are shown only while all three are chosen.
+// Logs as bits: 1 system, 2 security, 4 application. A row of another log
+// (a channel's, or another program's) is shown whatever the bits say,
+// unless its name is one of the hidden channels; no bit at all shows the
+// channels' rows alone.
 constexpr unsigned kLogSystem = 1, kLogSecurity = 2, kLogApplication = 4, kAllLogs = 7;
 
 // The type bit of a row's image, and the log bit of a log's display name
@@ -41,6 +43,8 @@ struct FilterFields {
     std::string sources;    // CP932
     std::string eventIds;   // e.g. "529,675,4625" or "7-11,-9"
     std::string text;       // CP932, looked for in the message
+    // Channels whose rows are not shown (CP932, ASCII letters in either case).
+    std::vector<std::string> hiddenChannels;
 };
 bool operator==(const FilterFields& a, const FilterFields& b);
 inline bool operator!=(const FilterFields& a, const FilterFields& b) { return !(a == b); }
@@ -48,7 +52,7 @@ inline bool operator!=(const FilterFields& a, const FilterFields& b) { return !(
 // True when the fields restrict nothing: every row is shown.
 bool ShowsEverything(const FilterFields& fields);
 
-enum class FilterField { kTypes, kLogs, kComputers, kSources, kEventIds, kText };
+enum class FilterField { kTypes, kLogs, kComputers, kSources, kEventIds, kText, kChannels };
 enum class FilterProblem {
     kEmptyEntry,   // "529,,675", a trailing comma
     kNoNumber,     // "abc", "-"
@@ -56,7 +60,7 @@ enum class FilterProblem {
     kTooLarge,     // above 65535
     kBackwards,    // "11-7"
     kBadText,      // not CP932: a lead byte without its trail byte
-    kNoneChosen,   // no type or no log chosen
+    kNoneChosen,   // no type chosen
     kTooLong,      // a field of more than kMostFieldBytes
     kBadChoice,    // a stored choice of types or logs that is no set of them
     kNoCp932Form,  // a character typed in the window that CP932 has not (position: which, from 1)
@@ -89,11 +93,13 @@ public:
 private:
     bool MatchesId(std::string_view idText) const;
     bool MatchesText(std::string_view message) const;
+    bool MatchesLog(const std::string& log) const;
 
     bool everything_ = true;
     unsigned types_ = kAllTypes;
     unsigned logs_ = kAllLogs;
     std::vector<std::string> computers_, sources_;
+    std::vector<std::string> hiddenChannels_;  // MbsICmpKey of each
     std::vector<IdRange> included_, excluded_;
     std::string text_;  // ASCII letters folded to lower case
 };
@@ -112,6 +118,17 @@ bool ContainsText(std::string_view message, std::string_view needle);
 std::string QuoteName(std::string_view name);
 // `text` with its single-byte ASCII letters in lower case; trail bytes stay.
 std::string FoldAscii(std::string_view text);
+
+// The hidden channels as one text, the names separated by ";", and back.
+// Reading skips empty entries; a name with half a double-byte character
+// gives kBadText naming it. A name holding ";" cannot be kept and is left out.
+std::string ChannelListText(const std::vector<std::string>& names);
+bool ParseChannelList(std::string_view text, std::vector<std::string>& names, FilterError& error);
+
+// The hidden channels after the filter dialog: those of `hidden` that it did
+// not list, then the `listed` channels whose box is not in `shown`.
+std::vector<std::string> HiddenAfterChoice(const std::vector<std::string>& hidden,
+                                           const std::vector<std::string>& listed, const std::vector<bool>& shown);
 
 // What went wrong, for the filter dialog (CP932, caption "注意").
 app::UserMessage FilterErrorMessage(const FilterError& error);

@@ -19,6 +19,8 @@ constexpr StoredText kTexts[] = {
     {"ViewFilterText", &views::FilterFields::text},
 };
 
+constexpr const char* kChannelsValue = "ViewFilterHiddenChannels";
+
 // A stored set of choices: the decimal text of a number from 0 to `all`.
 bool ParseChoice(const std::string& text, unsigned all, unsigned& choice) {
     if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -49,6 +51,11 @@ std::optional<views::FilterError> LoadViewFilter(platform::RegistryKey& root, vi
     for (const StoredText& stored : kTexts)
         if (ReadRegistryValue(root, key, stored.name, regtype::kSz, text) == 1) read.*stored.text = text;
     views::FilterError error{};
+    if (ReadRegistryValue(root, key, kChannelsValue, regtype::kSz, text) == 1 &&
+        !views::ParseChannelList(text, read.hiddenChannels, error)) {
+        fields = views::FilterFields();
+        return error;
+    }
     if (!views::EventFilter::Parse(read, error)) {
         fields = views::FilterFields();
         return error;
@@ -70,6 +77,8 @@ void SaveViewFilter(platform::RegistryKey& root, const views::FilterFields& fiel
     WriteRegistryValue(root, key, "ViewFilterLogs", regtype::kDword, fields.logs, {}, messages);
     for (const StoredText& stored : kTexts)
         WriteRegistryValue(root, key, stored.name, regtype::kSz, 0, fields.*stored.text, messages);
+    WriteRegistryValue(root, key, kChannelsValue, regtype::kSz, 0, views::ChannelListText(fields.hiddenChannels),
+                       messages);
 }
 
 SummarySize LoadSummarySize(platform::RegistryKey& root, const std::string& key) {

@@ -2,7 +2,8 @@
 // The event list's filter kept for the next start, in values of its own
 // beside the settings (ViewFilterTypes, ViewFilterLogs as REG_DWORD;
 // ViewFilterComputers, ViewFilterSources, ViewFilterEventIds,
-// ViewFilterText as REG_SZ). Missing values restrict nothing.
+// ViewFilterText, ViewFilterHiddenChannels as REG_SZ, the last the hidden
+// channels separated by ";"). Missing values restrict nothing.
 
 #include <optional>
 

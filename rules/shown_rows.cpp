@@ -1,8 +1,25 @@
 #include "rules/shown_rows.h"
 
 #include <algorithm>
+#include <map>
+
+#include "core/cp932.h"
 
 namespace quorvin::views {
+
+std::vector<std::string> ChannelsOfTable(const EventTable& table) {
+    std::map<std::string, std::string> byKey;  // MbsICmpKey -> the first name seen
+    const std::string* last = nullptr;
+    for (std::size_t row = 0; row < table.Count(); ++row) {
+        const std::string& log = table.Text(row, 3);
+        if ((last && *last == log) || LogOfName(log) != 0) continue;
+        last = &log;
+        byKey.emplace(text::MbsICmpKey(log), log);
+    }
+    std::vector<std::string> channels;
+    for (auto& [key, name] : byKey) channels.push_back(std::move(name));
+    return channels;
+}
 
 void ShownRows::SetFilter(EventFilter filter) {
     filter_ = std::move(filter);

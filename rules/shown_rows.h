@@ -13,6 +13,10 @@
 
 namespace quorvin::views {
 
+// The channels of the table's rows (log names that are no classic log's),
+// each once whatever its ASCII case, in MbsICmp's order.
+std::vector<std::string> ChannelsOfTable(const EventTable& table);
+
 class ShownRows {
 public:
     explicit ShownRows(const EventTable& table) : table_(table) {}

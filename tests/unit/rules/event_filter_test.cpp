@@ -134,6 +134,7 @@ TEST(EventFilter, EveryFieldRestrictsAndTheyCombine) {
         Row(16, "Security", "DC01", "Security", 529, "Logon failure Taro"),
         Row(0, "System", "NT4SV", "Foreign", 1, "type zero"),
         Row(1, "Custom", "PC02", "Disk", 11, "other log"),
+        Row(4, "Microsoft-Windows-PowerShell/Operational", "PC02", "PowerShell", 4104, "script block"),
     };
     const auto shown = [&](const FilterFields& f) {
         const EventFilter filter = Parsed(f);
@@ -146,21 +147,32 @@ TEST(EventFilter, EveryFieldRestrictsAndTheyCombine) {
         set(f);
         return f;
     };
-    EXPECT_EQ(shown(FilterFields{}), "1111111");
+    EXPECT_EQ(shown(FilterFields{}), "11111111");
     EXPECT_TRUE(Parsed(FilterFields{}).ShowsEverything());
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeError; })), "1000001");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeWarning; })), "0100000");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeError; })), "10000010");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeWarning; })), "01000000");
     // Type 0 carries the information icon and counts as information.
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeInformation; })), "0010010");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeAuditSuccess; })), "0001000");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeAuditFailure; })), "0000100");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = kLogSecurity | kLogApplication; })), "0011100");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = kLogSystem; })), "1100010");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.computers = "\\\\dc01, PC01"; })), "1011100");
-    EXPECT_EQ(shown(with([](FilterFields& f) { f.sources = "disk,service control manager"; })), "1010001");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeInformation; })), "00100101");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeAuditSuccess; })), "00010000");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.types = kTypeAuditFailure; })), "00001000");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = kLogSecurity | kLogApplication; })), "00111011");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = kLogSystem; })), "11000111");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.computers = "\\\\dc01, PC01"; })), "10111000");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.sources = "disk,service control manager"; })), "10100010");
     EXPECT_EQ(shown(with([](FilterFields& f) { f.computers = "DC01"; f.text = "taro"; f.eventIds = "529"; })),
-              "0000100");
+              "00001000");
     EXPECT_FALSE(Parsed(with([](FilterFields& f) { f.text = " "; })).ShowsEverything());
     EXPECT_TRUE(ShowsEverything(with([](FilterFields& f) { f.eventIds = "  "; })));
+    // Rows of other logs are channels': shown whatever the log boxes say,
+    // unless hidden, their names compared ignoring ASCII case.
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = 0; })), "00000011");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.hiddenChannels = {"microsoft-windows-powershell/OPERATIONAL"}; })),
+              "11111110");
+    EXPECT_EQ(shown(with([](FilterFields& f) { f.logs = kLogSystem; f.hiddenChannels = {"custom", "Gone"}; })),
+              "11000101");
+    EXPECT_FALSE(ShowsEverything(with([](FilterFields& f) { f.hiddenChannels = {"Gone"}; })));
+    // The dialog keeps hidden channels it did not list and hides the unchecked.
+    EXPECT_EQ(HiddenAfterChoice({"Gone", "custom", "A"}, {"Custom", "A", "B"}, {true, false, false}),
+              (std::vector<std::string>{"Gone", "A", "B"}));
     EXPECT_FALSE(ShowsEverything(with([](FilterFields& f) { f.logs = kLogSystem; })));
 }

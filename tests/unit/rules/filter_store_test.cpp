@@ -35,8 +35,9 @@ TEST(FilterStore, AFilterSurvivesSaveAndLoadAndAnUnchangedOneIsNotWritten) {
     set.computers = "DC01,ＰＣ01";
     set.eventIds = "7-11,-9";
     set.text = "ﾛｸﾞｵﾝ";
+    set.hiddenChannels = {"Microsoft-Windows-PowerShell/Operational", "ｱﾌﾟﾘ/Admin"};
     SaveViewFilter(root, set, &none, messages);
-    EXPECT_EQ(hive.written.size(), 6u);
+    EXPECT_EQ(hive.written.size(), 7u);
     FilterFields loaded;
     ASSERT_FALSE(LoadViewFilter(root, loaded));
     EXPECT_EQ(loaded, set);
@@ -57,6 +58,7 @@ TEST(FilterStore, StoredValuesThatAreNoFilterSayWhichAndShowEverything) {
         {"ViewFilterEventIds", false, 0, "7-", "イベントID: '7-' に範囲の終わりがありません。"},
         {"ViewFilterText", false, 0, "ab\x83", "メッセージの文字列: 3 バイト目の2バイト文字が途中で切れています。"},
         {"ViewFilterSources", false, 0, std::string(kMostFieldBytes + 1, 's'), "ソース: 4096 バイトまでです。"},
+        {"ViewFilterHiddenChannels", false, 0, "a;;b\x83", "チャネル: 2 番目の項目に途中で切れた2バイト文字があります。"},
     };
     for (const auto& c : cases) {
         FakeHive hive;
