@@ -83,8 +83,7 @@ bool Collector::ReadChannels(const std::string& name, std::uint32_t typeMask) {
         }
     } endOfChannels{*this};
     connections_.Use("IPC$");
-    session_.reset();
-    sessionError_ = env_.platform.channels.OpenSession(computer_, session_);
+    sessionError_ = OpenChannelSession();
     // A service that opens no session and names no failure cannot be asked.
     if (sessionError_ == platform::error::kSuccess && !session_) sessionError_ = platform::error::kRpcServerUnavailable;
     if (sessionError_ == platform::error::kCallNotImplemented) {
@@ -104,6 +103,19 @@ bool Collector::ReadChannels(const std::string& name, std::uint32_t typeMask) {
         if (env_.stopRequested) return false;
     }
     return true;
+}
+
+platform::Error Collector::OpenChannelSession() {
+    const RunOptions& s = env_.options;
+    platform::ChannelService& service = env_.platform.channels;
+    session_.reset();
+    if (!s.AnotherLoginName) return service.OpenSession(computer_, nullptr, session_);
+    const platform::ChannelAccount account{AccountUser(s), AccountPassword(s)};
+    const platform::Error error = service.OpenSession(computer_, &account, session_);
+    if (error != platform::error::kAccessDenied && error != platform::error::kLogonFailure) return error;
+    report_.ChannelLoginFailed(computer_, account.user, error);
+    session_.reset();
+    return service.OpenSession(computer_, nullptr, session_);
 }
 
 // False when the read was stopped by the user.

@@ -86,8 +86,7 @@ bool Collector::CollectComputer(const std::string& name, int progress, int items
     const std::uint32_t typeMask = TypeMask(s);
     if (s.AnotherLoginName) {
         // The password is handed on as a view of the options' own field.
-        const std::string_view password(s.Password, strnlen(s.Password, sizeof s.Password));
-        const platform::Error error = connections_.Connect(name, s.Username, password);
+        const platform::Error error = connections_.Connect(name, s.Username, AccountPassword(s));
         if (error != platform::error::kSuccess) report_.AlternateLoginFailed(name, s.Username, error);
     }
     // The connections are given back however the computer ends.

@@ -118,6 +118,10 @@ private:
     // their order (engine/channel_run.cpp). False when it was stopped.
     bool ReadChannels(const std::string& name, std::uint32_t typeMask);
     bool ReadChannelStep(const std::string& name, const std::string& channel, std::uint32_t typeMask);
+    // Opens session_ to computer_: with the alternate account when the run
+    // has one, and when the computer refuses it (5, 1326), again as the user
+    // running the program after line 072. The open's result.
+    platform::Error OpenChannelSession();
     // Reads one channel newest first, as GetLog reads a log.
     int GetChannel(const std::string& name, const std::string& channel, std::uint32_t typeMask, LogEnd& end);
     // One query of GetChannel and its walk (`walk` its state between the two queries).

@@ -179,6 +179,12 @@ void Report::ClassicLogsOnly(const std::string& c, const std::string& l) {
            "ｼｽﾃﾑ・ｾｷｭﾘﾃｨ・ｱﾌﾟﾘｹｰｼｮﾝﾛｸﾞだけがあります。\r\n");
 }
 
+void Report::ChannelLoginFailed(const std::string& c, std::string_view user, std::uint32_t error) {
+    Append("注意 072:[" + c + "][" + std::string(user) + "]:別名でのﾁｬﾈﾙへのﾛｸﾞｲﾝに失敗しました。\r\n");
+    Append("          現在ログオン中のアカウントで接続を試みます。\r\n");
+    Cause("原因:", error);
+}
+
 void Report::FileStarted(const std::string& f) { Append("確認:[" + f + "]ﾛｸﾞﾌｧｲﾙの読み込みを開始します。\r\n"); }
 
 void Report::FileEnded(const std::string& f, std::uint32_t eventCount) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace quorvin::engine {
 
@@ -76,6 +77,9 @@ public:
     // 071: computer C runs a Windows before Vista, which has the classic
     // logs only: channel L is not there to read.
     void ClassicLogsOnly(const std::string& c, const std::string& l);
+    // 072: computer C refused the channel session with the alternate
+    // account `user`; its channels are read as the user running the program.
+    void ChannelLoginFailed(const std::string& c, std::string_view user, std::uint32_t error);
 
     // Lines of a saved event log file F (its name as the user gave it).
     void FileStarted(const std::string& f);

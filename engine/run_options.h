@@ -6,7 +6,9 @@
 // the windows' own.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvin::engine {
@@ -37,6 +39,13 @@ struct RunOptions {
     // ("Microsoft-Windows-PowerShell/Operational"); empty: none.
     std::vector<std::string> Channels;
 };
+
+// The alternate account's user name and password: views of the fields
+// themselves, up to their terminators, so that the password is not copied.
+inline std::string_view AccountUser(const RunOptions& o) { return {o.Username, strnlen(o.Username, sizeof o.Username)}; }
+inline std::string_view AccountPassword(const RunOptions& o) {
+    return {o.Password, strnlen(o.Password, sizeof o.Password)};
+}
 
 // Computers a run collects at the same time: the default when nothing is
 // set (docs/performance.md, "Many computers at once", tells how it was

@@ -6,7 +6,7 @@ namespace {
 
 class Unavailable final : public ChannelService {
 public:
-    Error OpenSession(const std::string&, std::unique_ptr<ChannelSession>& session) override {
+    Error OpenSession(const std::string&, const ChannelAccount*, std::unique_ptr<ChannelSession>& session) override {
         session.reset();
         return error::kCallNotImplemented;
     }

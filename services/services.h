@@ -227,14 +227,25 @@ public:
     virtual void Format(const evtx::Record& event, ChannelTexts& texts) = 0;
 };
 
+// The account a session logs on with instead of the user running the
+// program: the user name as typed ("DOMAIN\user", "user@domain" or "user")
+// and its password, both read where they lie; any copy made is wiped.
+struct ChannelAccount {
+    std::string_view user;
+    std::string_view password;
+};
+
 class ChannelService {
 public:
     virtual ~ChannelService() = default;
-    // EvtOpenSession to "\\NAME", or this machine when `server` is empty.
-    // 1722 when the computer does not answer or its firewall keeps the
-    // service out, 5 when the account may not read its logs, 120 where the
-    // system has no channel service.
-    virtual Error OpenSession(const std::string& server, std::unique_ptr<ChannelSession>& session) = 0;
+    // EvtOpenSession to "\\NAME", or this machine when `server` is empty,
+    // as `account` or, when null, as the user running the program (this
+    // machine is always read as that user). 1722 when the computer does not
+    // answer or its firewall keeps the service out, 5 when the account may
+    // not read its logs, 1326 or 5 when the computer refuses the account's
+    // name or password, 120 where the system has no channel service.
+    virtual Error OpenSession(const std::string& server, const ChannelAccount* account,
+                              std::unique_ptr<ChannelSession>& session) = 0;
 };
 
 // A channel service that answers 120 to every call: the platform of a

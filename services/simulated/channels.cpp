@@ -159,7 +159,8 @@ platform::Error Session::Query(const platform::ChannelQuery& query, std::unique_
 
 }  // namespace
 
-platform::Error ChannelLogs::OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) {
+platform::Error ChannelLogs::OpenSession(const std::string& server, const platform::ChannelAccount* account,
+                                         std::unique_ptr<platform::ChannelSession>& session) {
     session.reset();
     const std::string name = ServerName(server);
     const NetworkConfig& config = state_.config;
@@ -181,7 +182,12 @@ platform::Error ChannelLogs::OpenSession(const std::string& server, std::unique_
     }
     const bool remote = !name.empty();
     if (remote) state_.RoundTrip(index);
-    if (remote && computer.channels == ChannelAccess::kAuth && !state_.Connected(name)) return error::kAccessDenied;
+    // An account is checked as the shares check it; one of the computer's
+    // accounts opens a computer that asks for one, as a connection made
+    // beforehand does.
+    if (remote && account && !IsAccountOf(computer, account->user, account->password)) return error::kLogonFailure;
+    if (remote && computer.channels == ChannelAccess::kAuth && !account && !state_.Connected(name))
+        return error::kAccessDenied;
     session = std::make_unique<Session>(state_, index, std::move(logs), remote && config.LatencyOf(index) > 0);
     return error::kSuccess;
 }

@@ -2,6 +2,8 @@
 
 #include "services/simulated/network_state.h"
 
+#include <algorithm>
+
 namespace quorvin::network {
 
 namespace {
@@ -18,6 +20,14 @@ bool ParseRemoteName(const std::string& remoteName, std::string& server, std::st
 }
 
 }  // namespace
+
+bool IsAccountOf(const ComputerConfig& computer, std::string_view user, std::string_view password) {
+    const std::string_view userName = CString(user);
+    const std::string_view secret = CString(password);
+    return std::any_of(computer.accounts.begin(), computer.accounts.end(), [&](const auto& account) {
+        return Equal(account.first, userName) && account.second == secret;
+    });
+}
 
 platform::Error Connections::AddConnection(const std::string& remoteName, const std::string& user,
                                            std::string_view password) {
@@ -36,12 +46,8 @@ platform::Error Connections::AddConnection(const std::string& remoteName, const 
                              FindEntry(drives, std::string(1, drive), EntryKind::kDirectory, driveFolder, &state_.folders);
     if (!driveExists && !Equal(share, "admin$") && !Equal(share, "IPC$")) return error::kBadNetName;
 
+    if (!IsAccountOf(computer, user, password)) return error::kLogonFailure;
     const std::string_view userName = CString(user);
-    const std::string_view secret = CString(password);
-    bool valid = false;
-    for (const auto& [accountUser, accountPassword] : computer.accounts)
-        if (Equal(accountUser, userName) && accountPassword == secret) valid = true;
-    if (!valid) return error::kLogonFailure;
 
     std::lock_guard<std::mutex> lock(state_.mutex);
     // One account per server name while any connection under it remains;

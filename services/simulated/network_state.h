@@ -40,6 +40,11 @@ constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\Cur
 // Names compare as the network compares computer, share and file names.
 inline bool Equal(std::string_view a, std::string_view b) { return text::MbsICmp(a, b) == 0; }
 
+// Whether `user` and `password`, each up to a NUL, are one of the
+// computer's accounts, the user name compared as names are
+// (connections.cpp; the shares and the channel sessions both check so).
+bool IsAccountOf(const ComputerConfig& computer, std::string_view user, std::string_view password);
+
 // ASCII letters in upper case; double-byte characters stay as they are.
 std::string UpperAscii(std::string_view s);
 
@@ -73,7 +78,8 @@ private:
 class ChannelLogs final : public platform::ChannelService {
 public:
     explicit ChannelLogs(SimulatedNetwork::State& state) : state_(state) {}
-    platform::Error OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) override;
+    platform::Error OpenSession(const std::string& server, const platform::ChannelAccount* account,
+                                std::unique_ptr<platform::ChannelSession>& session) override;
 
 private:
     SimulatedNetwork::State& state_;

@@ -11,6 +11,7 @@
 
 #include "core/wide.h"
 #include "formats/evtx/event_xml.h"
+#include "services/win32/path_rules.h"
 
 namespace quorvin::win32 {
 
@@ -38,6 +39,7 @@ struct RpcLogin {  // EVT_RPC_LOGIN
 // wevtapi.dll's functions; `loaded` only when every one was found.
 struct Wevtapi {
     EvtHandle(WINAPI* openSession)(DWORD, PVOID, DWORD, DWORD) = nullptr;
+    EvtHandle(WINAPI* openChannelEnum)(EvtHandle, DWORD) = nullptr;
     EvtHandle(WINAPI* query)(EvtHandle, LPCWSTR, LPCWSTR, DWORD) = nullptr;
     BOOL(WINAPI* next)(EvtHandle, DWORD, EvtHandle*, DWORD, DWORD, PDWORD) = nullptr;
     BOOL(WINAPI* render)(EvtHandle, EvtHandle, DWORD, DWORD, PVOID, PDWORD, PDWORD) = nullptr;
@@ -63,7 +65,8 @@ Wevtapi LoadWevtapi() {
     const std::wstring path = std::wstring(folder, length) + L"\\wevtapi.dll";
     HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) return api;
-    api.loaded = Find(module, "EvtOpenSession", api.openSession) && Find(module, "EvtQuery", api.query) &&
+    api.loaded = Find(module, "EvtOpenSession", api.openSession) &&
+                 Find(module, "EvtOpenChannelEnum", api.openChannelEnum) && Find(module, "EvtQuery", api.query) &&
                  Find(module, "EvtNext", api.next) && Find(module, "EvtRender", api.render) &&
                  Find(module, "EvtOpenPublisherMetadata", api.openPublisher) &&
                  Find(module, "EvtFormatMessage", api.format) && Find(module, "EvtClose", api.close);
@@ -285,11 +288,12 @@ void Session::Format(const evtx::Record& record, platform::ChannelTexts& texts) 
 
 }  // namespace
 
-Error ChannelService::OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) {
+Error ChannelService::OpenSession(const std::string& server, const platform::ChannelAccount* account,
+                                  std::unique_ptr<platform::ChannelSession>& session) {
     session.reset();
     if (!Api().loaded) return platform::error::kCallNotImplemented;
-    // This machine is reached with no session handle; another one over RPC
-    // as the user running the program. The API connects at the first query.
+    // This machine is reached with no session handle, as the user running
+    // the program; another one over RPC, as the account when one is given.
     std::wstring name = Wide(server);
     while (!name.empty() && name.front() == L'\\') name.erase(0, 1);
     if (name.empty()) {
@@ -297,8 +301,26 @@ Error ChannelService::OpenSession(const std::string& server, std::unique_ptr<pla
         return platform::error::kSuccess;
     }
     RpcLogin login{name.data(), nullptr, nullptr, nullptr, kEvtRpcLoginAuthNegotiate};
+    text::WideSecret password;  // the one UTF-16 copy, wiped when it goes
+    std::wstring user, domain;
+    if (account) {
+        if (const Error error = WidePassword(account->password, password)) return error;
+        const AccountName typed = SplitAccountName(account->user);
+        user = Wide(typed.user);
+        domain = Wide(typed.domain);
+        login.user = user.data();
+        login.domain = domain.empty() ? nullptr : domain.data();
+        login.password = password.data();
+    }
     Handle handle(Api().openSession(kEvtRpcLogin, &login, 0, 0));
     if (handle.Get() == nullptr) return LastError();
+    // EvtOpenSession checks nothing; the first call over the session checks
+    // the account. The channel list is asked for at once so that a refused
+    // account is told here, where the caller can open the session without it.
+    if (account) {
+        const Handle channels(Api().openChannelEnum(handle.Get(), 0));
+        if (channels.Get() == nullptr) return LastError();
+    }
     session = std::make_unique<Session>(std::move(handle));
     return platform::error::kSuccess;
 }

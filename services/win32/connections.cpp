@@ -7,10 +7,6 @@
 
 namespace quorvin::win32 {
 
-namespace {
-
-// The password as UTF-16, converted as Wide() converts, straight into a
-// buffer that is wiped when it goes.
 platform::Error WidePassword(std::string_view cp932, text::WideSecret& wide) {
     if (cp932.empty()) return platform::error::kSuccess;
     const int bytes = static_cast<int>(cp932.size());
@@ -21,8 +17,6 @@ platform::Error WidePassword(std::string_view cp932, text::WideSecret& wide) {
     wide = std::move(converted);
     return platform::error::kSuccess;
 }
-
-}  // namespace
 
 // The user name and password are passed as given, also when empty (an
 // empty password is a blank one, not the default one).

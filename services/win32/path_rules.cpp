@@ -74,4 +74,10 @@ std::string NativeEnvironmentReferences(const std::string& text) {
     return out;
 }
 
+AccountName SplitAccountName(std::string_view typed) {
+    for (std::size_t i = 0; i < typed.size(); i += text::IsLeadByte(static_cast<unsigned char>(typed[i])) ? 2 : 1)
+        if (typed[i] == '\\') return {typed.substr(0, i), typed.substr(i + 1)};
+    return {std::string_view(), typed};
+}
+
 }  // namespace quorvin::win32

@@ -1,9 +1,11 @@
 #pragma once
-// Where the 32-bit program finds files on 64-bit Windows, and which paths
-// reach other computers. Portable rules over CP932 texts; the win32
-// services apply them (services/win32/messages.cpp, system.cpp).
+// Where the 32-bit program finds files on 64-bit Windows, which paths
+// reach other computers, and how an account's typed name splits. Portable
+// rules over CP932 texts; the win32 services apply them
+// (services/win32/messages.cpp, system.cpp, channels.cpp).
 
 #include <string>
+#include <string_view>
 
 namespace quorvin::win32 {
 
@@ -25,5 +27,15 @@ std::string NativeSystemPath(const std::string& path, const std::string& systemD
 // with each reference to the first two (case ignored) replaced by the
 // second two; %ProgramFiles(x86)% and everything else stay as they are.
 std::string NativeEnvironmentReferences(const std::string& text);
+
+// A user name as typed, split as EVT_RPC_LOGIN takes it: "DOMAIN\user"
+// gives the domain and the user at the first backslash that is a character
+// of its own (a trail byte 5C of a double-byte character is none);
+// "user@domain" and "user" stay whole, with no domain.
+struct AccountName {
+    std::string_view domain;
+    std::string_view user;
+};
+AccountName SplitAccountName(std::string_view typed);
 
 }  // namespace quorvin::win32

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/secret.h"
 #include "services/message_files.h"
 #include "services/services.h"
 
@@ -32,7 +33,8 @@ public:
 // run time; until then every session answers 120, as on a system without it.
 class ChannelService final : public platform::ChannelService {
 public:
-    platform::Error OpenSession(const std::string& server, std::unique_ptr<platform::ChannelSession>& session) override;
+    platform::Error OpenSession(const std::string& server, const platform::ChannelAccount* account,
+                                std::unique_ptr<platform::ChannelSession>& session) override;
 };
 
 // RegConnectRegistryW / RegOpenKeyExW / RegCreateKeyExW / RegQueryValueExW /
@@ -51,6 +53,11 @@ public:
                                   std::string_view password) override;
     platform::Error CancelConnection(const std::string& remoteName) override;
 };
+
+// A password in CP932 as UTF-16, converted as Wide() converts, straight
+// into a buffer that is wiped when it goes: the one copy the connections
+// and the channel sessions make of it. Empty stays empty.
+platform::Error WidePassword(std::string_view cp932, text::WideSecret& wide);
 
 // Whether this is a 32-bit process on 64-bit Windows (WOW64).
 bool RunsUnderWow64();

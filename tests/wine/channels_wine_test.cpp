@@ -18,7 +18,7 @@ TEST(ChannelsWine, EveryCallAnswersWithACodeAndNothingCrashes) {
     for (const char* server : {"", "\\\\QUORVIN-NOSUCH-PC"}) {
         SCOPED_TRACE(server);
         std::unique_ptr<ChannelSession> session;
-        const auto opened = service.OpenSession(server, session);
+        const auto opened = service.OpenSession(server, nullptr, session);
         // 120 where wevtapi.dll or one of its functions is missing.
         EXPECT_EQ(opened == error::kSuccess, session != nullptr) << opened;
         if (!session) continue;

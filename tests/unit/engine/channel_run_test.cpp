@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <nlohmann/json.hpp>
 
 #include "core/cp932.h"
@@ -48,6 +50,7 @@ protected:
         temp.Write("PC3/computer.ini", "[faults]\nReadFailsAfter=300,1726\n");
         temp.Write("PC3/logs/Microsoft-Windows-Sysmon%4Operational.evtx", sysmon);
         temp.Write("PC4/computer.ini", "[services]\nchannels=auth\n[accounts]\nuser=pw\n");
+        temp.Write("PC4/logs/Microsoft-Windows-Sysmon%4Operational.evtx", sysmon);
         temp.Write("PC5/registry.reg",
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\r\n"
                    "\"CurrentVersion\"=\"5.2\"\r\n");
@@ -59,11 +62,13 @@ protected:
         network = network::SimulatedNetwork::Open(temp.Path(), error);
         ASSERT_TRUE(network) << error;
     }
-    // The channels of `computers` alone, the classic logs left out.
+    // The channels of `computers` alone, the classic logs left out; with
+    // `password`, as the alternate account "user".
     std::string Collect(const std::vector<std::string>& computers, const std::vector<std::string>& channels,
                         RecordingView& view, bool withChannelService = true,
                         std::function<std::optional<LogBookmark>(const std::string&, const std::string&)> bookmarks =
-                            nullptr) {
+                            nullptr,
+                        const char* password = nullptr) {
         const platform::Platform simulated = network->Services();
         platform::Platform services{simulated.eventLog, simulated.registry, simulated.connections, simulated.messages,
                                     simulated.system,   simulated.browse,
@@ -71,6 +76,11 @@ protected:
         RunOptions options = EveryRecord();
         options.Filter_System = options.Filter_Security = options.Filter_Application = 0;
         options.Channels = channels;
+        if (password) {
+            options.AnotherLoginName = 1;
+            std::strcpy(options.Username, "user");
+            std::strcpy(options.Password, password);
+        }
         view.computers = computers;
         std::string report;
         std::atomic<int> stop{0};
@@ -122,31 +132,51 @@ TEST_F(ChannelRun, EveryFailureIsAReportLineTheSummaryReads) {
     struct Case {
         const char* computer;
         bool channelService;
+        const char* password;  // of the alternate account "user"; null: none
         std::vector<std::string> lines;   // in this order
         std::vector<std::string> failed;  // the summary's failed logs
+        std::size_t rows;
     };
     const std::string sysmon = kSysmon;
     const std::vector<Case> cases = {
-        {"PC1", true,
+        {"PC1", true, nullptr,
          {"確認:(PC1)Missing/Operationalの取得を開始します。", "ｴﾗｰ 002:[\\\\PC1][Missing/Operational]:", "原因 003:",
           "失敗:(PC1)Missing/Operationalの取得に失敗しました。", "確認:(PC1)" + sysmon + "の取得を終了しました。"},
-         {"Missing/Operational"}},
-        {"PC2", true,
+         {"Missing/Operational"},
+         700},
+        {"PC2", true, nullptr,
          {"ｴﾗｰ 002:[\\\\PC2][Missing/Operational]:", "原因 003:", "ｴﾗｰ 002:[\\\\PC2][" + sysmon + "]:", "原因 003:",
           "失敗:(PC2)" + sysmon + "の取得に失敗しました。"},
-         {"Missing/Operational", sysmon}},
-        {"PC3", true,
+         {"Missing/Operational", sysmon},
+         0},
+        {"PC3", true, nullptr,
          {"ｴﾗｰ 015:[\\\\PC3][" + sysmon + "][Service Control Manager]:", "原因 016:",
           "失敗:(PC3)" + sysmon + "の取得に失敗しました。"},
-         {"Missing/Operational", sysmon}},
-        {"PC4", true, {"ｴﾗｰ 002:[\\\\PC4][" + sysmon + "]:", "原因 003:"}, {"Missing/Operational", sysmon}},
-        {"PC5", true, {"注意 071:[\\\\PC5][Missing/Operational]:", "注意 071:[\\\\PC5][" + sysmon + "]:"}, {}},
-        {"PC1", false, {"注意 070:[\\\\PC1]:"}, {}},
+         {"Missing/Operational", sysmon},
+         300},
+        {"PC4", true, nullptr, {"ｴﾗｰ 002:[\\\\PC4][" + sysmon + "]:", "原因 003:"}, {"Missing/Operational", sysmon}, 0},
+        // The alternate account opens the session; refused, the user's own
+        // is tried, which this computer refuses without a connection.
+        {"PC4", true, "pw", {"ｴﾗｰ 002:[\\\\PC4][Missing/Operational]:", "確認:(PC4)" + sysmon + "の取得を終了しました。"},
+         {"Missing/Operational"}, 700},
+        {"PC4", true, "wrong",
+         {"注意 803:[PC4][user]:", "注意 072:[\\\\PC4][user]:別名でのﾁｬﾈﾙへのﾛｸﾞｲﾝに失敗しました。\r\n"
+          "          現在ログオン中のアカウントで接続を試みます。\r\n原因:ログオン失敗: ユーザー名を認識できないか、またはパスワードが間違っています。",
+          "ｴﾗｰ 002:[\\\\PC4][Missing/Operational]:", "原因 003:アクセスが拒否されました。",
+          "ｴﾗｰ 002:[\\\\PC4][" + sysmon + "]:"},
+         {"Missing/Operational", sysmon},
+         0},
+        {"PC5", true, nullptr, {"注意 071:[\\\\PC5][Missing/Operational]:", "注意 071:[\\\\PC5][" + sysmon + "]:"}, {}, 0},
+        {"PC1", false, nullptr, {"注意 070:[\\\\PC1]:"}, {}, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.computer) + (c.channelService ? "" : " without a channel service"));
+        SCOPED_TRACE(std::string(c.computer) + (c.channelService ? "" : " without a channel service") +
+                     (c.password ? std::string(" as user/") + c.password : ""));
+        network->Reset();
         RecordingView view;
-        const std::string report = Collect({c.computer}, {"Missing/Operational", kSysmon}, view, c.channelService);
+        const std::string report =
+            Collect({c.computer}, {"Missing/Operational", kSysmon}, view, c.channelService, nullptr, c.password);
+        EXPECT_EQ(view.rows.size(), c.rows);
         std::size_t at = 0;
         for (const std::string& line : c.lines) {
             at = report.find(line, at);
@@ -157,6 +187,7 @@ TEST_F(ChannelRun, EveryFailureIsAReportLineTheSummaryReads) {
             EXPECT_EQ(report.find("の取得を開始します。\r\n", report.find("\r\n")), std::string::npos) << report;
             EXPECT_EQ(report.find(c.lines.back(), report.find(c.lines.back()) + 1), std::string::npos) << report;
         }
+        EXPECT_EQ(report.find("注意 072", report.find("注意 072") + 1), std::string::npos) << report;
         const std::vector<run::ComputerOutcome> outcomes = run::ReadRunOutcomes(report);
         ASSERT_EQ(outcomes.size(), 1u) << report;
         EXPECT_EQ(outcomes[0].failedLogs, c.failed);

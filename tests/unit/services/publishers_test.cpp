@@ -198,7 +198,7 @@ TEST(Publishers, MessagesFromTheComputersRegistrationsAndFiles) {
 
     // The simulated computer's channel session renders from the same folder.
     std::unique_ptr<ChannelSession> session;
-    ASSERT_EQ(net->Services().channels.OpenSession("\\\\SV1", session), 0u);
+    ASSERT_EQ(net->Services().channels.OpenSession("\\\\SV1", nullptr, session), 0u);
     ChannelTexts texts;
     session->Format(v0, texts);
     EXPECT_EQ(texts.message, u"種類 差分、フラグ 読み取り 削除: 許可\r\n");

@@ -112,7 +112,7 @@ protected:
 
 TEST_F(Channels, EveryEventIsTheReadersRecordNewestFirst) {
     std::unique_ptr<platform::ChannelSession> session;
-    ASSERT_EQ(network->Services().channels.OpenSession("\\\\PC1", session), 0u);
+    ASSERT_EQ(network->Services().channels.OpenSession("\\\\PC1", nullptr, session), 0u);
     const std::vector<std::pair<const char*, const std::vector<std::uint8_t>*>> channels = {
         {kSysmon, &sysmon}, {"forwardedevents", &forwarded}};
     for (const auto& [name, file] : channels) {
@@ -142,15 +142,22 @@ TEST_F(Channels, EveryEventIsTheReadersRecordNewestFirst) {
 TEST_F(Channels, FaultsAndMissingChannels) {
     platform::ChannelService& service = network->Services().channels;
     std::unique_ptr<platform::ChannelSession> session;
-    EXPECT_EQ(service.OpenSession("\\\\PC2", session), platform::error::kRpcServerUnavailable);   // channels=off
-    EXPECT_EQ(service.OpenSession("\\\\ADMIN", session), platform::error::kRpcServerUnavailable);  // no .evtx file
-    EXPECT_EQ(service.OpenSession("\\\\NOWHERE", session), platform::error::kRpcServerUnavailable);
+    EXPECT_EQ(service.OpenSession("\\\\PC2", nullptr, session), platform::error::kRpcServerUnavailable);   // channels=off
+    EXPECT_EQ(service.OpenSession("\\\\ADMIN", nullptr, session), platform::error::kRpcServerUnavailable);  // no .evtx file
+    EXPECT_EQ(service.OpenSession("\\\\NOWHERE", nullptr, session), platform::error::kRpcServerUnavailable);
     EXPECT_FALSE(session);
-    EXPECT_EQ(service.OpenSession("\\\\PC4", session), platform::error::kAccessDenied);  // channels=auth
+    EXPECT_EQ(service.OpenSession("\\\\PC4", nullptr, session), platform::error::kAccessDenied);  // channels=auth
+    // One of the computer's accounts opens it too; any other is refused as the shares refuse it.
+    const platform::ChannelAccount right{"USER", "pw"}, wrong{"user", "PW"}, unknown{"other", "pw"};
+    EXPECT_EQ(service.OpenSession("\\\\PC4", &right, session), 0u);
+    EXPECT_EQ(service.OpenSession("\\\\PC4", &wrong, session), platform::error::kLogonFailure);
+    EXPECT_EQ(service.OpenSession("\\\\PC4", &unknown, session), platform::error::kLogonFailure);
+    EXPECT_EQ(service.OpenSession("\\\\PC1", &unknown, session), platform::error::kLogonFailure);
+    EXPECT_FALSE(session);
     ASSERT_EQ(network->Services().connections.AddConnection("\\\\PC4\\IPC$", "user", "pw"), 0u);
-    EXPECT_EQ(service.OpenSession("\\\\PC4", session), 0u);
+    EXPECT_EQ(service.OpenSession("\\\\PC4", nullptr, session), 0u);
 
-    ASSERT_EQ(service.OpenSession("PC1", session), 0u);
+    ASSERT_EQ(service.OpenSession("PC1", nullptr, session), 0u);
     std::unique_ptr<platform::ChannelEvents> events;
     for (const char* missing : {"Microsoft-Windows-Sysmon%4Operational", "Microsoft-Windows-Sysmon", "ForwardedEvents.evtx",
                                 "Forwarded\\..\\ForwardedEvents", "Security", ""}) {
@@ -159,7 +166,7 @@ TEST_F(Channels, FaultsAndMissingChannels) {
     }
 
     // ReadFailsAfter=300: the batch that would go past gives the records before, then the error.
-    ASSERT_EQ(service.OpenSession("\\\\PC3", session), 0u);
+    ASSERT_EQ(service.OpenSession("\\\\PC3", nullptr, session), 0u);
     std::vector<evtx::Record> got;
     std::size_t batches = 0;
     EXPECT_EQ(ReadAll(*session, {kSysmon, 0, 0}, got, batches), 1726u);

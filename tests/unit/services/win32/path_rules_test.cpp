@@ -10,6 +10,7 @@ namespace {
 using quorvin::win32::IsNetworkPath;
 using quorvin::win32::NativeEnvironmentReferences;
 using quorvin::win32::NativeSystemPath;
+using quorvin::win32::SplitAccountName;
 
 TEST(PathRules, NetworkPathsAreTheOnesOfOtherComputers) {
     for (const char* path : {"\\\\SV1\\C$\\WINNT\\x.dll", "\\\\SV1\\admin$", "\\\\?\\UNC\\SV1\\C$\\x.dll",
@@ -51,6 +52,29 @@ TEST(PathRules, ProgramFoldersAreNamedByTheirNativeVariables) {
     EXPECT_EQ(NativeEnvironmentReferences("%SystemDrive%%ProgramFiles%"), "%SystemDrive%%ProgramW6432%");
     // Double-byte characters pass whole.
     EXPECT_EQ(NativeEnvironmentReferences("\x95\\%ProgramFiles%"), "\x95\\%ProgramW6432%");
+}
+
+// The domain ends at the first backslash of its own, never at the trail
+// byte 5C of a double-byte character ("\x83\\" is a katakana).
+TEST(PathRules, AnAccountNameSplitsAtTheBackslashOfItsDomain) {
+    const struct {
+        const char* typed;
+        const char* domain;
+        const char* user;
+    } cases[] = {
+        {"CORP\\sato", "CORP", "sato"},
+        {"sato@corp.example", "", "sato@corp.example"},
+        {"sato", "", "sato"},
+        {".\\Administrator", ".", "Administrator"},
+        {"\x8A\x4A\x94\xAD\x83\\\\\x83\\\x83\x6D", "\x8A\x4A\x94\xAD\x83\\", "\x83\\\x83\x6D"},
+        {"\x83\\\x83\x6D", "", "\x83\\\x83\x6D"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        const quorvin::win32::AccountName name = SplitAccountName(c.typed);
+        EXPECT_EQ(name.domain, c.domain) << c.typed;
+        EXPECT_EQ(name.user, c.user) << c.typed;
+    }
 }
 
 }  // namespace

@@ -560,9 +560,9 @@ TEST_F(Builder, ChannelsPublishersAndManifestModulesReadBack) {
     EXPECT_TRUE(fs::exists(temp.Path() / "net/SV/drives/C/Windows/System32/ja-JP/qt.dll.mui"));
 
     std::unique_ptr<platform::ChannelSession> session;
-    EXPECT_EQ(network->Services().channels.OpenSession("\\\\SV", session), 5u);
+    EXPECT_EQ(network->Services().channels.OpenSession("\\\\SV", nullptr, session), 5u);
     ASSERT_EQ(network->Services().connections.AddConnection("\\\\SV\\IPC$", "admin", "pw"), 0u);
-    ASSERT_EQ(network->Services().channels.OpenSession("\\\\SV", session), 0u);
+    ASSERT_EQ(network->Services().channels.OpenSession("\\\\SV", nullptr, session), 0u);
     std::unique_ptr<platform::ChannelEvents> result;
     ASSERT_EQ(session->Query({"quorvin-test/operational", 0, 0}, result), 0u);
     std::vector<quorvin::evtx::Record> records;
@@ -601,7 +601,7 @@ TEST_F(Builder, ChannelsPublishersAndManifestModulesReadBack) {
     EXPECT_EQ(field(records[2], F::kLevel), "4");
     EXPECT_EQ(result->Next(platform::kChannelBatch, records), 259u);
 
-    ASSERT_EQ(network->Services().channels.OpenSession("\\\\PC", session), 0u);
+    ASSERT_EQ(network->Services().channels.OpenSession("\\\\PC", nullptr, session), 0u);
     ASSERT_EQ(session->Query({"System", 0, 0}, result), 0u);
     ASSERT_EQ(result->Next(platform::kChannelBatch, records), 0u);
     ASSERT_EQ(records.size(), 1u);
