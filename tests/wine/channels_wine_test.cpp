@@ -49,6 +49,11 @@ TEST(ChannelsWine, EveryCallAnswersWithACodeAndNothingCrashes) {
         EXPECT_EQ(texts.error, error::kEvtMessageNotFound);
         EXPECT_TRUE(texts.message.empty());
     }
+    // With an account the session is used at once: a code, and a session only with 0.
+    const quorvin::platform::ChannelAccount account{"CORP\\user", "pw"};
+    std::unique_ptr<ChannelSession> session;
+    const auto opened = service.OpenSession("\\\\QUORVIN-NOSUCH-PC", &account, session);
+    EXPECT_EQ(opened == error::kSuccess, session != nullptr) << opened;
 }
 
 }  // namespace
