@@ -1,9 +1,13 @@
 #pragma once
 // The filter dialog (resource IDD_FILTER): which rows the event list shows.
 // The fields come in as the filter's texts and go back parsed; OK keeps the
-// dialog open with a message while a field cannot be parsed. Windows build only.
+// dialog open with a message while a field cannot be parsed. The channels of
+// the list's rows are listed with a check box each, checked while shown.
+// Windows build only.
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "rules/event_filter.h"
 #include "ui/dialog.h"
@@ -12,7 +16,9 @@ namespace quorvin::views {
 
 class FilterDialog final : public ui::Dialog {
 public:
-    explicit FilterDialog(FilterFields fields) : fields_(std::move(fields)) {}
+    // `channels`: the channels of the event list's rows (ChannelsOfTable).
+    FilterDialog(FilterFields fields, std::vector<std::string> channels)
+        : fields_(std::move(fields)), channels_(std::move(channels)) {}
 
     // IDOK with Fields() and Filter() set (the clear button gives the empty
     // filter), IDCANCEL when the user left, -1 when it could not be shown.
@@ -27,10 +33,12 @@ protected:
 
 private:
     void Show(const FilterFields& fields);
+    void ListChannels() const;
     bool Read(FilterFields& fields, FilterError& error) const;
     void Accept();
 
     FilterFields fields_;
+    std::vector<std::string> channels_;
     EventFilter filter_;
 };
 

@@ -249,7 +249,7 @@ void MainFrame::ApplyFilter(const views::FilterFields& fields, views::EventFilte
 }
 
 void MainFrame::FilterCommand() {
-    views::FilterDialog dialog(settings_.ViewFilter);
+    views::FilterDialog dialog(settings_.ViewFilter, views::ChannelsOfTable(events_.Table()));
     if (dialog.Run(Handle()) != IDOK) return;
     ApplyFilter(dialog.Fields(), dialog.Filter());
 }
@@ -260,7 +260,7 @@ void MainFrame::SummaryCommand() {
 }
 
 void MainFrame::ShowGroup(const views::SummaryRow& group) {
-    const views::FilterFields fields = views::GroupFilter(group);
+    const views::FilterFields fields = views::GroupFilter(group, views::ChannelsOfTable(events_.Table()));
     views::FilterError error{};
     // A name the filter cannot hold (longer than a field, half a character) is said so.
     auto filter = views::EventFilter::Parse(fields, error);

@@ -440,11 +440,13 @@ std::size_t LabelEvery(std::size_t bars, int width, int labelWidth) {
     return std::min(every, bars);
 }
 
-FilterFields GroupFilter(const SummaryRow& row) {
+FilterFields GroupFilter(const SummaryRow& row, const std::vector<std::string>& channels) {
     FilterFields fields;
     fields.types = row.type;
-    // Rows of another log are shown only while every log is chosen.
-    fields.logs = LogOfName(row.log) != 0 ? LogOfName(row.log) : kAllLogs;
+    // A channel's group: no classic log, and every other channel hidden.
+    fields.logs = LogOfName(row.log);
+    for (const std::string& channel : channels)
+        if (text::MbsICmp(channel, row.log) != 0) fields.hiddenChannels.push_back(channel);
     fields.computers = QuoteName(row.computer);
     fields.sources = QuoteName(row.source);
     // An ID the filter cannot name (another program's text) restricts nothing.

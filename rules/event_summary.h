@@ -117,8 +117,9 @@ std::uint64_t AxisStep(std::uint64_t tallest, int most);
 // `bars` bars spread over `width` pixels.
 std::size_t LabelEvery(std::size_t bars, int width, int labelWidth);
 
-// The filter fields that show exactly the rows of `row`'s group.
-FilterFields GroupFilter(const SummaryRow& row);
+// The filter fields that show exactly the rows of `row`'s group; `channels`
+// are those of the list's rows (ChannelsOfTable), hidden but the group's.
+FilterFields GroupFilter(const SummaryRow& row, const std::vector<std::string>& channels);
 
 // The local hour of a time text "YYYY/MM/DD HH:MM:SS": hours since
 // 1970-01-01 00:00 of the same calendar; false when it is no such text.

@@ -139,6 +139,16 @@ bool ListView::SetItemState(int row, UINT state, UINT mask) const {
     return SendMessageW(handle_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) != FALSE;
 }
 
+bool ListView::IsChecked(int row) const {
+    const auto state = static_cast<UINT>(
+        SendMessageW(handle_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), static_cast<LPARAM>(LVIS_STATEIMAGEMASK)));
+    return (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+}
+
+bool ListView::SetChecked(int row, bool checked) const {
+    return SetItemState(row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
+
 bool ListView::ShowSortArrow(int column, bool descending) const {
     const HWND header = reinterpret_cast<HWND>(SendMessageW(handle_, LVM_GETHEADER, 0, 0));
     if (!header) return false;

@@ -48,6 +48,9 @@ public:
     int SelectedCount() const;
     // Sets the bits of `mask` of row `row` (-1: every row) to those of `state`.
     bool SetItemState(int row, UINT state, UINT mask) const;
+    // The check box of row `row` (LVS_EX_CHECKBOXES): whether it is checked, and setting it.
+    bool IsChecked(int row) const;
+    bool SetChecked(int row, bool checked) const;
 
     // The header's sort arrow on `column` (none on the others): up for an
     // ascending order, down for a descending one; `column` -1 clears every

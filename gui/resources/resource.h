@@ -87,7 +87,7 @@
 #define IDC_DETAIL_NEXT 1031
 #define IDC_DETAIL_EVENT_ID 1032
 #define IDC_DETAIL_TYPE 1033
-// Filter dialog: event types, logs, the four texts, the clear button.
+// Filter dialog: event types, logs, the four texts, the clear button, the channels.
 #define IDC_FILTER_INFORMATION 1101
 #define IDC_FILTER_ERROR 1102
 #define IDC_FILTER_WARNING 1103
@@ -101,6 +101,7 @@
 #define IDC_FILTER_EVENT_IDS 1111
 #define IDC_FILTER_TEXT 1112
 #define IDC_FILTER_CLEAR 1113
+#define IDC_FILTER_CHANNELS 1114
 
 // The program's commands.
 #define ID_ADD_COMPUTER 32771

@@ -173,7 +173,7 @@ TEST(Filter, ByIdAndTextWithSortDetailsExportClearAndANewRun) {
     std::string stored;
     EXPECT_TRUE(settings::ReadString("ViewFilterEventIds", stored));
     EXPECT_EQ(stored, "4201");
-    EXPECT_EQ(settings::ValueNames().size(), 27u + 6u + 2u);
+    EXPECT_EQ(settings::ValueNames().size(), 27u + 7u + 2u);
 
     App again(net.Arguments());
     ASSERT_READY(again);

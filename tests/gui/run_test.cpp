@@ -514,5 +514,42 @@ TEST(Run, ChannelRowsNameTheirChannel) {
     ASSERT_TRUE(app.WaitForNoDialog());
     ASSERT_EQ(app.RowCount(), 2) << report;
     for (int row = 0; row < 2; ++row) EXPECT_EQ(app.Cell(row, 3), "Microsoft-Windows-Test/Operational") << report;
+
+    // The filter lists the channel, checked: without System its rows stay,
+    // with its box cleared (a click on it) they go, and so it is kept.
+    const auto openFilter = [&app] {
+        app.KeyWithModifier(app.list, VK_CONTROL, 'F');
+        return app.WaitForDialog("絞り込み");
+    };
+    const auto channelChecked = [](HWND channels) {
+        return SendMessageW(channels, LVM_GETITEMSTATE, 0, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    };
+    HWND filter = openFilter();
+    ASSERT_NE(filter, nullptr);
+    HWND channels = GetDlgItem(filter, IDC_FILTER_CHANNELS);
+    ASSERT_EQ(app.RowCount(channels), 1);
+    EXPECT_EQ(app.Cell(0, 0, channels), "Microsoft-Windows-Test/Operational");
+    EXPECT_TRUE(channelChecked(channels));
+    ToggleBox(app, filter, IDC_FILTER_SYSTEM);
+    app.ClickButton(filter, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    EXPECT_EQ(app.RowCount(), 2);
+    filter = openFilter();
+    ASSERT_NE(filter, nullptr);
+    channels = GetDlgItem(filter, IDC_FILTER_CHANNELS);
+    RECT item{};
+    ASSERT_TRUE(app.RowRect(0, item, channels));
+    app.ClickList({item.left + 8, (item.top + item.bottom) / 2}, false, channels);
+    app.Settle();
+    EXPECT_FALSE(channelChecked(channels));
+    EXPECT_FALSE(Checked(filter, IDC_FILTER_SYSTEM));
+    app.ClickButton(filter, IDOK);
+    ASSERT_TRUE(app.WaitForNoDialog());
+    app.Settle();
+    EXPECT_EQ(app.RowCount(), 0);
     EXPECT_EQ(app.Close(), 0);
+    std::string hidden;
+    EXPECT_TRUE(settings::ReadString("ViewFilterHiddenChannels", hidden));
+    EXPECT_EQ(hidden, "Microsoft-Windows-Test/Operational");
 }

@@ -20,17 +20,17 @@ EventRow Row(int eventType, const char* log, const std::string& computer, const 
 }
 
 // A mixed run: names in either case, a source with a comma and a double
-// quote, an empty source, types of every kind, over two days.
+// quote, an empty source, types of every kind, two channels, over two days.
 std::vector<EventRow> MixedRows() {
     const char* const computers[] = {"DC01", "dc01", "PC\x83\x41", "FS01"};
     const std::string sources[] = {"Disk", "DISK", "Foo, \"Bar\"", "", " padded "};
     const int types[] = {1, 2, 4, 8, 16, 0};
-    const char* const logs[] = {"System", "Security", "Application"};
+    const char* const logs[] = {"System", "Security", "Application", "Ch/One", "Ch/Two"};
     std::vector<EventRow> rows;
     for (int i = 0; i < 600; ++i) {
         char time[32];
         std::snprintf(time, sizeof time, "2026/12/%02d %02d:%02d:00  ", 1 + i % 2, i % 24, i % 60);
-        rows.push_back(Row(types[i % 6], logs[i % 3], computers[i % 4], sources[i % 5],
+        rows.push_back(Row(types[i % 6], logs[i / 2 % 5], computers[i % 4], sources[i % 5],
                            static_cast<std::uint32_t>(i % 7 == 0 ? 65535 : 7 + i % 3), time));
     }
     return rows;
@@ -48,7 +48,7 @@ TEST(EventSummary, EachGroupsFilterShowsExactlyItsRows) {
     std::uint64_t total = 0;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         FilterError error{};
-        const auto filter = EventFilter::Parse(GroupFilter(groups[g]), error);
+        const auto filter = EventFilter::Parse(GroupFilter(groups[g], {"Ch/One", "Ch/Two", "Gone"}), error);
         ASSERT_TRUE(filter) << FilterErrorText(error, "group");
         std::uint64_t matched = 0;
         std::string first = "9", last;
