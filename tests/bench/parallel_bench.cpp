@@ -2,9 +2,11 @@
 // after another and several at once: 200 computers, 40 of them unknown
 // names (each call to them waits the connect timeout), every call to the
 // others a round trip of 20 ms; each answering computer has a System log of
-// a few events with a message file behind its admin share. The same run is
-// timed at each number of computers at once, in one process, and the rows
-// and report of every run are checked against the first.
+// a few events with a message file behind its admin share, and a channel of
+// as many events (Windows Vista and later). The same run is timed at each
+// number of computers at once, in one process, first over the System log
+// alone, then over the System log and the channel; the rows and report of
+// every run are checked against the first of its kind.
 //
 //   parallel_bench [COMPUTERS] [UNREACHABLE] [LATENCY_MS] [TIMEOUT_MS]
 
@@ -59,6 +61,45 @@ private:
     std::size_t at_ = 0;
 };
 
+// Times the run at each number at once over `net`; 0, or 1 when a run's rows
+// or report differ from the first's.
+int Series(const fs::path& net, const std::vector<std::string>& names, bool channel) {
+    std::string error, firstReport, firstTexts;
+    double sequential = 0;
+    for (int parallel : {1, 2, 4, 8, 16, 32}) {
+        auto network = quorvin::network::SimulatedNetwork::Open(net, error);
+        if (!network) {
+            std::fprintf(stderr, "open: %s\n", error.c_str());
+            return 1;
+        }
+        quorvin::platform::Platform platform = network->Services();
+        quorvin::engine::RunOptions settings;
+        settings.Filter_System = 1;
+        settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
+        settings.EnableStartDate = settings.EnableEndDate = 1;
+        if (channel) settings.Channels = {"Quorvin-Bench/Operational"};
+        std::string report;
+        std::atomic<int> stop{0};
+        ListView view(names);
+        quorvin::engine::RunEnvironment environment{platform, settings, report, stop, view, nullptr, [] {}};
+        environment.parallel = parallel;
+        const auto start = Clock::now();
+        quorvin::engine::Collector(std::move(environment)).Run();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (parallel == 1) {
+            sequential = seconds;
+            firstReport = report;
+            firstTexts = view.texts;
+        } else if (report != firstReport || view.texts != firstTexts) {
+            std::fprintf(stderr, "%d at once: rows or report differ from one after another\n", parallel);
+            return 1;
+        }
+        std::printf("at once %2d: %8.2f s  %6.2f x  (%zu rows)\n", parallel, seconds, sequential / seconds, view.rows);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +130,9 @@ int main(int argc, char** argv) {
           << "  file C:\\WINNT\\System32\\netevent.dll netevent.dll\n  log System\n";
         for (int e = 0; e < 5; ++e)
             d << "    event @" << 1100000000 + e * 60 << " information Tcpip 1073745001 \"" << name << "\"\n";
+        d << "  channel Quorvin-Bench/Operational\n";
+        for (int e = 0; e < 5; ++e)
+            d << "    event @" << 1100000000 + e * 60 << " information Quorvin-Bench 100 Computer=" << name << "\n";
     }
     quorvin::network::NetworkDescription description;
     std::string error;
@@ -99,40 +143,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "network: %s\n", error.c_str());
         return 1;
     }
-    std::printf("%d computers, %d unknown; round trip %d ms, connect timeout %d ms; System log only\n", computers,
-                unreachable, latency, timeout);
-
-    std::string firstReport, firstTexts;
-    double sequential = 0;
-    for (int parallel : {1, 2, 4, 8, 16, 32}) {
-        auto network = quorvin::network::SimulatedNetwork::Open(folder / "net", error);
-        if (!network) {
-            std::fprintf(stderr, "open: %s\n", error.c_str());
-            return 1;
-        }
-        quorvin::platform::Platform platform = network->Services();
-        quorvin::engine::RunOptions settings;
-        settings.Filter_System = 1;
-        settings.Filter_Error = settings.Filter_Warning = settings.Filter_Information = 1;
-        settings.EnableStartDate = settings.EnableEndDate = 1;
-        std::string report;
-        std::atomic<int> stop{0};
-        ListView view(names);
-        quorvin::engine::RunEnvironment environment{platform, settings, report, stop, view, nullptr, [] {}};
-        environment.parallel = parallel;
-        const auto start = Clock::now();
-        quorvin::engine::Collector(std::move(environment)).Run();
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (parallel == 1) {
-            sequential = seconds;
-            firstReport = report;
-            firstTexts = view.texts;
-        } else if (report != firstReport || view.texts != firstTexts) {
-            std::fprintf(stderr, "%d at once: rows or report differ from one after another\n", parallel);
-            return 1;
-        }
-        std::printf("at once %2d: %8.2f s  %6.2f x  (%zu rows)\n", parallel, seconds, sequential / seconds, view.rows);
-        std::fflush(stdout);
+    std::printf("%d computers, %d unknown; round trip %d ms, connect timeout %d ms\n", computers, unreachable,
+                latency, timeout);
+    for (const bool channel : {false, true}) {
+        std::printf(channel ? "System log and a channel of 5 events\n" : "System log only\n");
+        if (Series(folder / "net", names, channel) != 0) return 1;
     }
     fs::remove_all(folder);
     return 0;
